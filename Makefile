@@ -1,0 +1,28 @@
+# The two entry points of the README: `make run` and `make test`.
+# Each installs what is missing, configures, builds and then runs.
+
+.PHONY: deps run test build bench format clean
+
+deps:
+	@scripts/install-deps.sh
+
+run: deps
+	cmake --preset release
+	cmake --build --preset release
+	./build/release/src/corvane
+
+test: deps
+	cmake --preset dev
+	cmake --build --preset dev
+	scripts/run-tests.sh build/dev
+
+bench: deps
+	cmake --preset release
+	cmake --build --preset release --target corvane_bench
+	./build/release/bench/corvane_bench
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Corvane needs to build, run and test.
+# Quick when everything is present: only missing packages are installed.
+set -euo pipefail
+
+packages=(
+    # toolchain
+    cmake ninja-build g++ pkg-config ccache make
+    # libraries
+    qt6-base-dev qt6-declarative-dev libsqlite3-dev libicu-dev
+    libx11-dev libxi-dev libxtst-dev libxfixes-dev
+    # Qt Quick runtime modules (not pulled in by qt6-declarative-dev)
+    qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtqml-workerscript
+    qml6-module-qtquick qml6-module-qtquick-window qml6-module-qtquick-layouts
+    qml6-module-qtquick-templates qml6-module-qtquick-controls
+    # tests and benchmarks
+    libgtest-dev libgmock-dev libbenchmark-dev
+    xvfb xauth xclip xdotool
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+    [[ "$status" == "installed" ]] || missing+=("$package")
+done
+
+if ((${#missing[@]} == 0)); then
+    exit 0
+fi
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=""
+if ((EUID != 0)); then
+    sudo="sudo"
+fi
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

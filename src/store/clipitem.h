@@ -1,0 +1,49 @@
+#pragma once
+
+#include "common/timestamp.h"
+#include "store/clipkind.h"
+#include "store/sqlitedatabase.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+namespace corvane {
+
+// One stored history item. Its identity in lists and selections is `id`.
+struct ClipItem
+{
+    std::int64_t id = 0;
+    ClipKind kind = ClipKind::text;
+    std::optional<QString> text;
+    QString title;
+    std::optional<QString> subtitle;
+    std::optional<QString> blobName;
+    std::optional<QByteArray> fileBookmark;
+    std::int64_t byteCount = 0;
+    std::optional<QString> sourceBundleID;
+    std::optional<QString> sourceAppName;
+    Timestamp createdAt = distantPast;
+    Timestamp lastUsedAt = distantPast;
+    bool isConcealed = false;
+    QString fingerprint;
+    std::optional<QString> trigger;
+
+    bool operator==(const ClipItem &) const = default;
+
+    // Reads an item from a row of `items`; a missing or mistyped column gives its default.
+    static ClipItem fromRow(const SQLiteDatabase::Row &row);
+
+    // The title, and " — subtitle" when there is one, on one line: white space runs become
+    // single spaces, and text over `limit` characters is cut and ends in "…".
+    QString summary(qsizetype limit) const;
+};
+
+// The content fingerprint: SHA-256 over the kind's stored string, then the text's UTF-8
+// bytes, then the payload, as 64 lowercase hexadecimal digits. Nothing else takes part.
+QString fingerprint(
+    ClipKind kind, const std::optional<QString> &text, const std::optional<QByteArray> &payload);
+
+} // namespace corvane

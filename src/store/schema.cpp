@@ -1,0 +1,114 @@
+#include "schema.h"
+
+#include "store/sqlitedatabase.h"
+
+namespace corvane {
+
+QStringList schemaStepOneStatements()
+{
+    return {
+        QStringLiteral("CREATE TABLE items (\n"
+                       "    id               INTEGER PRIMARY KEY,\n"
+                       "    kind             TEXT    NOT NULL,\n"
+                       "    text             TEXT,\n"
+                       "    title            TEXT    NOT NULL,\n"
+                       "    subtitle         TEXT,\n"
+                       "    blob_name        TEXT,\n"
+                       "    file_bookmark    BLOB,\n"
+                       "    byte_count       INTEGER NOT NULL DEFAULT 0,\n"
+                       "    source_bundle_id TEXT,\n"
+                       "    source_app_name  TEXT,\n"
+                       "    created_at       INTEGER NOT NULL,\n"
+                       "    last_used_at     INTEGER NOT NULL,\n"
+                       "    fingerprint      TEXT    NOT NULL UNIQUE\n"
+                       ")"),
+        QStringLiteral("CREATE INDEX items_recent ON items (created_at DESC)"),
+        QStringLiteral("CREATE INDEX items_kind ON items (kind, created_at DESC)"),
+        QStringLiteral("CREATE VIRTUAL TABLE items_fts USING fts5(\n"
+                       "    title, subtitle, text,\n"
+                       "    content='items', content_rowid='id', tokenize='unicode61'\n"
+                       ")"),
+        QStringLiteral("CREATE TRIGGER items_fts_insert AFTER INSERT ON items BEGIN\n"
+                       "    INSERT INTO items_fts (rowid, title, subtitle, text)\n"
+                       "    VALUES (new.id, new.title, new.subtitle, new.text);\n"
+                       "END"),
+        QStringLiteral("CREATE TRIGGER items_fts_delete AFTER DELETE ON items BEGIN\n"
+                       "    INSERT INTO items_fts (items_fts, rowid, title, subtitle, text)\n"
+                       "    VALUES ('delete', old.id, old.title, old.subtitle, old.text);\n"
+                       "END"),
+        QStringLiteral("CREATE TRIGGER items_fts_update AFTER UPDATE ON items BEGIN\n"
+                       "    INSERT INTO items_fts (items_fts, rowid, title, subtitle, text)\n"
+                       "    VALUES ('delete', old.id, old.title, old.subtitle, old.text);\n"
+                       "    INSERT INTO items_fts (rowid, title, subtitle, text)\n"
+                       "    VALUES (new.id, new.title, new.subtitle, new.text);\n"
+                       "END"),
+        QStringLiteral("CREATE TABLE pinboards (\n"
+                       "    id          INTEGER PRIMARY KEY,\n"
+                       "    name        TEXT    NOT NULL,\n"
+                       "    color_index INTEGER NOT NULL DEFAULT 0,\n"
+                       "    sort_order  INTEGER NOT NULL DEFAULT 0,\n"
+                       "    created_at  INTEGER NOT NULL\n"
+                       ")"),
+        QStringLiteral(
+            "CREATE TABLE pinboard_items (\n"
+            "    pinboard_id INTEGER NOT NULL REFERENCES pinboards (id) ON DELETE CASCADE,\n"
+            "    item_id     INTEGER NOT NULL REFERENCES items (id) ON DELETE CASCADE,\n"
+            "    sort_order  INTEGER NOT NULL DEFAULT 0,\n"
+            "    added_at    INTEGER NOT NULL,\n"
+            "    PRIMARY KEY (pinboard_id, item_id)\n"
+            ")"),
+        QStringLiteral("PRAGMA user_version = 1"),
+    };
+}
+
+QStringList schemaStepTwoStatements()
+{
+    return {
+        QStringLiteral("ALTER TABLE items ADD COLUMN trigger TEXT"),
+        QStringLiteral(
+            "CREATE UNIQUE INDEX items_trigger ON items (trigger) WHERE trigger IS NOT NULL"),
+        QStringLiteral("PRAGMA user_version = 2"),
+    };
+}
+
+namespace {
+
+std::int64_t userVersion(SQLiteDatabase &database)
+{
+    const auto rows = database.query(QStringLiteral("PRAGMA user_version"));
+    if (rows.empty())
+        return 0;
+    const std::int64_t *version = integerValue(rows.front(), QStringLiteral("user_version"));
+    return version ? *version : 0;
+}
+
+void runStep(SQLiteDatabase &database, const QStringList &statements)
+{
+    database.query(QStringLiteral("BEGIN IMMEDIATE"));
+    try {
+        for (const QString &statement : statements)
+            database.query(statement);
+        database.query(QStringLiteral("COMMIT"));
+    } catch (const SQLiteDatabase::Error &) {
+        try {
+            database.query(QStringLiteral("ROLLBACK"));
+        } catch (const SQLiteDatabase::Error &) {
+            // The step's own error is the one worth reporting.
+        }
+        throw;
+    }
+}
+
+} // namespace
+
+void upgradeSchema(SQLiteDatabase &database)
+{
+    const std::int64_t version = userVersion(database);
+    if (version >= currentSchemaVersion)
+        return;
+    if (version != 1)
+        runStep(database, schemaStepOneStatements());
+    runStep(database, schemaStepTwoStatements());
+}
+
+} // namespace corvane

@@ -1,0 +1,173 @@
+#include "sqlitedatabase.h"
+
+#include <sqlite3.h>
+
+#include <memory>
+
+namespace corvane {
+
+namespace {
+
+struct StatementFinalizer
+{
+    void operator()(sqlite3_stmt *statement) const { sqlite3_finalize(statement); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+
+SQLiteDatabase::Value columnValue(sqlite3_stmt *statement, int column)
+{
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_INTEGER:
+        return std::int64_t(sqlite3_column_int64(statement, column));
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(statement, column);
+    case SQLITE_TEXT:
+        // Up to the terminating NUL, as the bound text was.
+        return QString::fromUtf8(
+            reinterpret_cast<const char *>(sqlite3_column_text(statement, column)));
+    case SQLITE_BLOB: {
+        const void *bytes = sqlite3_column_blob(statement, column);
+        const int size = sqlite3_column_bytes(statement, column);
+        if (!bytes || size <= 0)
+            return QByteArray();
+        return QByteArray(static_cast<const char *>(bytes), size);
+    }
+    default:
+        return std::monostate();
+    }
+}
+
+int bindValue(sqlite3_stmt *statement, int index, const SQLiteDatabase::Value &value)
+{
+    return std::visit(
+        [&](const auto &v) -> int {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, std::int64_t>) {
+                return sqlite3_bind_int64(statement, index, v);
+            } else if constexpr (std::is_same_v<T, double>) {
+                return sqlite3_bind_double(statement, index, v);
+            } else if constexpr (std::is_same_v<T, QString>) {
+                // Length -1: the text ends at its first NUL, as SQLite reads C strings.
+                return sqlite3_bind_text(
+                    statement, index, v.toUtf8().constData(), -1, SQLITE_TRANSIENT);
+            } else if constexpr (std::is_same_v<T, QByteArray>) {
+                // A zero-length blob must stay a blob, never become NULL.
+                if (v.isEmpty())
+                    return sqlite3_bind_zeroblob(statement, index, 0);
+                return sqlite3_bind_blob(
+                    statement, index, v.constData(), int(v.size()), SQLITE_TRANSIENT);
+            } else {
+                return sqlite3_bind_null(statement, index);
+            }
+        },
+        value);
+}
+
+template <typename T> const T *valueOf(const SQLiteDatabase::Row &row, const QString &column)
+{
+    const auto found = row.values.constFind(column);
+    return found == row.values.cend() ? nullptr : std::get_if<T>(&found.value());
+}
+
+} // namespace
+
+SQLiteDatabase::Error::Error(int code, QString message)
+    : m_code(code)
+    , m_message(std::move(message))
+    , m_what(description().toStdString())
+{ }
+
+QString SQLiteDatabase::Error::description() const
+{
+    return QStringLiteral("SQLite error %1: %2").arg(m_code).arg(m_message);
+}
+
+SQLiteDatabase::SQLiteDatabase(const QString &path)
+{
+    const QByteArray utf8Path = path.toUtf8();
+    const int result = sqlite3_open_v2(utf8Path.constData(), &m_handle,
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    if (result != SQLITE_OK || !m_handle) {
+        const QString message = m_handle ? QString::fromUtf8(sqlite3_errmsg(m_handle))
+                                         : QStringLiteral("unable to open ") + path;
+        sqlite3_close_v2(m_handle);
+        m_handle = nullptr;
+        throw Error(result, message);
+    }
+    try {
+        query(QStringLiteral("PRAGMA journal_mode = WAL"));
+        query(QStringLiteral("PRAGMA synchronous = NORMAL"));
+        query(QStringLiteral("PRAGMA foreign_keys = ON"));
+        query(QStringLiteral("PRAGMA busy_timeout = 3000"));
+    } catch (...) {
+        sqlite3_close_v2(m_handle);
+        m_handle = nullptr;
+        throw;
+    }
+}
+
+SQLiteDatabase::~SQLiteDatabase()
+{
+    sqlite3_close_v2(m_handle);
+}
+
+std::vector<SQLiteDatabase::Row> SQLiteDatabase::query(
+    const QString &sql, const std::vector<Value> &bindings)
+{
+    sqlite3_stmt *raw = nullptr;
+    if (sqlite3_prepare_v2(m_handle, sql.toUtf8().constData(), -1, &raw, nullptr) != SQLITE_OK)
+        throw lastError();
+    Statement statement(raw);
+    // An SQL text of only white space or comments compiles to no statement at all.
+    if (!statement)
+        return {};
+
+    for (std::size_t i = 0; i < bindings.size(); ++i) {
+        if (bindValue(statement.get(), int(i + 1), bindings[i]) != SQLITE_OK)
+            throw lastError();
+    }
+
+    std::vector<Row> rows;
+    const int columns = sqlite3_column_count(statement.get());
+    for (;;) {
+        const int result = sqlite3_step(statement.get());
+        if (result == SQLITE_DONE)
+            return rows;
+        if (result != SQLITE_ROW)
+            throw lastError();
+        Row row;
+        row.values.reserve(columns);
+        for (int column = 0; column < columns; ++column) {
+            row.values.insert(QString::fromUtf8(sqlite3_column_name(statement.get(), column)),
+                columnValue(statement.get(), column));
+        }
+        rows.push_back(std::move(row));
+    }
+}
+
+std::int64_t SQLiteDatabase::lastInsertRowId() const
+{
+    return sqlite3_last_insert_rowid(m_handle);
+}
+
+SQLiteDatabase::Error SQLiteDatabase::lastError() const
+{
+    return Error(sqlite3_errcode(m_handle), QString::fromUtf8(sqlite3_errmsg(m_handle)));
+}
+
+const QString *textValue(const SQLiteDatabase::Row &row, const QString &column)
+{
+    return valueOf<QString>(row, column);
+}
+
+const std::int64_t *integerValue(const SQLiteDatabase::Row &row, const QString &column)
+{
+    return valueOf<std::int64_t>(row, column);
+}
+
+const QByteArray *blobValue(const SQLiteDatabase::Row &row, const QString &column)
+{
+    return valueOf<QByteArray>(row, column);
+}
+
+} // namespace corvane

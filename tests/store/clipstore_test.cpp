@@ -1,0 +1,231 @@
+#include "store/clipstore.h"
+#include "store/filesystemerror.h"
+#include "store/schema.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+#include <set>
+#include <utility>
+
+namespace corvane {
+namespace {
+
+using Value = SQLiteDatabase::Value;
+
+class ClipStoreTest : public test::TemporaryFolderTest
+{
+protected:
+    QString storeDir() const { return path(QStringLiteral("Corvane")); }
+    QString databasePath() const { return storeDir() + QStringLiteral("/history.sqlite"); }
+
+    // A second, independent connection, as another process would have.
+    std::unique_ptr<SQLiteDatabase> openDirectly()
+    {
+        QDir().mkpath(storeDir());
+        return std::make_unique<SQLiteDatabase>(databasePath());
+    }
+
+    static std::int64_t userVersion(SQLiteDatabase &database)
+    {
+        return std::get<std::int64_t>(database.query(QStringLiteral("PRAGMA user_version"))
+                                          .front()
+                                          .values.value(QStringLiteral("user_version")));
+    }
+
+    static std::set<std::pair<QString, QString>> schemaObjects(SQLiteDatabase &database)
+    {
+        std::set<std::pair<QString, QString>> objects;
+        for (const auto &row :
+            database.query(QStringLiteral("SELECT type, name FROM sqlite_master")))
+            objects.emplace(
+                *textValue(row, QStringLiteral("type")), *textValue(row, QStringLiteral("name")));
+        return objects;
+    }
+
+    static QString objectSQL(SQLiteDatabase &database, const char *name)
+    {
+        const auto rows
+            = database.query(QStringLiteral("SELECT sql FROM sqlite_master WHERE name = ?"),
+                { QString::fromLatin1(name) });
+        return rows.empty() ? QString() : *textValue(rows.front(), QStringLiteral("sql"));
+    }
+
+    static mode_t modeOf(const QString &file)
+    {
+        struct stat status
+        { };
+        EXPECT_EQ(::stat(QFile::encodeName(file).constData(), &status), 0) << file.toStdString();
+        return status.st_mode & 0777;
+    }
+};
+
+TEST_F(ClipStoreTest, NewStoreHoldsExactlyTheCurrentSchema)
+{
+    ClipStore store(storeDir());
+    EXPECT_EQ(store.generation(), 0);
+    EXPECT_TRUE(QFileInfo(store.blobDirectory()).isDir());
+    EXPECT_TRUE(QDir(store.blobDirectory()).isEmpty());
+
+    auto database = openDirectly();
+    EXPECT_EQ(userVersion(*database), 2);
+    const std::set<std::pair<QString, QString>> expected = {
+        { QStringLiteral("table"), QStringLiteral("items") },
+        { QStringLiteral("table"), QStringLiteral("pinboards") },
+        { QStringLiteral("table"), QStringLiteral("pinboard_items") },
+        { QStringLiteral("table"), QStringLiteral("items_fts") },
+        { QStringLiteral("table"), QStringLiteral("items_fts_data") },
+        { QStringLiteral("table"), QStringLiteral("items_fts_idx") },
+        { QStringLiteral("table"), QStringLiteral("items_fts_docsize") },
+        { QStringLiteral("table"), QStringLiteral("items_fts_config") },
+        { QStringLiteral("index"), QStringLiteral("items_recent") },
+        { QStringLiteral("index"), QStringLiteral("items_kind") },
+        { QStringLiteral("index"), QStringLiteral("items_trigger") },
+        { QStringLiteral("index"), QStringLiteral("sqlite_autoindex_items_1") },
+        { QStringLiteral("index"), QStringLiteral("sqlite_autoindex_pinboard_items_1") },
+        { QStringLiteral("trigger"), QStringLiteral("items_fts_insert") },
+        { QStringLiteral("trigger"), QStringLiteral("items_fts_delete") },
+        { QStringLiteral("trigger"), QStringLiteral("items_fts_update") },
+    };
+    EXPECT_EQ(schemaObjects(*database), expected);
+
+    // The statements are stored as they were written.
+    EXPECT_EQ(objectSQL(*database, "items_trigger"),
+        QStringLiteral(
+            "CREATE UNIQUE INDEX items_trigger ON items (trigger) WHERE trigger IS NOT NULL"));
+    EXPECT_EQ(objectSQL(*database, "items_fts_delete"),
+        QStringLiteral("CREATE TRIGGER items_fts_delete AFTER DELETE ON items BEGIN\n"
+                       "    INSERT INTO items_fts (items_fts, rowid, title, subtitle, text)\n"
+                       "    VALUES ('delete', old.id, old.title, old.subtitle, old.text);\n"
+                       "END"));
+    QStringList columns;
+    for (const auto &row : database->query(QStringLiteral("PRAGMA table_info(items)")))
+        columns << *textValue(row, QStringLiteral("name"));
+    EXPECT_EQ(columns.join(QLatin1Char(',')),
+        QStringLiteral("id,kind,text,title,subtitle,blob_name,file_bookmark,byte_count,"
+                       "source_bundle_id,source_app_name,created_at,last_used_at,"
+                       "fingerprint,trigger"));
+}
+
+TEST_F(ClipStoreTest, VersionOneDatabaseIsUpgradedKeepingItsRows)
+{
+    {
+        auto database = openDirectly();
+        for (const QString &statement : schemaStepOneStatements())
+            database->query(statement);
+        database->query(QStringLiteral("INSERT INTO items (kind, text, title, created_at, "
+                                       "last_used_at, fingerprint) VALUES ('text', 'kept words', "
+                                       "'kept words', 1, 2, 'f1')"));
+        database->query(QStringLiteral("INSERT INTO pinboards (name, created_at) VALUES ('P', 3)"));
+    }
+    ClipStore store(storeDir());
+    auto database = openDirectly();
+    EXPECT_EQ(userVersion(*database), 2);
+    const auto rows = database->query(QStringLiteral("SELECT * FROM items"));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(*textValue(rows.front(), QStringLiteral("text")), QStringLiteral("kept words"));
+    EXPECT_EQ(rows.front().values.value(QStringLiteral("trigger")), Value(std::monostate()));
+    EXPECT_EQ(database->query(QStringLiteral("SELECT * FROM pinboards")).size(), 1u);
+    EXPECT_EQ(
+        database->query(QStringLiteral("SELECT rowid FROM items_fts WHERE items_fts MATCH 'kept'"))
+            .size(),
+        1u);
+    // The partial unique index allows many NULL triggers and refuses a repeated one.
+    database->query(
+        QStringLiteral("INSERT INTO items (kind, title, created_at, last_used_at, "
+                       "fingerprint, trigger) VALUES ('text', 'a', 1, 1, 'f2', 'sig')"));
+    database->query(QStringLiteral("INSERT INTO items (kind, title, created_at, last_used_at, "
+                                   "fingerprint) VALUES ('text', 'b', 1, 1, 'f3')"));
+    EXPECT_THROW(database->query(QStringLiteral("INSERT INTO items (kind, title, created_at, "
+                                                "last_used_at, fingerprint, trigger) VALUES "
+                                                "('text', 'c', 1, 1, 'f4', 'sig')")),
+        SQLiteDatabase::Error);
+}
+
+TEST_F(ClipStoreTest, CurrentVersionDatabaseOpensWithoutSchemaChanges)
+{
+    {
+        auto database = openDirectly();
+        database->query(QStringLiteral("CREATE TABLE unrelated (x)"));
+        database->query(QStringLiteral("PRAGMA user_version = 2"));
+    }
+    ClipStore store(storeDir());
+    auto database = openDirectly();
+    EXPECT_EQ(schemaObjects(*database),
+        (std::set<std::pair<QString, QString>> {
+            { QStringLiteral("table"), QStringLiteral("unrelated") } }));
+}
+
+TEST_F(ClipStoreTest, FailedUpgradeStepRollsBackAndIsRetriedNextTime)
+{
+    {
+        auto database = openDirectly();
+        for (const QString &statement : schemaStepOneStatements())
+            database->query(statement);
+        // An object squatting on a name the second step needs makes that step fail.
+        database->query(QStringLiteral("CREATE INDEX items_trigger ON items (kind)"));
+    }
+    EXPECT_THROW(ClipStore store(storeDir()), SQLiteDatabase::Error);
+    {
+        auto database = openDirectly();
+        EXPECT_EQ(userVersion(*database), 1);
+        for (const auto &row : database->query(QStringLiteral("PRAGMA table_info(items)")))
+            EXPECT_NE(*textValue(row, QStringLiteral("name")), QStringLiteral("trigger"));
+        database->query(QStringLiteral("DROP INDEX items_trigger"));
+    }
+    ClipStore store(storeDir());
+    auto database = openDirectly();
+    EXPECT_EQ(userVersion(*database), 2);
+}
+
+TEST_F(ClipStoreTest, UnusableLocationsFailWithAFileSystemError)
+{
+    QFile blocker(storeDir());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString locations[] = {
+        storeDir(), // a file where the folder should be
+        storeDir() + QStringLiteral("/Corvane"), // a folder inside a file
+        QStringLiteral("/proc/corvane-test/Corvane"), // a file system nobody may write
+    };
+    for (const QString &location : locations) {
+        SCOPED_TRACE(location.toStdString());
+        try {
+            ClipStore store(location);
+            ADD_FAILURE() << "opened a store at an unusable location";
+        } catch (const FileSystemError &error) {
+            EXPECT_FALSE(error.description().isEmpty());
+        }
+    }
+}
+
+TEST_F(ClipStoreTest, StoreFilesArePrivateWhateverTheUmask)
+{
+    test::ScopedUmask permissive(0);
+    // An existing folder with loose modes is tightened too.
+    ASSERT_EQ(::mkdir(QFile::encodeName(storeDir()).constData(), 0777), 0);
+    ClipStore store(storeDir());
+    auto database = openDirectly();
+    database->query(QStringLiteral("INSERT INTO pinboards (name, created_at) VALUES ('P', 1)"));
+
+    EXPECT_EQ(modeOf(storeDir()), 0700u);
+    EXPECT_EQ(modeOf(store.blobDirectory()), 0700u);
+    for (const char *suffix : { "", "-wal", "-shm" })
+        EXPECT_EQ(modeOf(databasePath() + QLatin1String(suffix)), 0600u) << suffix;
+}
+
+TEST_F(ClipStoreTest, TwoStoresShareOneFile)
+{
+    ClipStore first(storeDir());
+    ClipStore second(storeDir());
+    auto database = openDirectly();
+    EXPECT_EQ(userVersion(*database), 2);
+    EXPECT_EQ(first.blobDirectory(), second.blobDirectory());
+}
+
+} // namespace
+} // namespace corvane

@@ -1,0 +1,138 @@
+#include "store/sqlitedatabase.h"
+#include "testsupport.h"
+
+#include <sqlite3.h>
+
+#include <limits>
+
+namespace corvane {
+namespace {
+
+using Value = SQLiteDatabase::Value;
+
+class SQLiteDatabaseTest : public test::TemporaryFolderTest
+{
+protected:
+    void SetUp() override
+    {
+        TemporaryFolderTest::SetUp();
+        database = std::make_unique<SQLiteDatabase>(path(QStringLiteral("test.sqlite")));
+        database->query(QStringLiteral("CREATE TABLE t (v)"));
+    }
+
+    Value roundTrip(const Value &value)
+    {
+        database->query(QStringLiteral("DELETE FROM t"));
+        database->query(QStringLiteral("INSERT INTO t (v) VALUES (?)"), { value });
+        const auto rows = database->query(QStringLiteral("SELECT v FROM t"));
+        EXPECT_EQ(rows.size(), 1u);
+        return rows.empty() ? Value() : rows.front().values.value(QStringLiteral("v"));
+    }
+
+    std::unique_ptr<SQLiteDatabase> database;
+};
+
+TEST_F(SQLiteDatabaseTest, ValuesRoundTripInTheirOwnKind)
+{
+    const struct
+    {
+        const char *name;
+        Value stored;
+        Value expected;
+    } cases[] = {
+        { "largest integer", std::numeric_limits<std::int64_t>::max(),
+            std::numeric_limits<std::int64_t>::max() },
+        { "smallest integer", std::numeric_limits<std::int64_t>::min(),
+            std::numeric_limits<std::int64_t>::min() },
+        { "double", 3.25, 3.25 },
+        { "unicode text", QStringLiteral("héllo 😀"), QStringLiteral("héllo 😀") },
+        { "text is cut at NUL", QStringLiteral("ab") + QChar(0) + QStringLiteral("cd"),
+            QStringLiteral("ab") },
+        { "empty text", QString(QLatin1String("")), QString(QLatin1String("")) },
+        { "bytes", QByteArray("\x00\x01\xff", 3), QByteArray("\x00\x01\xff", 3) },
+        { "empty blob stays a blob", QByteArray(), QByteArray() },
+        { "null", std::monostate(), std::monostate() },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Value read = roundTrip(c.stored);
+        EXPECT_EQ(read.index(), c.expected.index());
+        EXPECT_EQ(read, c.expected);
+    }
+}
+
+TEST_F(SQLiteDatabaseTest, RowsAreKeyedByColumnNameInStepOrder)
+{
+    database->query(QStringLiteral("INSERT INTO t (v) VALUES (1), (2), (3)"));
+    const auto rows = database->query(
+        QStringLiteral("SELECT v AS value, v * 10 AS value FROM t ORDER BY v DESC"));
+    ASSERT_EQ(rows.size(), 3u);
+    // Of two columns with one name, the later one wins.
+    EXPECT_EQ(rows[0].values.value(QStringLiteral("value")), Value(std::int64_t(30)));
+    EXPECT_EQ(rows[2].values.value(QStringLiteral("value")), Value(std::int64_t(10)));
+    EXPECT_EQ(rows[0].values.size(), 1);
+    EXPECT_TRUE(database->query(QStringLiteral("SELECT v FROM t WHERE v > 5")).empty());
+}
+
+TEST_F(SQLiteDatabaseTest, OnlyTheFirstStatementOfATextRuns)
+{
+    database->query(QStringLiteral("INSERT INTO t (v) VALUES (1); INSERT INTO t (v) VALUES (2)"));
+    EXPECT_EQ(database->query(QStringLiteral("SELECT v FROM t")).size(), 1u);
+}
+
+TEST_F(SQLiteDatabaseTest, FailuresCarryCodeAndMessageAndLeaveTheConnectionUsable)
+{
+    database->query(QStringLiteral("CREATE TABLE u (v UNIQUE)"));
+    database->query(QStringLiteral("INSERT INTO u (v) VALUES (1)"));
+    try {
+        database->query(QStringLiteral("INSERT INTO u (v) VALUES (?)"), { std::int64_t(1) });
+        FAIL() << "a duplicate was inserted";
+    } catch (const SQLiteDatabase::Error &error) {
+        EXPECT_EQ(error.code(), SQLITE_CONSTRAINT);
+        EXPECT_EQ(error.description(), QStringLiteral("SQLite error 19: ") + error.message());
+        EXPECT_TRUE(error.message().contains(QStringLiteral("UNIQUE")));
+    }
+    EXPECT_THROW(database->query(QStringLiteral("SELEKT 1")), SQLiteDatabase::Error);
+    EXPECT_THROW(database->query(QStringLiteral("SELECT ?"), { 1.0, 2.0 }), SQLiteDatabase::Error);
+    EXPECT_EQ(database->query(QStringLiteral("SELECT 7 AS seven"))
+                  .front()
+                  .values.value(QStringLiteral("seven")),
+        Value(std::int64_t(7)));
+}
+
+TEST_F(SQLiteDatabaseTest, OpensInWriteAheadModeWithForeignKeysAndBusyTimeout)
+{
+    auto pragma = [&](const char *name) {
+        return database->query(QStringLiteral("PRAGMA ") + QLatin1String(name))
+            .front()
+            .values.begin()
+            .value();
+    };
+    EXPECT_EQ(pragma("journal_mode"), Value(QStringLiteral("wal")));
+    EXPECT_EQ(pragma("synchronous"), Value(std::int64_t(1)));
+    EXPECT_EQ(pragma("foreign_keys"), Value(std::int64_t(1)));
+    EXPECT_EQ(pragma("busy_timeout"), Value(std::int64_t(3000)));
+}
+
+TEST_F(SQLiteDatabaseTest, OpeningInAMissingFolderFails)
+{
+    const QString target = path(QStringLiteral("missing/deeper/db.sqlite"));
+    try {
+        SQLiteDatabase unopenable(target);
+        FAIL() << "opened a database in a missing folder";
+    } catch (const SQLiteDatabase::Error &error) {
+        EXPECT_EQ(error.code(), SQLITE_CANTOPEN);
+        EXPECT_FALSE(error.message().isEmpty());
+    }
+}
+
+TEST_F(SQLiteDatabaseTest, LastInsertRowIdFollowsInserts)
+{
+    database->query(QStringLiteral("INSERT INTO t (rowid, v) VALUES (41, 'a')"));
+    EXPECT_EQ(database->lastInsertRowId(), 41);
+    database->query(QStringLiteral("INSERT INTO t (v) VALUES ('b')"));
+    EXPECT_EQ(database->lastInsertRowId(), 42);
+}
+
+} // namespace
+} // namespace corvane
