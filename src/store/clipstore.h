@@ -1,24 +1,59 @@
 #pragma once
 
+#include "capture/clipcandidate.h"
+#include "common/timestamp.h"
+#include "store/clipitem.h"
+#include "store/clipstoreerror.h"
 #include "store/pinboard.h"
 #include "store/sqlitedatabase.h"
 
+#include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <set>
+#include <vector>
 
 namespace corvane {
 
 // The history store: the database, the folder of image payloads and the serialisation of
 // every operation on them. Operations may be called from any thread; each runs to the end
-// before the next starts, and the caller waits for its result.
+// before the next starts, and the caller waits for its result. Database failures throw
+// SQLiteDatabase::Error, refusals ClipStore::Error, payload file failures FileSystemError.
 class ClipStore
 {
 public:
     using SourceApp = corvane::SourceApp;
+    using Error = ClipStoreError;
+
+    // What the history panel and the search tool ask for.
+    struct Filter
+    {
+        QString search;
+        std::optional<std::int64_t> pinboardID;
+        std::set<ClipKind> kinds;
+        std::set<QString> sourceBundleIDs;
+        bool onlyUnfiled = false;
+        std::int64_t limit = 0;
+
+        bool operator==(const Filter &) const = default;
+    };
+
+    struct Statistics
+    {
+        std::int64_t itemCount = 0;
+        std::int64_t totalBytes = 0;
+
+        bool operator==(const Statistics &) const = default;
+    };
+
+    // Every caller of record passes this cap on the content's size (32 MiB).
+    static constexpr std::int64_t payloadCapBytes = 33554432;
 
     // The default store directory: "Corvane" in $XDG_DATA_HOME (~/.local/share).
     static QString defaultDirectory();
@@ -37,6 +72,55 @@ public:
     const QString &blobDirectory() const { return m_blobDirectory; }
     // Grows by one after every successful mutation made through this object.
     std::int64_t generation() const { return m_generation.load(); }
+
+    // Recording and updating items.
+
+    // Stores a candidate as a new item, or moves the item with the same content to the top;
+    // nothing for a concealed, untitled or over-cap candidate. Prunes after a new insert.
+    std::optional<ClipItem> record(const ClipCandidate &candidate, std::int64_t itemLimit,
+        std::int64_t dayLimit, std::int64_t payloadCap);
+    void updateTitle(std::int64_t id, const QString &title, const std::optional<QString> &subtitle);
+    // Replaces an editable item's text, re-deriving title and subtitle; throws missing,
+    // notEditable or duplicate.
+    void updateText(std::int64_t id, const QString &text);
+    void markUsed(std::int64_t id, Timestamp when);
+    // Moves an item to the top of the history.
+    void bump(std::int64_t id, Timestamp when);
+
+    // Queries.
+
+    std::vector<ClipItem> items(const Filter &filter);
+    std::optional<ClipItem> item(std::int64_t id);
+    std::optional<ClipItem> itemWithFingerprint(const QString &fingerprint);
+    std::optional<ClipItem> itemWithTrigger(const QString &trigger);
+    std::vector<SourceApp> sourceApps(std::int64_t maximumCount);
+    Statistics statistics();
+
+    // Pinboards and triggers.
+
+    std::vector<Pinboard> pinboards();
+    Pinboard createPinboard(const QString &name, std::optional<std::int64_t> colorIndex = {});
+    void reorderPinboards(const std::vector<std::int64_t> &pinboardIDs);
+    // Throws pinboardHoldsTriggers when the pinboard is the only home of a snippet.
+    void deletePinboard(std::int64_t pinboardID);
+    void addItem(std::int64_t pinboardID, std::int64_t itemID);
+    // Throws triggerStrandedByUnfiling when this is a snippet's last pinboard.
+    void removeItem(std::int64_t itemID, std::int64_t pinboardID);
+    std::set<std::int64_t> pinboardIDs(std::int64_t itemID);
+    // Sets (normalised) or clears an item's trigger; throws missing, notEditable,
+    // triggerNeedsPinboard, emptyTrigger, spacedTrigger or triggerTaken.
+    void setTrigger(std::int64_t itemID, const std::optional<QString> &trigger);
+    // Every snippet's trigger and text.
+    QHash<QString, QString> triggerTable();
+
+    // Pruning, deletion and clearing. Rows always go before their payload files.
+
+    void prune(std::int64_t itemLimit, std::int64_t dayLimit);
+    void deleteItems(const std::vector<std::int64_t> &ids);
+    // Deletes every item that is on no pinboard.
+    void clearHistory();
+    // Removes files in "Blobs" that no item names, then optimises the search index.
+    void sweepOrphanBlobs();
 
 private:
     // Runs body with the database, serialised with every other operation. Re-entrant, so
