@@ -70,7 +70,8 @@ template <typename Visitor> void forEachCharacter(QStringView text, Visitor visi
     }
 }
 
-// Below U+00C0 no character has a canonical decomposition or composes with a neighbour.
+// Text made only of characters below U+00C0 is in every canonical normal form: none of them
+// decomposes, and there is no combining mark among them to compose with.
 bool isTriviallyNormalized(QStringView text)
 {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0xc0; });
