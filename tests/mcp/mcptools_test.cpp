@@ -85,35 +85,5 @@ TEST(DescribeItem, GivesEveryValueWholeWhenNotShortening)
         QStringList({ header, title, subtitle, text }).join(u'\n'));
 }
 
-TEST(DescribeItem, NamesSourceAndOmitsRepeatsOfTheTitle)
-{
-    ClipItem item
-        = itemWith(QStringLiteral("Same"), QStringLiteral("Same"), QStringLiteral("Same"));
-    item.id = 7;
-    item.kind = ClipKind::link;
-    item.sourceAppName = QStringLiteral("Firefox");
-    EXPECT_EQ(describeItem(item, true),
-        QStringLiteral("[7] link · 2024-05-01T12:00:00Z · from Firefox\nSame"));
-
-    item.kind = ClipKind::image;
-    item.text.reset();
-    item.subtitle = QStringLiteral("1280 × 800");
-    item.title = QStringLiteral("Image");
-    EXPECT_EQ(describeItem(item, false),
-        QStringLiteral("[7] image · 2024-05-01T12:00:00Z · from Firefox\nImage\n1280 × 800"));
-}
-
-TEST(McpToolDefinitions, AreSixToolsInTheirFixedOrder)
-{
-    QStringList names;
-    for (const QJsonValue &definition : mcpToolDefinitions())
-        names.append(definition[QStringLiteral("name")].toString());
-    EXPECT_EQ(names,
-        QStringList({ QStringLiteral("search_clipboard"), QStringLiteral("get_clipboard_item"),
-            QStringLiteral("save_clipboard_item"), QStringLiteral("list_pinboards"),
-            QStringLiteral("create_pinboard"), QStringLiteral("add_to_pinboard") }));
-    EXPECT_EQ(&mcpToolDefinitions(), &mcpToolDefinitions());
-}
-
 } // namespace
 } // namespace corvane
