@@ -18,6 +18,12 @@ packages=(
     xvfb xauth xclip xdotool
 )
 
+# The tool server's interoperability test runs the official MCP SDK under Node.js. A node
+# installed some other way (nvm, NodeSource) is used as it is.
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+    packages+=(nodejs npm)
+fi
+
 missing=()
 for package in "${packages[@]}"; do
     status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)

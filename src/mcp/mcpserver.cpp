@@ -1,0 +1,320 @@
+#include "mcpserver.h"
+
+#include "mcp/mcptools.h"
+#include "mcp/rawjson.h"
+#include "store/clipstore.h"
+#include "store/filesystemerror.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QStringDecoder>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+namespace corvane {
+
+namespace {
+
+const QByteArray nullID = QByteArrayLiteral("null");
+
+constexpr int parseErrorCode = -32700;
+constexpr int invalidRequestCode = -32600;
+constexpr int methodNotFoundCode = -32601;
+constexpr int invalidParamsCode = -32602;
+
+const std::array<QString, 3> acceptedProtocolVersions
+    = { QStringLiteral("2025-06-18"), QStringLiteral("2025-03-26"), QStringLiteral("2024-11-05") };
+const QString preferredProtocolVersion = QStringLiteral("2025-06-18");
+
+const QString instructions = QStringLiteral(
+    "Corvane is the user's clipboard history on this Mac. Search it to find something they "
+    "copied earlier — a link, a snippet, an error message — rather than asking them to paste "
+    "it again. Pinboards are collections they curated on purpose; items on one are kept "
+    "forever.");
+
+QString serverVersion()
+{
+    static const QString version = [] {
+        const QString built = QStringLiteral(CORVANE_VERSION);
+        return built.isEmpty() ? QStringLiteral("0") : built;
+    }();
+    return version;
+}
+
+// Writes all of bytes with as few system calls as the pipe allows: one, unless the reader
+// is slow to drain a very long reply.
+bool writeAll(int descriptor, QByteArrayView bytes)
+{
+    const char *data = bytes.data();
+    qsizetype remaining = bytes.size();
+    while (remaining > 0) {
+        const ssize_t written = ::write(descriptor, data, size_t(remaining));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        remaining -= written;
+    }
+    return true;
+}
+
+void writeDiagnostic(const QString &message)
+{
+    static const QByteArray prefix = QByteArrayLiteral("corvane-mcp: ");
+    QByteArray bytes;
+    // Every line of a multi-line message carries the prefix, so each stays attributable.
+    for (const QString &line : message.split(u'\n'))
+        bytes += prefix + line.toUtf8() + '\n';
+    writeAll(STDERR_FILENO, bytes);
+}
+
+void diagnosticMessageHandler(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    writeDiagnostic(message);
+}
+
+QByteArray compactJson(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QByteArray successReply(const QByteArray &id, const QJsonObject &result)
+{
+    return QByteArrayLiteral("{\"jsonrpc\":\"2.0\",\"id\":") + id
+        + QByteArrayLiteral(",\"result\":") + compactJson(result) + QByteArrayLiteral("}\n");
+}
+
+QByteArray errorReply(const QByteArray &id, int code, const QString &message)
+{
+    const QJsonObject error { { QStringLiteral("code"), code },
+        { QStringLiteral("message"), message } };
+    return QByteArrayLiteral("{\"jsonrpc\":\"2.0\",\"id\":") + id + QByteArrayLiteral(",\"error\":")
+        + compactJson(error) + QByteArrayLiteral("}\n");
+}
+
+QJsonObject textResult(const QString &text, bool isError)
+{
+    const QJsonObject content { { QStringLiteral("type"), QStringLiteral("text") },
+        { QStringLiteral("text"), text } };
+    return QJsonObject { { QStringLiteral("content"), QJsonArray { content } },
+        { QStringLiteral("isError"), isError } };
+}
+
+// Splits a descriptor's bytes into lines of any length, the last one possibly unterminated.
+class LineReader
+{
+public:
+    explicit LineReader(int descriptor)
+        : m_descriptor(descriptor)
+    { }
+
+    std::optional<QByteArray> next()
+    {
+        while (true) {
+            const qsizetype end = m_buffer.indexOf('\n', m_scanned);
+            if (end >= 0) {
+                QByteArray line = m_buffer.sliced(m_start, end - m_start);
+                m_start = m_scanned = end + 1;
+                return line;
+            }
+            m_scanned = m_buffer.size();
+            if (m_finished) {
+                if (m_start == m_buffer.size())
+                    return std::nullopt;
+                QByteArray line = m_buffer.sliced(m_start);
+                m_start = m_scanned = m_buffer.size();
+                return line;
+            }
+            fill();
+        }
+    }
+
+private:
+    void fill()
+    {
+        // Drop consumed lines before growing, so a long session does not keep its history.
+        if (m_start > 0) {
+            m_buffer.remove(0, m_start);
+            m_scanned -= m_start;
+            m_start = 0;
+        }
+        std::array<char, 65536> chunk {};
+        const ssize_t count = ::read(m_descriptor, chunk.data(), chunk.size());
+        if (count > 0) {
+            m_buffer.append(chunk.data(), count);
+        } else if (count == 0) {
+            m_finished = true;
+        } else if (errno != EINTR) {
+            writeDiagnostic(QStringLiteral("could not read the input: ")
+                + QString::fromLocal8Bit(std::strerror(errno)));
+            m_finished = true;
+        }
+    }
+
+    int m_descriptor;
+    QByteArray m_buffer;
+    qsizetype m_start = 0;
+    qsizetype m_scanned = 0;
+    bool m_finished = false;
+};
+
+} // namespace
+
+McpServer::McpServer(ClipStore &store, DiagnosticSink diagnostics)
+    : m_store(store)
+    , m_diagnostics(std::move(diagnostics))
+{ }
+
+QByteArray McpServer::handleLine(QByteArrayView line)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = decoder.decode(line);
+    if (decoder.hasError())
+        return errorReply(nullID, parseErrorCode, QStringLiteral("Parse error"));
+    const QString trimmed = decoded.trimmed();
+    if (trimmed.isEmpty())
+        return {};
+
+    const QByteArray text = trimmed.toUtf8();
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(text, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !document.isObject())
+        return errorReply(nullID, parseErrorCode, QStringLiteral("Parse error"));
+
+    const QJsonObject request = document.object();
+    const QJsonValue idValue = request.value(QStringLiteral("id"));
+    if (idValue.isUndefined() || idValue.isNull())
+        return {};
+    // The id goes back as the client wrote it: the parser would round integers beyond 64 bits.
+    const QByteArray id = rawJsonMember(text, u"id")
+                              .value_or(QJsonDocument(QJsonArray { idValue })
+                                            .toJson(QJsonDocument::Compact)
+                                            .sliced(1)
+                                            .chopped(1));
+
+    const QJsonValue methodValue = request.value(QStringLiteral("method"));
+    if (!methodValue.isString())
+        return errorReply(id, invalidRequestCode, QStringLiteral("Not a request"));
+    const QString method = methodValue.toString();
+    const QJsonObject params = request.value(QStringLiteral("params")).toObject();
+
+    if (method == u"initialize")
+        return successReply(id, initializeResult(params));
+    if (method == u"ping")
+        return successReply(id, QJsonObject());
+    if (method == u"tools/list")
+        return successReply(id, QJsonObject { { QStringLiteral("tools"), mcpToolDefinitions() } });
+    if (method == u"tools/call")
+        return toolCallReply(id, params);
+    return errorReply(id, methodNotFoundCode, QStringLiteral("Method not found: ") + method);
+}
+
+QJsonObject McpServer::initializeResult(const QJsonObject &params) const
+{
+    QString protocolVersion = preferredProtocolVersion;
+    const QJsonValue requested = params.value(QStringLiteral("protocolVersion"));
+    for (const QString &accepted : acceptedProtocolVersions) {
+        if (requested.isString() && requested.toString() == accepted)
+            protocolVersion = accepted;
+    }
+    return QJsonObject {
+        { QStringLiteral("protocolVersion"), protocolVersion },
+        { QStringLiteral("capabilities"),
+            QJsonObject { { QStringLiteral("tools"),
+                QJsonObject { { QStringLiteral("listChanged"), false } } } } },
+        { QStringLiteral("serverInfo"),
+            QJsonObject { { QStringLiteral("name"), QStringLiteral("corvane") },
+                { QStringLiteral("title"), QStringLiteral("Corvane") },
+                { QStringLiteral("version"), serverVersion() } } },
+        { QStringLiteral("instructions"), instructions },
+    };
+}
+
+QByteArray McpServer::toolCallReply(const QByteArray &id, const QJsonObject &params)
+{
+    const QJsonValue nameValue = params.value(QStringLiteral("name"));
+    if (!nameValue.isString())
+        return errorReply(id, invalidParamsCode, QStringLiteral("Missing tool name"));
+    const QString name = nameValue.toString();
+    const QJsonObject arguments = params.value(QStringLiteral("arguments")).toObject();
+
+    std::optional<QString> answer;
+    try {
+        answer = callTool(name, arguments, m_store);
+    } catch (const std::exception &error) {
+        const QString description = diagnosticDescription(error);
+        m_diagnostics(QStringLiteral("tool ") + name + QStringLiteral(" failed: ") + description);
+        return successReply(
+            id, textResult(QStringLiteral("Corvane could not do that: ") + description, true));
+    }
+    if (!answer)
+        return errorReply(id, invalidParamsCode, QStringLiteral("Unknown tool: ") + name);
+    return successReply(id, textResult(*answer, false));
+}
+
+QString McpServer::diagnosticDescription(const std::exception &error)
+{
+    if (const auto *database = dynamic_cast<const SQLiteDatabase::Error *>(&error))
+        return database->description();
+    if (const auto *store = dynamic_cast<const ClipStoreError *>(&error))
+        return store->diagnostic();
+    if (const auto *fileSystem = dynamic_cast<const FileSystemError *>(&error))
+        return fileSystem->description();
+    return QString::fromLocal8Bit(error.what());
+}
+
+int McpServer::run(int argc, char **argv)
+{
+    qInstallMessageHandler(diagnosticMessageHandler);
+    // A client that goes away must not kill the server mid-write; the write fails instead.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Standard output belongs to the protocol. Replies go to a private copy of it and the
+    // shared descriptor is pointed at standard error, so a stray write by any library cannot
+    // corrupt the stream.
+    const int replies = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    if (replies < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        writeDiagnostic(QStringLiteral("could not reserve standard output: ")
+            + QString::fromLocal8Bit(std::strerror(errno)));
+        return 1;
+    }
+
+    QCoreApplication application(argc, argv);
+    std::unique_ptr<ClipStore> store;
+    try {
+        store = std::make_unique<ClipStore>();
+    } catch (const std::exception &error) {
+        writeDiagnostic(QStringLiteral("could not open the clipboard history: ")
+            + diagnosticDescription(error));
+        return 1;
+    }
+
+    McpServer server(*store, writeDiagnostic);
+    LineReader reader(STDIN_FILENO);
+    bool canReply = true;
+    while (const auto line = reader.next()) {
+        const QByteArray reply = server.handleLine(*line);
+        if (reply.isEmpty() || !canReply)
+            continue;
+        if (!writeAll(replies, reply)) {
+            // The client stopped listening; keep reading so that it still ends at end of input.
+            writeDiagnostic(QStringLiteral("could not write a reply: ")
+                + QString::fromLocal8Bit(std::strerror(errno)));
+            canReply = false;
+        }
+    }
+    ::close(replies);
+    return 0;
+}
+
+} // namespace corvane

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "store/clipitem.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QString>
+
+#include <optional>
+
+namespace corvane {
+
+class ClipStore;
+
+// The six tools the AI tool server offers: their definitions for "tools/list" and the
+// dispatcher behind "tools/call". Every answer is plain text for the assistant to read.
+
+// The tool definitions in their fixed order, built once per process.
+const QJsonArray &mcpToolDefinitions();
+
+// Runs the tool called name with arguments against store and gives its answer; nothing when
+// no tool has that name. Errors of store operations propagate unchanged.
+std::optional<QString> callTool(
+    const QString &name, const QJsonObject &arguments, ClipStore &store);
+
+// An item as the tools present it: a header line with id, kind, creation time and source,
+// then the title, the subtitle and the text where they add something. When shortened, long
+// titles and subtitles are cut at 200 characters and texts at 500, marked by "…".
+QString describeItem(const ClipItem &item, bool shortened);
+
+} // namespace corvane

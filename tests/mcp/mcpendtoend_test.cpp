@@ -1,0 +1,773 @@
+// Starts the real executable in its tool server mode and speaks JSON-RPC over its pipes.
+
+#include "qtprinters.h"
+#include "store/clipstore.h"
+#include "store/sqlitedatabase.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+#include <optional>
+
+namespace corvane {
+namespace {
+
+constexpr int timeoutMs = 30000;
+
+// The reply bytes with every string literal removed, to look at the JSON structure alone.
+QByteArray withoutStrings(const QByteArray &json)
+{
+    QByteArray structure;
+    bool inString = false;
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (inString && c == '\\')
+            ++i;
+        else if (c == '"')
+            inString = !inString;
+        else if (!inString)
+            structure.append(c);
+    }
+    return structure;
+}
+
+// One server process over pipes, with its own history folder.
+class McpProcess
+{
+public:
+    explicit McpProcess(
+        const QString &dataHome, const QStringList &arguments = { QStringLiteral("--mcp") })
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+        m_process.setProcessEnvironment(environment);
+        m_process.start(QStringLiteral(CORVANE_EXECUTABLE), arguments);
+    }
+
+    ~McpProcess()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(timeoutMs);
+        }
+    }
+
+    bool started() { return m_process.waitForStarted(timeoutMs); }
+
+    void send(const QByteArray &bytes) { m_process.write(bytes); }
+
+    // The next line on standard output, without its line feed; empty after a timeout.
+    QByteArray nextLine()
+    {
+        while (!m_pending.contains('\n')) {
+            if (!m_process.waitForReadyRead(timeoutMs))
+                return {};
+            m_pending += m_process.readAllStandardOutput();
+        }
+        const qsizetype end = m_pending.indexOf('\n');
+        QByteArray line = m_pending.left(end);
+        m_pending.remove(0, end + 1);
+        checkReplyShape(line);
+        return line;
+    }
+
+    QByteArray request(const QByteArray &line)
+    {
+        send(line + '\n');
+        return nextLine();
+    }
+
+    // Calls a tool and gives its text; failures of the envelope are test failures.
+    QString callTool(const QString &name, const QJsonObject &arguments = {}, bool isError = false)
+    {
+        const int id = ++m_nextID;
+        const QJsonObject request { { QStringLiteral("jsonrpc"), QStringLiteral("2.0") },
+            { QStringLiteral("id"), id },
+            { QStringLiteral("method"), QStringLiteral("tools/call") },
+            { QStringLiteral("params"),
+                QJsonObject { { QStringLiteral("name"), name },
+                    { QStringLiteral("arguments"), arguments } } } };
+        const QJsonObject reply = QJsonDocument::fromJson(
+            this->request(QJsonDocument(request).toJson(QJsonDocument::Compact)))
+                                      .object();
+        EXPECT_EQ(reply[QStringLiteral("id")], QJsonValue(id));
+        const QJsonObject result = reply[QStringLiteral("result")].toObject();
+        EXPECT_EQ(result[QStringLiteral("isError")], QJsonValue(isError)) << name.toStdString();
+        const QJsonArray content = result[QStringLiteral("content")].toArray();
+        EXPECT_EQ(content.size(), 1);
+        EXPECT_EQ(content[0][QStringLiteral("type")], QJsonValue(QStringLiteral("text")));
+        return content[0][QStringLiteral("text")].toString();
+    }
+
+    // Closes standard input and waits for the exit status; -1 when it did not exit normally.
+    int finish()
+    {
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(timeoutMs))
+            return -1;
+        m_pending += m_process.readAllStandardOutput();
+        m_stderr += m_process.readAllStandardError();
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    }
+
+    // Standard output not yet taken as reply lines.
+    const QByteArray &unreadOutput() const { return m_pending; }
+    QByteArray standardError()
+    {
+        m_stderr += m_process.readAllStandardError();
+        return m_stderr;
+    }
+
+private:
+    // Every line on standard output is one compact JSON-RPC reply object.
+    static void checkReplyShape(const QByteArray &line)
+    {
+        QJsonParseError error;
+        const QJsonDocument reply = QJsonDocument::fromJson(line, &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+        EXPECT_EQ(reply[QStringLiteral("jsonrpc")], QJsonValue(QStringLiteral("2.0")));
+        const QByteArray structure = withoutStrings(line);
+        for (char space : { ' ', '\t', '\r', '\n' })
+            EXPECT_FALSE(structure.contains(space)) << "not compact: " << line.toStdString();
+    }
+
+    QProcess m_process;
+    QByteArray m_pending;
+    QByteArray m_stderr;
+    int m_nextID = 1000;
+};
+
+class McpEndToEndTest : public test::TemporaryFolderTest
+{
+protected:
+    QString dataHome() const { return path(QStringLiteral("data")); }
+    QString storeDirectory() const { return dataHome() + QStringLiteral("/Corvane"); }
+
+    // Every diagnostic line carries the prefix; nothing else reaches standard error.
+    static void expectOnlyDiagnostics(const QByteArray &standardError)
+    {
+        for (const QByteArray &line : standardError.split('\n')) {
+            if (!line.isEmpty()) {
+                EXPECT_TRUE(line.startsWith("corvane-mcp: ")) << line.toStdString();
+            }
+        }
+    }
+
+    static QByteArray ping(int id)
+    {
+        return "{\"jsonrpc\":\"2.0\",\"id\":" + QByteArray::number(id) + ",\"method\":\"ping\"}";
+    }
+    static QByteArray pong(int id)
+    {
+        return "{\"jsonrpc\":\"2.0\",\"id\":" + QByteArray::number(id) + ",\"result\":{}}";
+    }
+};
+
+QJsonObject json(const char *text)
+{
+    return QJsonDocument::fromJson(text).object();
+}
+
+QJsonObject parsed(const QByteArray &line)
+{
+    return QJsonDocument::fromJson(line).object();
+}
+
+TEST_F(McpEndToEndTest, ProtocolEnvelopeCasesAreAnsweredExactly)
+{
+    McpProcess server(dataHome());
+    ASSERT_TRUE(server.started());
+
+    // Lines that get no reply: the ping after each proves nothing was written for them.
+    const QByteArray silent[] = {
+        "",
+        "   \t  ",
+        R"({"jsonrpc":"2.0","method":"ping"})",
+        R"({"jsonrpc":"2.0","method":"notifications/initialized"})",
+        R"({"jsonrpc":"2.0","id":null,"method":"no/such/method"})",
+        R"({"jsonrpc":"2.0"})",
+        "\xc2\xa0\xe2\x80\x83",
+    };
+    int pingID = 0;
+    for (const QByteArray &line : silent) {
+        SCOPED_TRACE(line.toStdString());
+        server.send(line + '\n');
+        ++pingID;
+        EXPECT_EQ(server.request(ping(pingID)), pong(pingID));
+    }
+
+    // Replies compared byte for byte where their shape is fixed by a single member.
+    struct Exact
+    {
+        QByteArray request;
+        QByteArray reply;
+    };
+    const QByteArray parseError
+        = R"({"jsonrpc":"2.0","id":null,"error":{"code":-32700,"message":"Parse error"}})";
+    const Exact exact[] = {
+        { R"({"jsonrpc":"2.0","id":7,"method":"ping"})",
+            R"({"jsonrpc":"2.0","id":7,"result":{}})" },
+        { "  \t{\"jsonrpc\":\"2.0\",\"id\":8,\"method\":\"ping\"}\t \r",
+            R"({"jsonrpc":"2.0","id":8,"result":{}})" },
+        { R"({"id":"abc","method":"ping"})", R"({"jsonrpc":"2.0","id":"abc","result":{}})" },
+        { R"({"id":9007199254740993,"method":"ping"})",
+            R"({"jsonrpc":"2.0","id":9007199254740993,"result":{}})" },
+        { R"({"id":-9223372036854775808,"method":"ping"})",
+            R"({"jsonrpc":"2.0","id":-9223372036854775808,"result":{}})" },
+        { R"({"id":18446744073709551616,"method":"ping"})",
+            R"({"jsonrpc":"2.0","id":18446744073709551616,"result":{}})" },
+        { R"({"id":{"n": [1, 2]},"method":"ping"})",
+            R"({"jsonrpc":"2.0","id":{"n":[1,2]},"result":{}})" },
+        { R"([{"jsonrpc":"2.0","id":1,"method":"ping"}])", parseError },
+        { R"("ping")", parseError },
+        { "42", parseError },
+        { R"({"id":1,"method":"ping"} trailing)", parseError },
+        { "{\"id\":1,\"method\":\"\xff\xfe\"}", parseError },
+        { "{\"id\":1,\"method\":\"\xed\xa0\x80\"}", parseError },
+        { "\xc0\xaf", parseError },
+        { R"({"jsonrpc":"2.0","id":5,"result":{}})",
+            R"({"jsonrpc":"2.0","id":5,"error":{"code":-32600,"message":"Not a request"}})" },
+        { R"({"jsonrpc":"2.0","id":"x","method":3})",
+            R"({"jsonrpc":"2.0","id":"x","error":{"code":-32600,"message":"Not a request"}})" },
+        { R"({"id":9,"method":"Ping"})",
+            R"({"jsonrpc":"2.0","id":9,"error":{"code":-32601,"message":"Method not found: Ping"}})" },
+        { R"({"id":10,"method":"resources/list"})",
+            R"({"jsonrpc":"2.0","id":10,"error":{"code":-32601,"message":"Method not found: resources/list"}})" },
+        { R"({"id":11,"method":"tools/call","params":{"arguments":{}}})",
+            R"({"jsonrpc":"2.0","id":11,"error":{"code":-32602,"message":"Missing tool name"}})" },
+        { R"({"id":12,"method":"tools/call","params":{"name":7}})",
+            R"({"jsonrpc":"2.0","id":12,"error":{"code":-32602,"message":"Missing tool name"}})" },
+        { R"({"id":13,"method":"tools/call","params":{"name":"Search_Clipboard"}})",
+            R"({"jsonrpc":"2.0","id":13,"error":{"code":-32602,"message":"Unknown tool: Search_Clipboard"}})" },
+        { R"({"id":14,"method":"tools/call","params":"not an object"})",
+            R"({"jsonrpc":"2.0","id":14,"error":{"code":-32602,"message":"Missing tool name"}})" },
+    };
+    for (const Exact &c : exact) {
+        SCOPED_TRACE(c.request.toStdString());
+        EXPECT_EQ(server.request(c.request), c.reply);
+    }
+
+    // Member order inside objects is free, so these compare as JSON values.
+    const char *instructions
+        = "Corvane is the user's clipboard history on this Mac. Search it to find something they "
+          "copied earlier — a link, a snippet, an error message — rather than asking them to paste "
+          "it again. Pinboards are collections they curated on purpose; items on one are kept "
+          "forever.";
+    const auto initializeReply = [&](int id, const char *version) {
+        return QJsonObject { { QStringLiteral("jsonrpc"), QStringLiteral("2.0") },
+            { QStringLiteral("id"), id },
+            { QStringLiteral("result"),
+                QJsonObject { { QStringLiteral("protocolVersion"), QString::fromUtf8(version) },
+                    { QStringLiteral("capabilities"), json(R"({"tools":{"listChanged":false}})") },
+                    { QStringLiteral("serverInfo"),
+                        QJsonObject { { QStringLiteral("name"), QStringLiteral("corvane") },
+                            { QStringLiteral("title"), QStringLiteral("Corvane") },
+                            { QStringLiteral("version"), QStringLiteral(CORVANE_VERSION) } } },
+                    { QStringLiteral("instructions"), QString::fromUtf8(instructions) } } } };
+    };
+    const struct
+    {
+        QByteArray request;
+        const char *version;
+    } handshakes[] = {
+        { R"({"jsonrpc":"2.0","id":20,"method":"initialize","params":{"protocolVersion":"2025-03-26","capabilities":{}}})",
+            "2025-03-26" },
+        { R"({"jsonrpc":"2.0","id":21,"method":"initialize","params":{"protocolVersion":"2024-11-05"}})",
+            "2024-11-05" },
+        { R"({"jsonrpc":"2.0","id":22,"method":"initialize","params":{"protocolVersion":"2025-06-18"}})",
+            "2025-06-18" },
+        { R"({"jsonrpc":"2.0","id":23,"method":"initialize","params":{"protocolVersion":"2099-01-01"}})",
+            "2025-06-18" },
+        { R"({"jsonrpc":"2.0","id":24,"method":"initialize","params":{"protocolVersion":20250326}})",
+            "2025-06-18" },
+        { R"({"jsonrpc":"2.0","id":25,"method":"initialize"})", "2025-06-18" },
+        { R"({"jsonrpc":"2.0","id":26,"method":"initialize","params":["2025-03-26"]})",
+            "2025-06-18" },
+    };
+    for (const auto &handshake : handshakes) {
+        SCOPED_TRACE(handshake.request.toStdString());
+        const QByteArray reply = server.request(handshake.request);
+        EXPECT_EQ(parsed(reply),
+            initializeReply(
+                parsed(handshake.request)[QStringLiteral("id")].toInt(), handshake.version));
+        // Non-ASCII goes out as UTF-8, not as escapes.
+        EXPECT_TRUE(reply.contains("earlier — a link")) << reply.toStdString();
+    }
+
+    // Arguments that are not an object count as none.
+    EXPECT_EQ(
+        parsed(server.request(
+            R"({"id":30,"method":"tools/call","params":{"name":"get_clipboard_item","arguments":[5]}})")),
+        json(
+            R"({"jsonrpc":"2.0","id":30,"result":{"content":[{"type":"text","text":"Give me the item's id."}],"isError":false}})"));
+
+    // A solidus in a reply is not escaped.
+    const QByteArray saved = server.request(
+        R"({"id":31,"method":"tools/call","params":{"name":"save_clipboard_item","arguments":{"text":"https://example.com/a/b"}}})");
+    EXPECT_EQ(parsed(saved),
+        json(
+            R"({"jsonrpc":"2.0","id":31,"result":{"content":[{"type":"text","text":"Saved as item 1."}],"isError":false}})"));
+    const QByteArray found = server.request(
+        R"({"id":32,"method":"tools/call","params":{"name":"search_clipboard","arguments":{"query":"example"}}})");
+    EXPECT_TRUE(found.contains("\\nhttps://example.com/a/b\"")) << found.toStdString();
+
+    // Input ends without a final line feed: that last request is still answered.
+    server.send(ping(99));
+    EXPECT_EQ(server.finish(), 0);
+    EXPECT_EQ(server.unreadOutput(), pong(99) + '\n');
+    expectOnlyDiagnostics(server.standardError());
+}
+
+TEST_F(McpEndToEndTest, ToolListHoldsTheSixToolsWithTheirSchemas)
+{
+    McpProcess server(dataHome());
+    ASSERT_TRUE(server.started());
+    const QJsonObject expected = json(R"({"jsonrpc":"2.0","id":"list","result":{"tools":[
+{"name":"search_clipboard","title":"Search clipboard history","description":"Search everything the user has copied on this Mac. Returns the most recent matches, newest first, with an id for each. Leave the query empty to get the most recent items regardless of content. Text is truncated here — use get_clipboard_item for the whole thing.",
+ "inputSchema":{"type":"object","properties":{
+  "query":{"type":"string","description":"Words to look for. Omit for the most recent items."},
+  "kind":{"type":"string","enum":["text","link","image","file","color"],"description":"Only items of this kind."},
+  "app":{"type":"string","description":"Only items copied from this app, by bundle id (for example com.apple.Safari)."},
+  "limit":{"type":"integer","minimum":1,"maximum":100,"description":"How many to return. Defaults to 20."}}}},
+{"name":"get_clipboard_item","title":"Get a clipboard item","description":"The full, untruncated content of one item, by the id search_clipboard gave.",
+ "inputSchema":{"type":"object","properties":{"id":{"type":"integer","description":"The item's id."}},"required":["id"]}},
+{"name":"save_clipboard_item","title":"Save to clipboard history","description":"Add a note to the clipboard history so the user can find and paste it later. This does NOT change what is currently on their clipboard.",
+ "inputSchema":{"type":"object","properties":{"text":{"type":"string","description":"The text to save."}},"required":["text"]}},
+{"name":"list_pinboards","title":"List pinboards","description":"The user's pinboards — named collections they curated deliberately. Items on a pinboard are never pruned.",
+ "inputSchema":{"type":"object","properties":{}}},
+{"name":"create_pinboard","title":"Create a pinboard","description":"Make a new pinboard. Does nothing if one with that name already exists.",
+ "inputSchema":{"type":"object","properties":{"name":{"type":"string","description":"What to call it."}},"required":["name"]}},
+{"name":"add_to_pinboard","title":"Add an item to a pinboard","description":"Put an existing clipboard item on a pinboard, keeping it from ever being pruned.",
+ "inputSchema":{"type":"object","properties":{"pinboard":{"type":"string","description":"The pinboard's name."},"item_id":{"type":"integer","description":"The item's id."}},"required":["pinboard","item_id"]}}
+]}})");
+    ASSERT_FALSE(expected.isEmpty());
+    EXPECT_EQ(
+        parsed(server.request(R"({"jsonrpc":"2.0","id":"list","method":"tools/list"})")), expected);
+    // The list is the same on every request.
+    EXPECT_EQ(
+        parsed(server.request(
+            R"({"jsonrpc":"2.0","id":"list","method":"tools/list","params":{"cursor":"x"}})")),
+        expected);
+    EXPECT_EQ(server.finish(), 0);
+    expectOnlyDiagnostics(server.standardError());
+}
+
+// Fills a store as the application would have recorded copies.
+class SeededHistory
+{
+public:
+    explicit SeededHistory(const QString &directory)
+        : m_store(directory)
+    { }
+
+    std::int64_t record(ClipKind kind, const QString &title, std::optional<QString> subtitle,
+        std::optional<QString> text, const char *bundleID, const char *appName, int minute,
+        std::optional<QByteArray> payload = std::nullopt)
+    {
+        ClipCandidate candidate;
+        candidate.kind = kind;
+        candidate.title = title;
+        candidate.subtitle = std::move(subtitle);
+        candidate.text = std::move(text);
+        candidate.payload = std::move(payload);
+        candidate.byteCount = candidate.text ? candidate.text->toUtf8().size() : 100;
+        if (bundleID)
+            candidate.sourceBundleID = QString::fromUtf8(bundleID);
+        if (appName)
+            candidate.sourceAppName = QString::fromUtf8(appName);
+        candidate.capturedAt = fromMillis(1714564800000 + minute * 60000LL); // 2024-05-01T12:00Z
+        const auto item = m_store.record(candidate, 0, 0, ClipStore::payloadCapBytes);
+        EXPECT_TRUE(item.has_value());
+        return item ? item->id : -1;
+    }
+
+    ClipStore &store() { return m_store; }
+
+private:
+    ClipStore m_store;
+};
+
+qsizetype descriptionCount(const QString &answer)
+{
+    return answer.startsWith(u'[') ? answer.count(QStringLiteral("\n\n[")) + 1 : 0;
+}
+
+TEST_F(McpEndToEndTest, SearchAndGetDescribeTheHistory)
+{
+    const QString longLine = QString(250, u'a');
+    {
+        McpProcess empty(dataHome());
+        ASSERT_TRUE(empty.started());
+        const QString none = QStringLiteral("The clipboard history is empty.");
+        EXPECT_EQ(empty.callTool(QStringLiteral("search_clipboard")), none);
+        EXPECT_EQ(empty.callTool(QStringLiteral("search_clipboard"),
+                      { { QStringLiteral("query"), QStringLiteral("  \n ") } }),
+            none);
+        EXPECT_EQ(empty.callTool(QStringLiteral("search_clipboard"),
+                      { { QStringLiteral("kind"), QStringLiteral("image") } }),
+            none);
+        EXPECT_EQ(empty.callTool(QStringLiteral("search_clipboard"),
+                      { { QStringLiteral("query"), QStringLiteral(" café ") } }),
+            QStringLiteral("Nothing in the clipboard history matches “café”."));
+        EXPECT_EQ(empty.finish(), 0);
+        EXPECT_TRUE(empty.unreadOutput().isEmpty());
+    }
+
+    SeededHistory history(storeDirectory());
+    const std::int64_t hello = history.record(ClipKind::text, QStringLiteral("Hello world"),
+        std::nullopt, QStringLiteral("Hello world"), "org.gnome.Terminal", "Terminal", 0);
+    const std::int64_t image
+        = history.record(ClipKind::image, QStringLiteral("Image"), QStringLiteral("1 × 1"),
+            std::nullopt, "org.gimp.GIMP", "GIMP", 1, QByteArray("not really a PNG"));
+    const std::int64_t longText
+        = history.record(ClipKind::text, longLine, QStringLiteral("second line"),
+            longLine + QStringLiteral("\nsecond line"), nullptr, nullptr, 2);
+    const std::int64_t link
+        = history.record(ClipKind::link, QStringLiteral("https://example.org/page"), std::nullopt,
+            QStringLiteral("https://example.org/page"), "org.mozilla.firefox", "Firefox", 3);
+
+    const QString helloDescription
+        = QStringLiteral("[%1] text · 2024-05-01T12:00:00Z · from Terminal\nHello world")
+              .arg(hello);
+    const QString imageHeader
+        = QStringLiteral("[%1] image · 2024-05-01T12:01:00Z · from GIMP\nImage\n1 × 1").arg(image);
+    const QString linkDescription = QStringLiteral(
+        "[%1] link · 2024-05-01T12:03:00Z · from Firefox\nhttps://example.org/page")
+                                        .arg(link);
+    const QString longHeader = QStringLiteral("[%1] text · 2024-05-01T12:02:00Z\n").arg(longText);
+
+    McpProcess server(dataHome());
+    ASSERT_TRUE(server.started());
+    const auto search = [&](QJsonObject arguments) {
+        return server.callTool(QStringLiteral("search_clipboard"), arguments);
+    };
+    EXPECT_EQ(search({}),
+        QStringList({ linkDescription,
+                        longHeader + QString(200, u'a') + QStringLiteral("…\nsecond line\n")
+                            + longLine + QStringLiteral("\nsecond line"),
+                        imageHeader, helloDescription })
+            .join(QStringLiteral("\n\n")));
+    EXPECT_EQ(
+        search({ { QStringLiteral("query"), QStringLiteral("  hello  ") } }), helloDescription);
+    EXPECT_EQ(search({ { QStringLiteral("query"), QStringLiteral("example") },
+                  { QStringLiteral("kind"), QStringLiteral("link") } }),
+        linkDescription);
+    EXPECT_EQ(search({ { QStringLiteral("query"), QStringLiteral("nowhere") },
+                  { QStringLiteral("kind"), QStringLiteral("link") } }),
+        QStringLiteral("Nothing in the clipboard history matches “nowhere”."));
+    EXPECT_EQ(search({ { QStringLiteral("kind"), QStringLiteral("image") } }), imageHeader);
+    EXPECT_EQ(descriptionCount(search({ { QStringLiteral("kind"), QStringLiteral("Text") } })), 4);
+    EXPECT_EQ(search({ { QStringLiteral("app"), QStringLiteral("org.gnome.Terminal") } }),
+        helloDescription);
+    EXPECT_EQ(descriptionCount(search({ { QStringLiteral("app"), QString() } })), 4);
+    EXPECT_EQ(search({ { QStringLiteral("app"), QStringLiteral("org.example.Nothing") } }),
+        QStringLiteral("The clipboard history is empty."));
+
+    const auto get = [&](QJsonValue id) {
+        return server.callTool(
+            QStringLiteral("get_clipboard_item"), { { QStringLiteral("id"), id } });
+    };
+    EXPECT_EQ(get(double(longText)),
+        longHeader + longLine + QStringLiteral("\nsecond line\n") + longLine
+            + QStringLiteral("\nsecond line"));
+    EXPECT_EQ(get(double(image)),
+        imageHeader + QStringLiteral("\n(Image data is not included. Open Corvane to see it.)"));
+    EXPECT_EQ(get(hello + 0.0), helloDescription);
+    EXPECT_EQ(get(999),
+        QStringLiteral("There is no clipboard item with id 999. It may have been deleted."));
+    EXPECT_EQ(get(-4),
+        QStringLiteral("There is no clipboard item with id -4. It may have been deleted."));
+    const QString noID = QStringLiteral("Give me the item's id.");
+    for (const QJsonValue &wrong : { QJsonValue(QString::number(hello)), QJsonValue(1.5),
+             QJsonValue(true), QJsonValue(QJsonValue::Null), QJsonValue(1e300) })
+        EXPECT_EQ(get(wrong), noID);
+    EXPECT_EQ(server.callTool(QStringLiteral("get_clipboard_item")), noID);
+
+    // Numbers written with every digit: one beyond 2^53 is not rounded to a neighbour.
+    const QByteArray precise = server.request(
+        R"({"id":1,"method":"tools/call","params":{"name":"get_clipboard_item","arguments":{"id":9007199254740993}}})");
+    EXPECT_TRUE(precise.contains("id 9007199254740993. It may")) << precise.toStdString();
+
+    EXPECT_EQ(server.finish(), 0);
+    EXPECT_TRUE(server.unreadOutput().isEmpty());
+    expectOnlyDiagnostics(server.standardError());
+}
+
+TEST_F(McpEndToEndTest, SearchLimitIsClampedAndOnlyIntegersCount)
+{
+    {
+        SeededHistory history(storeDirectory());
+        for (int i = 0; i < 105; ++i) {
+            history.record(ClipKind::text, QStringLiteral("note %1").arg(i), std::nullopt,
+                QStringLiteral("note %1").arg(i), "org.example.Notes", "Notes", i);
+        }
+    }
+    McpProcess server(dataHome());
+    ASSERT_TRUE(server.started());
+    const struct
+    {
+        QJsonValue limit;
+        qsizetype count;
+    } cases[] = {
+        { QJsonValue(QJsonValue::Undefined), 20 },
+        { 0, 1 },
+        { -5, 1 },
+        { 3, 3 },
+        { 3.0, 3 },
+        { 100, 100 },
+        { 500, 100 },
+        { QStringLiteral("10"), 20 },
+        { 2.5, 20 },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(QJsonDocument(QJsonArray { c.limit }).toJson().toStdString());
+        QJsonObject arguments;
+        if (!c.limit.isUndefined())
+            arguments.insert(QStringLiteral("limit"), c.limit);
+        const QString answer = server.callTool(QStringLiteral("search_clipboard"), arguments);
+        EXPECT_EQ(descriptionCount(answer), c.count);
+        // Newest first.
+        EXPECT_TRUE(answer.contains(QStringLiteral("\nnote 104")))
+            << answer.left(200).toStdString();
+    }
+    EXPECT_EQ(server.finish(), 0);
+    EXPECT_TRUE(server.unreadOutput().isEmpty());
+}
+
+TEST_F(McpEndToEndTest, SavedNotesAreRecordedAsTheAssistantsText)
+{
+    // Opened before the server, which then finds the schema in place.
+    ClipStore store(storeDirectory());
+    McpProcess server(dataHome());
+    ASSERT_TRUE(server.started());
+    const auto save = [&](QJsonValue text) {
+        return server.callTool(
+            QStringLiteral("save_clipboard_item"), { { QStringLiteral("text"), text } });
+    };
+    // Saves text and gives the item the store now holds for it.
+    const auto saved = [&](const QString &text) -> std::optional<ClipItem> {
+        const QString answer = save(text);
+        const QRegularExpressionMatch match
+            = QRegularExpression(QStringLiteral("^Saved as item (\\d+)\\.$")).match(answer);
+        EXPECT_TRUE(match.hasMatch()) << answer.toStdString();
+        return match.hasMatch() ? store.item(match.captured(1).toLongLong()) : std::nullopt;
+    };
+
+    const struct
+    {
+        const char *name;
+        QString text;
+        ClipKind kind;
+        QString title;
+        std::optional<QString> subtitle;
+    } cases[] = {
+        { "spaces around a one-line note are kept", QStringLiteral("  padded note  "),
+            ClipKind::text, QStringLiteral("  padded note  "), std::nullopt },
+        { "the first line is the title, the rest trimmed the subtitle",
+            QStringLiteral("Meeting\n\n  room 4, 3 pm  \n"), ClipKind::text,
+            QStringLiteral("Meeting"), QStringLiteral("room 4, 3 pm") },
+        { "an empty first line gives the first 80 characters as title",
+            QStringLiteral("\n") + QString(100, u'b'), ClipKind::text,
+            QStringLiteral("\n") + QString(79, u'b'), QString(100, u'b') },
+        { "a long rest is cut to 400 characters for the subtitle",
+            QStringLiteral("Head\n") + QStringLiteral("é").repeated(450), ClipKind::text,
+            QStringLiteral("Head"), QStringLiteral("é").repeated(400) },
+        { "carriage return and line feed do not split", QStringLiteral("line one\r\nline two"),
+            ClipKind::text, QStringLiteral("line one\r\nline two"), std::nullopt },
+        { "a web address is a link", QStringLiteral("https://example.com/docs?q=1"), ClipKind::link,
+            QStringLiteral("https://example.com/docs?q=1"), std::nullopt },
+        { "an address followed by a word is text", QStringLiteral("https://example.com/docs more"),
+            ClipKind::text, QStringLiteral("https://example.com/docs more"), std::nullopt },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto item = saved(c.text);
+        ASSERT_TRUE(item.has_value());
+        EXPECT_EQ(item->kind, c.kind);
+        EXPECT_EQ(item->text, c.text);
+        EXPECT_EQ(item->title, c.title);
+        EXPECT_EQ(item->subtitle, c.subtitle);
+        EXPECT_EQ(item->byteCount, c.text.toUtf8().size());
+        EXPECT_EQ(item->sourceAppName, QStringLiteral("AI assistant"));
+        EXPECT_EQ(item->sourceBundleID, std::nullopt);
+        EXPECT_FALSE(item->isConcealed);
+    }
+
+    // The note's description names the assistant as its source.
+    const auto note = saved(QStringLiteral("café ☕ 42"));
+    ASSERT_TRUE(note.has_value());
+    EXPECT_EQ(note->byteCount, 12);
+    const QString description = server.callTool(
+        QStringLiteral("get_clipboard_item"), { { QStringLiteral("id"), double(note->id) } });
+    EXPECT_TRUE(QRegularExpression(
+        QStringLiteral("^\\[%1\\] text · \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ · from AI "
+                       "assistant\ncafé ☕ 42$")
+            .arg(note->id))
+                    .match(description)
+                    .hasMatch())
+        << description.toStdString();
+
+    // A repeat is refreshed and answered with the same id.
+    const QString first = save(QStringLiteral("the same note"));
+    EXPECT_EQ(save(QStringLiteral("the same note")), first);
+
+    const QString noText = QStringLiteral("Give me some text to save.");
+    for (const QJsonValue &wrong : { QJsonValue(QStringLiteral(" \n\t\u2003")),
+             QJsonValue(QString()), QJsonValue(5), QJsonValue(QJsonArray { QStringLiteral("x") }) })
+        EXPECT_EQ(save(wrong), noText);
+    EXPECT_EQ(server.callTool(QStringLiteral("save_clipboard_item")), noText);
+
+    // A line of over 32 MiB is read whole, and the note refused as over the cap.
+    EXPECT_EQ(save(QString(ClipStore::payloadCapBytes + 1, u'x')),
+        QStringLiteral(
+            "That was not saved — it looked like a credential, or it was already there."));
+
+    EXPECT_EQ(server.finish(), 0);
+    EXPECT_TRUE(server.unreadOutput().isEmpty());
+    expectOnlyDiagnostics(server.standardError());
+}
+
+TEST_F(McpEndToEndTest, PinboardsAreListedCreatedAndFilled)
+{
+    McpProcess server(dataHome());
+    ASSERT_TRUE(server.started());
+    const auto call = [&](const char *tool, QJsonObject arguments = {}) {
+        return server.callTool(QString::fromUtf8(tool), arguments);
+    };
+    const auto named = [](QJsonValue name) {
+        return QJsonObject { { QStringLiteral("name"), name } };
+    };
+    const auto add = [](QJsonValue pinboard, QJsonValue itemID) {
+        QJsonObject arguments;
+        if (!pinboard.isUndefined())
+            arguments.insert(QStringLiteral("pinboard"), pinboard);
+        if (!itemID.isUndefined())
+            arguments.insert(QStringLiteral("item_id"), itemID);
+        return arguments;
+    };
+
+    EXPECT_EQ(call("list_pinboards"), QStringLiteral("There are no pinboards yet."));
+    EXPECT_EQ(call("create_pinboard", named(QStringLiteral("  Work  "))),
+        QStringLiteral("Created the pinboard “Work”."));
+    EXPECT_EQ(call("create_pinboard", named(QStringLiteral("wORK"))),
+        QStringLiteral("“Work” already exists."));
+    EXPECT_EQ(call("create_pinboard", named(QStringLiteral("Reading / later"))),
+        QStringLiteral("Created the pinboard “Reading / later”."));
+    for (const QJsonValue &wrong :
+        { QJsonValue(QStringLiteral(" \t ")), QJsonValue(12), QJsonValue(QJsonValue::Undefined) })
+        EXPECT_EQ(
+            call("create_pinboard", named(wrong)), QStringLiteral("Give the pinboard a name."));
+
+    const QString saved
+        = call("save_clipboard_item", { { QStringLiteral("text"), QStringLiteral("keep me") } });
+    const qint64 id = saved.mid(14).chopped(1).toLongLong();
+    ASSERT_GT(id, 0) << saved.toStdString();
+
+    EXPECT_EQ(call("add_to_pinboard", add(QStringLiteral("WORK"), double(id))),
+        QStringLiteral("Added item %1 to “Work”.").arg(id));
+    EXPECT_EQ(call("add_to_pinboard", add(QStringLiteral("Work "), double(id))),
+        QStringLiteral("There is no pinboard called “Work ”."));
+    EXPECT_EQ(call("add_to_pinboard", add(QStringLiteral("Work"), 999)),
+        QStringLiteral("There is no clipboard item with id 999."));
+    const QString bothNeeded = QStringLiteral("Give me both a pinboard name and an item id.");
+    EXPECT_EQ(
+        call("add_to_pinboard", add(QStringLiteral("Work"), QJsonValue::Undefined)), bothNeeded);
+    EXPECT_EQ(
+        call("add_to_pinboard", add(QStringLiteral("Work"), QString::number(id))), bothNeeded);
+    EXPECT_EQ(call("add_to_pinboard", add(QJsonValue::Undefined, double(id))), bothNeeded);
+    EXPECT_EQ(call("add_to_pinboard", add(7, double(id))), bothNeeded);
+
+    EXPECT_EQ(call("list_pinboards"), QStringLiteral("Work — 1 item\nReading / later — 0 items"));
+    EXPECT_EQ(server.finish(), 0);
+    EXPECT_TRUE(server.unreadOutput().isEmpty());
+    expectOnlyDiagnostics(server.standardError());
+}
+
+TEST_F(McpEndToEndTest, StoreFailureIsAToolErrorAndServingGoesOn)
+{
+    McpProcess server(dataHome());
+    ASSERT_TRUE(server.started());
+    ASSERT_EQ(server.request(ping(1)), pong(1));
+    {
+        // Another process breaks the database under the server.
+        SQLiteDatabase database(storeDirectory() + QStringLiteral("/history.sqlite"));
+        database.query(QStringLiteral("ALTER TABLE pinboards RENAME TO pinboards_elsewhere"));
+    }
+    EXPECT_EQ(server.callTool(QStringLiteral("list_pinboards"), {}, true),
+        QStringLiteral("Corvane could not do that: SQLite error 1: no such table: pinboards"));
+    EXPECT_EQ(server.request(ping(2)), pong(2));
+    EXPECT_EQ(server.finish(), 0);
+    EXPECT_TRUE(server.unreadOutput().isEmpty());
+    const QByteArray diagnostics = server.standardError();
+    EXPECT_TRUE(diagnostics.contains(
+        "corvane-mcp: tool list_pinboards failed: SQLite error 1: no such table: pinboards\n"))
+        << diagnostics.toStdString();
+    expectOnlyDiagnostics(diagnostics);
+}
+
+TEST_F(McpEndToEndTest, UnopenableStoreEndsWithStatusOneAndNothingOnStandardOutput)
+{
+    QFile file(path(QStringLiteral("regular-file")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    McpProcess server(path(QStringLiteral("regular-file/data")));
+    ASSERT_TRUE(server.started());
+    server.send(ping(1) + '\n');
+    EXPECT_EQ(server.finish(), 1);
+    EXPECT_TRUE(server.unreadOutput().isEmpty());
+    const QByteArray diagnostics = server.standardError();
+    EXPECT_TRUE(diagnostics.startsWith("corvane-mcp: could not open the clipboard history: "))
+        << diagnostics.toStdString();
+    expectOnlyDiagnostics(diagnostics);
+}
+
+TEST_F(McpEndToEndTest, OnlyAnArgumentExactlyEqualToMcpSelectsTheServer)
+{
+    const struct
+    {
+        QStringList arguments;
+        bool serves;
+    } cases[] = {
+        { { QStringLiteral("--verbose"), QStringLiteral("--mcp"), QStringLiteral("extra") }, true },
+        { { QStringLiteral("--MCP") }, false },
+        { { QStringLiteral("--mcp=1") }, false },
+        { { QStringLiteral(" --mcp") }, false },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        McpProcess process(dataHome(), c.arguments);
+        ASSERT_TRUE(process.started());
+        if (c.serves) {
+            EXPECT_EQ(process.request(ping(1)), pong(1));
+        }
+        EXPECT_EQ(process.finish(), 0);
+        EXPECT_TRUE(process.unreadOutput().isEmpty());
+        if (!c.serves) {
+            EXPECT_TRUE(process.standardError().contains("application mode is not available"));
+        }
+    }
+
+    // The program path position counts too.
+    QProcess renamed;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
+    renamed.setProcessEnvironment(environment);
+    renamed.start(QStringLiteral("bash"),
+        { QStringLiteral("-c"), QStringLiteral("exec -a --mcp \"$0\""),
+            QStringLiteral(CORVANE_EXECUTABLE) });
+    ASSERT_TRUE(renamed.waitForStarted(timeoutMs));
+    renamed.write(ping(5) + '\n');
+    renamed.closeWriteChannel();
+    ASSERT_TRUE(renamed.waitForFinished(timeoutMs));
+    EXPECT_EQ(renamed.exitCode(), 0);
+    EXPECT_EQ(renamed.readAllStandardOutput(), pong(5) + '\n');
+}
+
+} // namespace
+} // namespace corvane
