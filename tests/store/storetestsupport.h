@@ -9,13 +9,8 @@
 #include <memory>
 #include <ostream>
 
-// Readable failure messages for the values the store's tests compare.
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace corvane {
+// Failures name the store error by its case and payload.
 inline void PrintTo(const ClipStoreError &error, std::ostream *out)
 {
     *out << error.diagnostic().toStdString();
