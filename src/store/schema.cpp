@@ -82,12 +82,16 @@ std::int64_t userVersion(SQLiteDatabase &database)
     return version ? *version : 0;
 }
 
-void runStep(SQLiteDatabase &database, const QStringList &statements)
+void runStep(SQLiteDatabase &database, std::int64_t targetVersion, const QStringList &statements)
 {
     database.query(QStringLiteral("BEGIN IMMEDIATE"));
     try {
-        for (const QString &statement : statements)
-            database.query(statement);
+        // Another process opening the same new file may have run this step while we waited
+        // for the write lock; running it again would fail on the objects it created.
+        if (userVersion(database) < targetVersion) {
+            for (const QString &statement : statements)
+                database.query(statement);
+        }
         database.query(QStringLiteral("COMMIT"));
     } catch (const SQLiteDatabase::Error &) {
         try {
@@ -107,8 +111,8 @@ void upgradeSchema(SQLiteDatabase &database)
     if (version >= currentSchemaVersion)
         return;
     if (version != 1)
-        runStep(database, schemaStepOneStatements());
-    runStep(database, schemaStepTwoStatements());
+        runStep(database, 1, schemaStepOneStatements());
+    runStep(database, 2, schemaStepTwoStatements());
 }
 
 } // namespace corvane

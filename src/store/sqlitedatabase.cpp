@@ -94,6 +94,9 @@ SQLiteDatabase::SQLiteDatabase(const QString &path)
         m_handle = nullptr;
         throw Error(result, message);
     }
+    // Switching to WAL needs a lock that another process opening the same new file may
+    // hold for a moment; wait for it as every later statement does, rather than failing.
+    sqlite3_busy_timeout(m_handle, 3000);
     try {
         query(QStringLiteral("PRAGMA journal_mode = WAL"));
         query(QStringLiteral("PRAGMA synchronous = NORMAL"));

@@ -9,7 +9,9 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <set>
+#include <thread>
 #include <utility>
 
 namespace corvane {
@@ -216,6 +218,27 @@ TEST_F(ClipStoreTest, StoreFilesArePrivateWhateverTheUmask)
     EXPECT_EQ(modeOf(store.blobDirectory()), 0700u);
     for (const char *suffix : { "", "-wal", "-shm" })
         EXPECT_EQ(modeOf(databasePath() + QLatin1String(suffix)), 0600u) << suffix;
+}
+
+TEST_F(ClipStoreTest, StoresOpenedAtOnceOnANewFolderBothSucceed)
+{
+    // The application and the tool server may both create the history on a first run.
+    for (int round = 0; round < 20; ++round) {
+        const QString directory = path(QStringLiteral("race%1").arg(round));
+        std::atomic<int> failures = 0;
+        auto open = [&] {
+            try {
+                ClipStore store(directory);
+            } catch (const std::exception &error) {
+                ADD_FAILURE() << error.what();
+                ++failures;
+            }
+        };
+        std::thread first(open), second(open);
+        first.join();
+        second.join();
+        ASSERT_EQ(failures, 0) << "round " << round;
+    }
 }
 
 TEST_F(ClipStoreTest, TwoStoresShareOneFile)
