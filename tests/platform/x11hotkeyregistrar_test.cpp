@@ -251,5 +251,28 @@ TEST_F(X11HotkeyTest, DisplayFormNamesTheKeyByWhatItTypesOnTheCurrentLayout)
     EXPECT_FALSE(counting({ 50, 256 }, presses));
 }
 
+TEST_F(X11HotkeyTest, GrabsFollowTheirSymbolToAnotherKeyWhenTheLayoutChanges)
+{
+    LayoutGuard guard;
+    ASSERT_TRUE(run(QStringLiteral("setxkbmap"), { QStringLiteral("us") }));
+    int presses = 0;
+    // Super plus the US semicolon key: on a German keyboard the semicolon is on the comma key.
+    const auto hotkey = counting({ 41, 256 }, presses);
+    ASSERT_TRUE(hotkey);
+    ASSERT_TRUE(pressKeys("super+semicolon"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return presses == 1; }, 5000));
+
+    ASSERT_TRUE(run(QStringLiteral("setxkbmap"), { QStringLiteral("de") }));
+    // Let the layout notifications arrive before pressing under the new layout.
+    settle();
+    ASSERT_TRUE(pressKeys("super+comma"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return presses == 2; }, 5000));
+    // The key that typed the semicolon before types ö now and is no longer grabbed.
+    ASSERT_TRUE(pressKeys("super+odiaeresis"));
+    settle();
+    EXPECT_EQ(presses, 2);
+    hotkey->unregister();
+}
+
 } // namespace
 } // namespace corvane

@@ -248,10 +248,9 @@ private:
     bool m_finished = false;
 };
 
-// The modifier bit a key is bound to, or the fallback when no key with that symbol is.
-unsigned modifierMaskOf(Display *display, KeySym symbol, unsigned fallback)
+// The modifier bit a key is bound to, or the fallback when the key is bound to none.
+unsigned modifierMaskOf(Display *display, KeyCode code, unsigned fallback)
 {
-    const KeyCode code = XKeysymToKeycode(display, symbol);
     XModifierKeymap *map = XGetModifierMapping(display);
     unsigned mask = 0;
     if (map && code != 0) {
@@ -281,29 +280,43 @@ public:
     QString keyText(std::uint32_t keyCode) const override;
 
 private:
+    // The keys one registration holds on the current keyboard map; keycode 0 when its key
+    // is not on the layout.
+    struct Keys
+    {
+        KeyCode keycode = 0;
+        unsigned modifiers = 0;
+        unsigned numLockMask = 0;
+
+        friend bool operator==(const Keys &, const Keys &) = default;
+    };
     struct Grab
     {
-        KeyCode keycode;
-        unsigned modifiers;
+        HotkeyCombination combination;
         std::uint32_t id;
+        Keys keys;
     };
 
-    // Num Lock and Caps Lock change the modifier state, so each grab is made once for
-    // every combination of them.
-    std::array<unsigned, 4> lockVariants() const
-    {
-        return { 0u, unsigned(LockMask), m_numLockMask, m_numLockMask | LockMask };
-    }
-    void ungrab(const Grab &grab);
+    Keys resolve(const HotkeyCombination &combination) const;
+    bool grab(const Keys &keys);
+    void ungrab(const Keys &keys);
     void readEvents();
+    void followKeyboardMap();
 
     Display *m_display;
     QSocketNotifier *m_notifier = nullptr;
+    int m_xkbEventBase = -1;
     std::map<Handle, Grab> m_grabs;
     Handle m_nextHandle = 1;
-    unsigned m_numLockMask = Mod2Mask;
     std::set<KeyCode> m_held;
 };
+
+// Num Lock and Caps Lock change the modifier state, so each grab is made once for every
+// combination of them.
+std::array<unsigned, 4> lockVariants(unsigned numLockMask)
+{
+    return { 0u, unsigned(LockMask), numLockMask, numLockMask | LockMask };
+}
 
 X11HotkeyRegistrar::X11HotkeyRegistrar(Display *display)
     : m_display(display)
@@ -312,6 +325,14 @@ X11HotkeyRegistrar::X11HotkeyRegistrar(Display *display)
     // like separate presses.
     Bool supported = False;
     XkbSetDetectableAutoRepeat(m_display, True, &supported);
+    // A new layout can move a symbol to another key; the grabs follow it.
+    int opcode = 0, errorBase = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+    if (XkbQueryExtension(m_display, &opcode, &m_xkbEventBase, &errorBase, &major, &minor)) {
+        const unsigned long events = XkbNewKeyboardNotifyMask | XkbMapNotifyMask;
+        XkbSelectEvents(m_display, XkbUseCoreKbd, events, events);
+    } else {
+        m_xkbEventBase = -1;
+    }
 
     m_notifier = new QSocketNotifier(ConnectionNumber(m_display), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &X11HotkeyRegistrar::readEvents);
@@ -336,48 +357,26 @@ X11HotkeyRegistrar::~X11HotkeyRegistrar()
 std::optional<HotkeyRegistrar::Handle> X11HotkeyRegistrar::registerHotkey(
     const HotkeyCombination &combination, std::uint32_t id)
 {
-    const KeyCode keycode
-        = KeyboardMap(m_display).keycodeFor(keysymForKeyCode(combination.keyCode));
-    if (keycode == 0) {
+    const Keys keys = resolve(combination);
+    if (keys.keycode == 0) {
         qCWarning(lcHotkey) << "Could not register the hot key: the key" << combination.keyCode
                             << "is not on the current keyboard layout";
         return std::nullopt;
     }
-    m_numLockMask = modifierMaskOf(m_display, XK_Num_Lock, Mod2Mask);
-    unsigned modifiers = 0;
-    if (combination.modifiers & HotkeyCombination::command)
-        modifiers |= modifierMaskOf(m_display, XK_Super_L, Mod4Mask);
-    if (combination.modifiers & HotkeyCombination::shift)
-        modifiers |= ShiftMask;
-    if (combination.modifiers & HotkeyCombination::option)
-        modifiers |= modifierMaskOf(m_display, XK_Alt_L, Mod1Mask);
-    if (combination.modifiers & HotkeyCombination::control)
-        modifiers |= ControlMask;
-
     // The same client grabbing the same keys again would silently succeed; the desktop's
     // rule is that one combination has one registration.
     for (const auto &[handle, held] : m_grabs) {
-        if (held.keycode == keycode && held.modifiers == modifiers) {
+        if (held.keys.keycode == keys.keycode && held.keys.modifiers == keys.modifiers) {
             qCWarning(lcHotkey) << "Could not register the hot key: it is already registered";
             return std::nullopt;
         }
     }
-
-    const Grab grab { keycode, modifiers, id };
-    const Window root = DefaultRootWindow(m_display);
-    ErrorTrap trap(m_display);
-    for (unsigned variant : lockVariants())
-        XGrabKey(
-            m_display, keycode, modifiers | variant, root, False, GrabModeAsync, GrabModeAsync);
-    // BadAccess: another client holds one of the variants. Grabs of a combination are
-    // all or nothing.
-    if (const int error = trap.finish(); error != Success) {
+    if (!grab(keys)) {
         qCWarning(lcHotkey) << "Could not register the hot key: another application holds it";
-        ungrab(grab);
         return std::nullopt;
     }
     const Handle handle = m_nextHandle++;
-    m_grabs.emplace(handle, grab);
+    m_grabs.emplace(handle, Grab { combination, id, keys });
     return handle;
 }
 
@@ -386,19 +385,75 @@ void X11HotkeyRegistrar::unregisterHotkey(Handle handle)
     const auto it = m_grabs.find(handle);
     if (it == m_grabs.end())
         return;
-    ungrab(it->second);
+    ungrab(it->second.keys);
     // Its release, if the key is down now, may never reach this connection.
-    m_held.erase(it->second.keycode);
+    m_held.erase(it->second.keys.keycode);
     m_grabs.erase(it);
 }
 
-void X11HotkeyRegistrar::ungrab(const Grab &grab)
+X11HotkeyRegistrar::Keys X11HotkeyRegistrar::resolve(const HotkeyCombination &combination) const
+{
+    // Read fresh rather than from Xlib's cache, which lags behind a layout switch.
+    const KeyboardMap map(m_display);
+    Keys keys;
+    keys.keycode = map.keycodeFor(keysymForKeyCode(combination.keyCode));
+    keys.numLockMask = modifierMaskOf(m_display, map.keycodeFor(XK_Num_Lock), Mod2Mask);
+    if (combination.modifiers & HotkeyCombination::command)
+        keys.modifiers |= modifierMaskOf(m_display, map.keycodeFor(XK_Super_L), Mod4Mask);
+    if (combination.modifiers & HotkeyCombination::shift)
+        keys.modifiers |= ShiftMask;
+    if (combination.modifiers & HotkeyCombination::option)
+        keys.modifiers |= modifierMaskOf(m_display, map.keycodeFor(XK_Alt_L), Mod1Mask);
+    if (combination.modifiers & HotkeyCombination::control)
+        keys.modifiers |= ControlMask;
+    return keys;
+}
+
+bool X11HotkeyRegistrar::grab(const Keys &keys)
 {
     const Window root = DefaultRootWindow(m_display);
     ErrorTrap trap(m_display);
-    for (unsigned variant : lockVariants())
-        XUngrabKey(m_display, grab.keycode, grab.modifiers | variant, root);
+    for (unsigned variant : lockVariants(keys.numLockMask)) {
+        XGrabKey(m_display, keys.keycode, keys.modifiers | variant, root, False, GrabModeAsync,
+            GrabModeAsync);
+    }
+    // BadAccess: another client holds one of the variants. The variants of a combination
+    // are all or nothing.
+    if (trap.finish() == Success)
+        return true;
+    ungrab(keys);
+    return false;
+}
+
+void X11HotkeyRegistrar::ungrab(const Keys &keys)
+{
+    if (keys.keycode == 0)
+        return;
+    const Window root = DefaultRootWindow(m_display);
+    ErrorTrap trap(m_display);
+    for (unsigned variant : lockVariants(keys.numLockMask))
+        XUngrabKey(m_display, keys.keycode, keys.modifiers | variant, root);
     trap.finish();
+}
+
+void X11HotkeyRegistrar::followKeyboardMap()
+{
+    for (auto &[handle, entry] : m_grabs) {
+        const Keys keys = resolve(entry.combination);
+        if (keys == entry.keys)
+            continue;
+        ungrab(entry.keys);
+        m_held.erase(entry.keys.keycode);
+        entry.keys = keys;
+        if (keys.keycode == 0) {
+            qCWarning(lcHotkey) << "Could not keep the hot key: the key"
+                                << entry.combination.keyCode << "is not on the new keyboard layout";
+        } else if (!grab(keys)) {
+            qCWarning(lcHotkey) << "Could not keep the hot key on the new keyboard layout: "
+                                   "another application holds it";
+            entry.keys.keycode = 0;
+        }
+    }
 }
 
 QString X11HotkeyRegistrar::keyText(std::uint32_t keyCode) const
@@ -423,9 +478,14 @@ QString X11HotkeyRegistrar::keyText(std::uint32_t keyCode) const
 
 void X11HotkeyRegistrar::readEvents()
 {
+    bool keyboardMapChanged = false;
     while (XPending(m_display) > 0) {
         XEvent event;
         XNextEvent(m_display, &event);
+        if (m_xkbEventBase >= 0 && event.type == m_xkbEventBase) {
+            keyboardMapChanged = true;
+            continue;
+        }
         if (event.type == KeyRelease) {
             m_held.erase(KeyCode(event.xkey.keycode));
             continue;
@@ -436,14 +496,18 @@ void X11HotkeyRegistrar::readEvents()
         // A key held down repeats its press; only the first counts.
         if (!m_held.insert(keycode).second)
             continue;
-        const unsigned modifiers = event.xkey.state & 0xff & ~(LockMask | m_numLockMask);
-        for (const auto &[handle, grab] : m_grabs) {
-            if (grab.keycode == keycode && grab.modifiers == modifiers) {
-                Q_EMIT pressed(grab.id);
+        for (const auto &[handle, entry] : m_grabs) {
+            const unsigned modifiers
+                = event.xkey.state & 0xff & ~(LockMask | entry.keys.numLockMask);
+            if (entry.keys.keycode == keycode && entry.keys.modifiers == modifiers) {
+                Q_EMIT pressed(entry.id);
                 break;
             }
         }
     }
+    // Once per burst: a layout switch sends several notifications.
+    if (keyboardMapChanged)
+        followKeyboardMap();
 }
 
 } // namespace
