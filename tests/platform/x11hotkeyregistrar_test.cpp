@@ -32,27 +32,39 @@ bool pressKeys(const char *keys)
         QStringList { QStringLiteral("key") } + QString::fromLatin1(keys).split(u' '));
 }
 
-bool numLockIsOn()
+// Whether the lock key with this symbol is locked on now.
+bool isLocked(KeySym lockKey)
 {
     Display *display = XOpenDisplay(nullptr);
     if (!display)
         return false;
     XkbStateRec state {};
     XkbGetState(display, XkbUseCoreKbd, &state);
-    const unsigned numLock = XkbKeysymToModifiers(display, XK_Num_Lock);
+    const unsigned mask = XkbKeysymToModifiers(display, lockKey);
     XCloseDisplay(display);
-    return numLock != 0 && (state.locked_mods & numLock) != 0;
+    return mask != 0 && (state.locked_mods & mask) != 0;
 }
 
-// Sets Num Lock for the lifetime of the object, and turns it off again however the test ends.
-class NumLock
+// Locks Num Lock or Caps Lock for the lifetime of the object, and unlocks it again however
+// the test ends.
+class Locked
 {
 public:
-    NumLock() { EXPECT_TRUE(set(true)); }
-    ~NumLock() { set(false); }
+    Locked(KeySym key, const char *name)
+        : m_key(key)
+        , m_name(name)
+    {
+        EXPECT_TRUE(set(true));
+    }
+    ~Locked() { set(false); }
+    Locked(const Locked &) = delete;
+    Locked &operator=(const Locked &) = delete;
 
 private:
-    static bool set(bool on) { return numLockIsOn() == on || pressKeys("Num_Lock"); }
+    bool set(bool on) const { return isLocked(m_key) == on || pressKeys(m_name); }
+
+    KeySym m_key;
+    const char *m_name;
 };
 
 class X11HotkeyTest : public ::testing::Test
@@ -89,7 +101,7 @@ protected:
     std::unique_ptr<HotkeyRegistrar> m_registrar;
 };
 
-TEST_F(X11HotkeyTest, RegisteredCombinationFiresOncePerPressAlsoWithNumLockOn)
+TEST_F(X11HotkeyTest, RegisteredCombinationFiresOncePerPressAlsoWithNumLockOrCapsLockOn)
 {
     int presses = 0;
     const auto hotkey = counting(superShiftV, presses);
@@ -102,20 +114,35 @@ TEST_F(X11HotkeyTest, RegisteredCombinationFiresOncePerPressAlsoWithNumLockOn)
     ASSERT_TRUE(pressKeys("super+shift+v super+shift+v"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return presses == 3; }, 5000));
 
+    const struct
     {
-        const NumLock numLock;
-        ASSERT_TRUE(numLockIsOn());
+        KeySym key;
+        const char *name;
+    } locks[] = { { XK_Num_Lock, "Num_Lock" }, { XK_Caps_Lock, "Caps_Lock" } };
+    for (const auto &lock : locks) {
+        SCOPED_TRACE(lock.name);
+        const Locked locked(lock.key, lock.name);
+        ASSERT_TRUE(isLocked(lock.key));
+        const int before = presses;
         ASSERT_TRUE(pressKeys("super+shift+v"));
         settle();
-        EXPECT_EQ(presses, 4);
+        EXPECT_EQ(presses, before + 1);
     }
-    ASSERT_FALSE(numLockIsOn());
+    {
+        const Locked numLock(XK_Num_Lock, "Num_Lock");
+        const Locked capsLock(XK_Caps_Lock, "Caps_Lock");
+        ASSERT_TRUE(pressKeys("super+shift+v"));
+        settle();
+        EXPECT_EQ(presses, 6);
+    }
+    ASSERT_FALSE(isLocked(XK_Num_Lock));
+    ASSERT_FALSE(isLocked(XK_Caps_Lock));
 
     // Other modifiers make another combination.
     ASSERT_TRUE(pressKeys("super+v"));
     ASSERT_TRUE(pressKeys("ctrl+super+shift+v"));
     settle();
-    EXPECT_EQ(presses, 4);
+    EXPECT_EQ(presses, 6);
     hotkey->unregister();
 }
 
