@@ -8,14 +8,14 @@ packages=(
     cmake ninja-build g++ pkg-config ccache make
     # libraries
     qt6-base-dev qt6-declarative-dev libsqlite3-dev libicu-dev
-    libx11-dev libxi-dev libxtst-dev libxfixes-dev
+    libx11-dev libxi-dev libxtst-dev libxfixes-dev libxkbcommon-dev
     # Qt Quick runtime modules (not pulled in by qt6-declarative-dev)
     qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtqml-workerscript
     qml6-module-qtquick qml6-module-qtquick-window qml6-module-qtquick-layouts
     qml6-module-qtquick-templates qml6-module-qtquick-controls
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth xclip xdotool
+    xvfb xauth xclip xdotool x11-xkb-utils
 )
 
 # The tool server's interoperability test runs the official MCP SDK under Node.js. A node

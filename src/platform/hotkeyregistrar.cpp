@@ -1,0 +1,7 @@
+#include "hotkeyregistrar.h"
+
+namespace corvane {
+
+HotkeyRegistrar::~HotkeyRegistrar() = default;
+
+} // namespace corvane
