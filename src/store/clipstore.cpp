@@ -1,6 +1,10 @@
 #include "clipstore.h"
 
+#include "common/graphemes.h"
+#include "common/logging.h"
+#include "store/blobfiles.h"
 #include "store/filesystemerror.h"
+#include "store/rowreading.h"
 #include "store/schema.h"
 
 #include <QDir>
@@ -67,6 +71,30 @@ void preparePrivateDatabaseFile(const QString &path)
     }
 }
 
+QString trimmedOfSpacesAndTabs(const QString &text)
+{
+    const auto isBlank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text.at(begin)))
+        ++begin;
+    while (end > begin && isBlank(text.at(end - 1)))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+// The lines of text at every line feed, empty lines kept. A carriage return before a line
+// feed belongs to the line break, so text from Windows does not leave one in the title.
+QStringList lines(const QString &text)
+{
+    QStringList result = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i + 1 < result.size(); ++i) {
+        if (result[i].endsWith(QLatin1Char('\r')))
+            result[i].chop(1);
+    }
+    return result;
+}
+
 } // namespace
 
 QString ClipStore::defaultDirectory()
@@ -90,5 +118,122 @@ ClipStore::ClipStore(const QString &directory)
 }
 
 ClipStore::~ClipStore() = default;
+
+std::optional<ClipItem> ClipStore::record(const ClipCandidate &candidate, std::int64_t itemLimit,
+    std::int64_t dayLimit, std::int64_t payloadCap)
+{
+    // Refusals are decided before waiting for the store, so a refused copy costs nothing.
+    if (candidate.isConcealed || candidate.title.isEmpty())
+        return std::nullopt;
+    if (candidate.byteCount > payloadCap) {
+        qCInfo(lcStore, "Dropped a %ld byte %s — over the payload cap",
+            static_cast<long>(candidate.byteCount), qUtf8Printable(storedString(candidate.kind)));
+        return std::nullopt;
+    }
+
+    return perform([&](SQLiteDatabase &database) -> std::optional<ClipItem> {
+        const QString print = fingerprint(candidate.kind, candidate.text, candidate.payload);
+        const std::int64_t capturedAt = toMillis(candidate.capturedAt);
+
+        if (std::optional<ClipItem> existing = rows::firstItem(database.query(
+                QStringLiteral("SELECT * FROM items WHERE fingerprint = ?"), { print }))) {
+            database.query(
+                QStringLiteral("UPDATE items SET created_at = ?, last_used_at = ? WHERE id = ?"),
+                { capturedAt, capturedAt, existing->id });
+            advanceGeneration();
+            existing->createdAt = fromMillis(capturedAt);
+            existing->lastUsedAt = fromMillis(capturedAt);
+            return existing;
+        }
+
+        std::optional<QString> blobName;
+        if (candidate.payload && candidate.kind == ClipKind::image) {
+            blobName = print + QStringLiteral(".data");
+            writeBlobAtomically(m_blobDirectory, *blobName, *candidate.payload);
+        }
+        database.query(
+            QStringLiteral(
+                "INSERT INTO items (kind, text, title, subtitle, blob_name, file_bookmark, "
+                "byte_count,\n                   source_bundle_id, source_app_name, created_at, "
+                "last_used_at, fingerprint)\nVALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+            {
+                storedString(candidate.kind),
+                rows::textOrNull(candidate.text),
+                candidate.title,
+                rows::textOrNull(candidate.subtitle),
+                rows::textOrNull(blobName),
+                rows::blobOrNull(candidate.fileBookmark),
+                candidate.byteCount,
+                rows::textOrNull(candidate.sourceBundleID),
+                rows::textOrNull(candidate.sourceAppName),
+                capturedAt,
+                capturedAt,
+                print,
+            });
+        const std::int64_t id = database.lastInsertRowId();
+        prune(itemLimit, dayLimit);
+        advanceGeneration();
+        return item(id);
+    });
+}
+
+void ClipStore::updateTitle(
+    std::int64_t id, const QString &title, const std::optional<QString> &subtitle)
+{
+    perform([&](SQLiteDatabase &database) {
+        database.query(QStringLiteral("UPDATE items SET title = ?, subtitle = ? WHERE id = ?"),
+            { title, rows::textOrNull(subtitle), id });
+        advanceGeneration();
+    });
+}
+
+void ClipStore::updateText(std::int64_t id, const QString &text)
+{
+    perform([&](SQLiteDatabase &database) {
+        const std::optional<ClipItem> current = item(id);
+        if (!current)
+            throw Error::missing();
+        if (!isEditable(current->kind))
+            throw Error::notEditable();
+
+        const QStringList parts = lines(text);
+        const QString firstLine = trimmedOfSpacesAndTabs(parts.front());
+        const QString rest = parts.mid(1).join(QLatin1Char('\n')).trimmed();
+        const std::int64_t byteCount = text.toUtf8().size();
+        const QString print = fingerprint(current->kind, text, std::nullopt);
+
+        const std::optional<ClipItem> holder = itemWithFingerprint(print);
+        if (holder && holder->id != id)
+            throw Error::duplicate();
+
+        const QString title = firstLine.isEmpty() ? leftGraphemes(text, 80) : firstLine;
+        const SQLiteDatabase::Value subtitle = rest.isEmpty()
+            ? SQLiteDatabase::Value(std::monostate())
+            : SQLiteDatabase::Value(leftGraphemes(rest, 400));
+        database.query(QStringLiteral("UPDATE items SET text = ?, title = ?, subtitle = ?, "
+                                      "byte_count = ?, fingerprint = ?\nWHERE id = ?"),
+            { text, title, subtitle, byteCount, print, id });
+        advanceGeneration();
+    });
+}
+
+void ClipStore::markUsed(std::int64_t id, Timestamp when)
+{
+    perform([&](SQLiteDatabase &database) {
+        database.query(QStringLiteral("UPDATE items SET last_used_at = ? WHERE id = ?"),
+            { toMillis(when), id });
+        advanceGeneration();
+    });
+}
+
+void ClipStore::bump(std::int64_t id, Timestamp when)
+{
+    perform([&](SQLiteDatabase &database) {
+        database.query(
+            QStringLiteral("UPDATE items SET created_at = ?, last_used_at = ? WHERE id = ?"),
+            { toMillis(when), toMillis(when), id });
+        advanceGeneration();
+    });
+}
 
 } // namespace corvane

@@ -76,33 +76,54 @@ public:
     // Recording and updating items.
 
     // Stores a candidate as a new item, or moves the item with the same content to the top;
-    // nothing for a concealed, untitled or over-cap candidate. Prunes after a new insert.
+    // nothing for a concealed, untitled or over-cap candidate, or when pruning removed the
+    // new item at once. Prunes after a new insert. An image's payload is written to
+    // "Blobs" before the row; a failed write throws FileSystemError and stores nothing.
     std::optional<ClipItem> record(const ClipCandidate &candidate, std::int64_t itemLimit,
         std::int64_t dayLimit, std::int64_t payloadCap);
+    // Replaces an item's title and subtitle (a link's page title); an unknown id changes
+    // nothing.
     void updateTitle(std::int64_t id, const QString &title, const std::optional<QString> &subtitle);
     // Replaces an editable item's text, re-deriving title and subtitle; throws missing,
     // notEditable or duplicate.
     void updateText(std::int64_t id, const QString &text);
+    // Notes that an item was pasted at `when`.
     void markUsed(std::int64_t id, Timestamp when);
     // Moves an item to the top of the history.
     void bump(std::int64_t id, Timestamp when);
 
     // Queries.
 
+    // The newest items passing the filter (a pinboard's in its order), found through the
+    // search index by word starts; when that finds nothing for a search of two or more
+    // characters, by plain substring in title, subtitle or text (pinboard and onlyUnfiled
+    // still apply there, kinds and sources do not). Throws SQLiteDatabase::Error.
     std::vector<ClipItem> items(const Filter &filter);
     std::optional<ClipItem> item(std::int64_t id);
     std::optional<ClipItem> itemWithFingerprint(const QString &fingerprint);
     std::optional<ClipItem> itemWithTrigger(const QString &trigger);
+    // The applications items came from, those with most items first.
     std::vector<SourceApp> sourceApps(std::int64_t maximumCount);
+    // How many items there are and their recorded sizes added up.
     Statistics statistics();
+
+    // The search index expression for a trimmed search: every white-space separated piece
+    // as a quoted prefix phrase, so nothing the user types is read as index syntax.
+    static QString ftsQuery(const QString &search);
+    // The LIKE pattern (escape character backslash) matching search anywhere, literally.
+    static QString likePattern(const QString &search);
 
     // Pinboards and triggers.
 
+    // Every pinboard in tab order, with its item count.
     std::vector<Pinboard> pinboards();
+    // Adds a pinboard after the last tab; without a colour the palette is used in turn.
     Pinboard createPinboard(const QString &name, std::optional<std::int64_t> colorIndex = {});
+    // Gives the listed pinboards the tab order of the list, all or nothing.
     void reorderPinboards(const std::vector<std::int64_t> &pinboardIDs);
     // Throws pinboardHoldsTriggers when the pinboard is the only home of a snippet.
     void deletePinboard(std::int64_t pinboardID);
+    // Files an item first on a pinboard; an item already there keeps its place.
     void addItem(std::int64_t pinboardID, std::int64_t itemID);
     // Throws triggerStrandedByUnfiling when this is a snippet's last pinboard.
     void removeItem(std::int64_t itemID, std::int64_t pinboardID);
@@ -115,7 +136,10 @@ public:
 
     // Pruning, deletion and clearing. Rows always go before their payload files.
 
+    // Deletes unfiled items older than dayLimit days, then all but the newest itemLimit
+    // unfiled items; a limit of 0 or less does not apply.
     void prune(std::int64_t itemLimit, std::int64_t dayLimit);
+    // Deletes these items, pinboard items included, with their memberships and triggers.
     void deleteItems(const std::vector<std::int64_t> &ids);
     // Deletes every item that is on no pinboard.
     void clearHistory();

@@ -43,8 +43,12 @@ public:
     QString fullMessage() const;
     // The few words shown on the card of the item concerned.
     QString shortMessage() const;
-    // The case name with its payload in parentheses, for diagnostics.
+    // The case name, followed for the cases with a payload by that payload in parentheses,
+    // each trigger written as a double-quoted literal with `"` and `\` escaped by a
+    // backslash: `missing`, `triggerTaken("sig")`, `pinboardHoldsTriggers(["alpha", "zeta"])`.
     QString diagnostic() const;
+
+    // what() is the full message in UTF-8.
 
     const char *what() const noexcept override { return m_what.c_str(); }
 

@@ -1,0 +1,139 @@
+// How items leave the history. Rows always go before their payload files: a failure part-way
+// leaves at worst a file without a row, which the next sweep removes, never a row without
+// its file.
+#include "clipstore.h"
+#include "store/blobfiles.h"
+#include "store/rowreading.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+
+#include <limits>
+
+namespace corvane {
+
+namespace {
+
+using Value = SQLiteDatabase::Value;
+
+constexpr std::int64_t millisPerDay = 86400 * 1000;
+
+std::vector<Value> idBindings(const std::vector<std::int64_t> &ids)
+{
+    return { ids.begin(), ids.end() };
+}
+
+QStringList blobNames(const std::vector<SQLiteDatabase::Row> &found)
+{
+    QStringList names;
+    for (const SQLiteDatabase::Row &row : found) {
+        if (const QString *name = textValue(row, QStringLiteral("blob_name")))
+            names << *name;
+    }
+    return names;
+}
+
+// Deletes the selected rows (each with "id" and "blob_name"), then their payload files.
+void deleteSelection(SQLiteDatabase &database, const QString &blobDirectory,
+    const std::vector<SQLiteDatabase::Row> &selection)
+{
+    if (selection.empty())
+        return;
+    std::vector<Value> ids;
+    ids.reserve(selection.size());
+    for (const SQLiteDatabase::Row &row : selection)
+        ids.push_back(row.values.value(QStringLiteral("id"), std::monostate()));
+    database.query(QStringLiteral("DELETE FROM items WHERE id IN (")
+            + rows::placeholders(ids.size()) + QLatin1Char(')'),
+        ids);
+    for (const QString &name : blobNames(selection))
+        removeBlob(blobDirectory, name);
+}
+
+// Now minus the given number of days, in stored milliseconds; limits too large to reach
+// back that far simply keep everything.
+std::int64_t cutOff(std::int64_t dayLimit)
+{
+    constexpr std::int64_t earliest = std::numeric_limits<std::int64_t>::min();
+    const std::int64_t nowMillis = toMillis(now());
+    if (dayLimit > std::numeric_limits<std::int64_t>::max() / millisPerDay)
+        return earliest;
+    const std::int64_t span = dayLimit * millisPerDay;
+    return nowMillis < earliest + span ? earliest : nowMillis - span;
+}
+
+} // namespace
+
+void ClipStore::prune(std::int64_t itemLimit, std::int64_t dayLimit)
+{
+    perform([&](SQLiteDatabase &database) {
+        if (dayLimit >= 1) {
+            deleteSelection(database, m_blobDirectory,
+                database.query(QStringLiteral("SELECT id, blob_name FROM items\n"
+                                              "WHERE created_at < ? AND id NOT IN (SELECT "
+                                              "item_id FROM pinboard_items)"),
+                    { cutOff(dayLimit) }));
+        }
+        if (itemLimit >= 1) {
+            deleteSelection(database, m_blobDirectory,
+                database.query(
+                    QStringLiteral("SELECT id, blob_name FROM items\n"
+                                   "WHERE id NOT IN (SELECT item_id FROM pinboard_items)\n"
+                                   "ORDER BY created_at DESC\n"
+                                   "LIMIT -1 OFFSET ?"),
+                    { itemLimit }));
+        }
+    });
+}
+
+void ClipStore::deleteItems(const std::vector<std::int64_t> &ids)
+{
+    perform([&](SQLiteDatabase &database) {
+        const QString marks = rows::placeholders(ids.size());
+        const QStringList names = blobNames(database.query(
+            QStringLiteral("SELECT blob_name FROM items WHERE id IN (") + marks + QLatin1Char(')'),
+            idBindings(ids)));
+        database.query(QStringLiteral("DELETE FROM items WHERE id IN (") + marks + QLatin1Char(')'),
+            idBindings(ids));
+        for (const QString &name : names)
+            removeBlob(m_blobDirectory, name);
+        advanceGeneration();
+    });
+}
+
+void ClipStore::clearHistory()
+{
+    perform([&](SQLiteDatabase &database) {
+        const QStringList names = blobNames(
+            database.query(QStringLiteral("SELECT blob_name FROM items\n"
+                                          "WHERE blob_name IS NOT NULL\n"
+                                          "  AND id NOT IN (SELECT item_id FROM pinboard_items)")));
+        database.query(QStringLiteral(
+            "DELETE FROM items WHERE id NOT IN (SELECT item_id FROM pinboard_items)"));
+        for (const QString &name : names)
+            removeBlob(m_blobDirectory, name);
+        advanceGeneration();
+    });
+}
+
+void ClipStore::sweepOrphanBlobs()
+{
+    perform([&](SQLiteDatabase &database) {
+        const QStringList used = blobNames(database.query(
+            QStringLiteral("SELECT blob_name FROM items WHERE blob_name IS NOT NULL")));
+        const QSet<QString> inUse(used.cbegin(), used.cend());
+        // Every entry counts, including files the store did not write; an unreadable folder
+        // lists nothing.
+        const QStringList entries
+            = QDir(m_blobDirectory)
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        for (const QString &entry : entries) {
+            if (!inUse.contains(entry))
+                QFile::remove(QDir(m_blobDirectory).filePath(entry));
+        }
+        database.query(QStringLiteral("INSERT INTO items_fts (items_fts) VALUES ('optimize')"));
+    });
+}
+
+} // namespace corvane

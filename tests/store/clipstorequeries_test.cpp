@@ -1,0 +1,253 @@
+#include "storetestsupport.h"
+
+#include <algorithm>
+
+namespace corvane {
+namespace {
+
+using test::StoreTest;
+
+class QueriesTest : public StoreTest
+{
+protected:
+    ClipStore::Filter searchFor(const QString &search, std::int64_t limit = 50)
+    {
+        ClipStore::Filter filter;
+        filter.search = search;
+        filter.limit = limit;
+        return filter;
+    }
+
+    std::int64_t addText(
+        const QString &title, const QString &subtitle, const QString &body, int minute)
+    {
+        ClipCandidate candidate = text(body, minute);
+        candidate.title = title;
+        candidate.subtitle = subtitle.isEmpty() ? std::nullopt : std::optional(subtitle);
+        return add(candidate);
+    }
+};
+
+TEST_F(QueriesTest, SearchFindsWordStartsInTitleSubtitleAndText)
+{
+    addText(QStringLiteral("Quarterly report"), QString(), QStringLiteral("numbers"), 0);
+    addText(QStringLiteral("Shopping"), QStringLiteral("Groceries for Friday"),
+        QStringLiteral("milk"), 1);
+    addText(QStringLiteral("Snippet"), QString(), QStringLiteral("SELECT * FROM reports"), 2);
+    addText(QStringLiteral("Unrelated"), QString(), QStringLiteral("preport is no word start"), 3);
+    addText(QStringLiteral("Café menu"), QString(), QStringLiteral("crème brûlée"), 4);
+
+    const struct
+    {
+        const char *search;
+        std::vector<QString> titles;
+    } cases[] = {
+        { "report", { QStringLiteral("Snippet"), QStringLiteral("Quarterly report") } },
+        { "REP", { QStringLiteral("Snippet"), QStringLiteral("Quarterly report") } },
+        { "groc fri", { QStringLiteral("Shopping") } },
+        { "  \n milk\t ", { QStringLiteral("Shopping") } },
+        { "fri milk report", {} },
+        { "brû", { QStringLiteral("Café menu") } },
+        { "cafe", { QStringLiteral("Café menu") } },
+        // One character that starts no word: an empty list and no substring scan.
+        { "z", {} },
+        { "",
+            { QStringLiteral("Café menu"), QStringLiteral("Unrelated"), QStringLiteral("Snippet"),
+                QStringLiteral("Shopping"), QStringLiteral("Quarterly report") } },
+        { " \n\t ",
+            { QStringLiteral("Café menu"), QStringLiteral("Unrelated"), QStringLiteral("Snippet"),
+                QStringLiteral("Shopping"), QStringLiteral("Quarterly report") } },
+    };
+    for (const auto &search : cases) {
+        SCOPED_TRACE(search.search);
+        EXPECT_EQ(titles(searchFor(QString::fromUtf8(search.search))), search.titles);
+    }
+    EXPECT_EQ(titles(searchFor(QString(), 2)),
+        (std::vector<QString> { QStringLiteral("Café menu"), QStringLiteral("Unrelated") }));
+}
+
+TEST_F(QueriesTest, SearchTextIsNeverReadAsIndexSyntax)
+{
+    addText(QStringLiteral("Quote"), QString(), QStringLiteral("she said \"hi there\" (twice)"), 0);
+    addText(QStringLiteral("Logic"), QString(), QStringLiteral("cats AND dogs OR NOT mice"), 1);
+    addText(QStringLiteral("Column"), QString(), QStringLiteral("title:body ^start near*"), 2);
+    const char *searches[] = { "\"", "\"\"", "\"hi", "hi\"", "\"hi there\"", "(twice)", "(", ")",
+        "AND", "OR", "NOT", "NEAR", "NEAR(cats dogs)", "cats AND", "* ^ :", "*", "^start",
+        "title:body", "text:cats", "-cats", "+", "{title}: cats", "a\"b\"c", "cats\u0000dogs",
+        "\u0000", "said \"", "\\", "🙂" };
+    for (const char *search : searches) {
+        SCOPED_TRACE(search);
+        EXPECT_NO_THROW(store().items(searchFor(QString::fromUtf8(search))));
+    }
+    // Operators match as ordinary words, quotes and brackets as the words they surround.
+    EXPECT_EQ(titles(searchFor(QStringLiteral("AND"))), std::vector { QStringLiteral("Logic") });
+    EXPECT_EQ(
+        titles(searchFor(QStringLiteral("\"hi there\""))), std::vector { QStringLiteral("Quote") });
+    EXPECT_EQ(
+        titles(searchFor(QStringLiteral("(twice)"))), std::vector { QStringLiteral("Quote") });
+    EXPECT_EQ(
+        titles(searchFor(QStringLiteral("title:body"))), std::vector { QStringLiteral("Column") });
+    EXPECT_EQ(titles(searchFor(QStringLiteral("cats\u0000dogs"))),
+        std::vector { QStringLiteral("Logic") });
+    EXPECT_EQ(ClipStore::ftsQuery(QStringLiteral("red  \"car\"")),
+        QStringLiteral("\"red\"* \"\"\"car\"\"\"*"));
+}
+
+TEST_F(QueriesTest, SubstringFallbackFindsTextInsideWordsLiterally)
+{
+    addText(QStringLiteral("Password manager"), QString(), QStringLiteral("keepassxc"), 0);
+    addText(QStringLiteral("Discount"), QString(), QStringLiteral("save 50% today"), 1);
+    addText(QStringLiteral("Discount look-alike"), QString(), QStringLiteral("save 50x today"), 2);
+    addText(QStringLiteral("Identifier"), QString(), QStringLiteral("snake_case_name"), 3);
+    addText(QStringLiteral("Identifier look-alike"), QString(), QStringLiteral("snakeXcase"), 4);
+    addText(QStringLiteral("Windows path"), QString(), QStringLiteral("C:\\Users\\me"), 5);
+    addText(QStringLiteral("Unicode"), QString(), QStringLiteral("XÉCOLE"), 6);
+
+    const struct
+    {
+        const char *search;
+        std::vector<QString> titles;
+    } cases[] = {
+        { "assx", { QStringLiteral("Password manager") } },
+        { "ASSX", { QStringLiteral("Password manager") } },
+        { "0%", { QStringLiteral("Discount") } },
+        { "e_c", { QStringLiteral("Identifier") } },
+        // A backslash is the escape character and still matches itself.
+        { "rs\\m", { QStringLiteral("Windows path") } },
+        { "rs\\", { QStringLiteral("Windows path") } },
+        // Only ASCII letters compare without regard to case.
+        { "cole", { QStringLiteral("Unicode") } },
+        { "ÉCOL", { QStringLiteral("Unicode") } },
+        { "écol", {} },
+        { "ssw", { QStringLiteral("Password manager") } },
+        // One character never scans.
+        { "q", {} },
+    };
+    for (const auto &search : cases) {
+        SCOPED_TRACE(search.search);
+        EXPECT_EQ(titles(searchFor(QString::fromUtf8(search.search))), search.titles);
+    }
+}
+
+TEST_F(QueriesTest, FiltersNarrowTheListAndBindInStatementOrder)
+{
+    ClipCandidate link = text(QStringLiteral("https://example.org/a-page"), 0);
+    link.kind = ClipKind::link;
+    link.title = QStringLiteral("a page");
+    link.sourceBundleID = QStringLiteral("org.mozilla.firefox");
+    link.sourceAppName = QStringLiteral("Firefox");
+    const std::int64_t linkID = add(link);
+    ClipCandidate note = text(QStringLiteral("page notes"), 1);
+    note.sourceBundleID = QStringLiteral("org.gnome.TextEditor");
+    const std::int64_t noteID = add(note);
+    ClipCandidate colour = text(QStringLiteral("#ABCDEF"), 2);
+    colour.kind = ClipKind::color;
+    colour.sourceBundleID = QStringLiteral("org.mozilla.firefox");
+    const std::int64_t colourID = add(colour);
+    const std::int64_t older = add(text(QStringLiteral("older page"), -5));
+
+    const Pinboard board = store().createPinboard(QStringLiteral("Board"));
+    store().addItem(board.id, older);
+    store().addItem(board.id, linkID);
+    store().addItem(board.id, noteID);
+
+    ClipStore::Filter everything;
+    everything.limit = 10;
+    const auto ids = [&](const ClipStore::Filter &filter) {
+        std::vector<std::int64_t> result;
+        for (const ClipItem &item : store().items(filter))
+            result.push_back(item.id);
+        return result;
+    };
+
+    ClipStore::Filter kinds = everything;
+    kinds.kinds = { ClipKind::color, ClipKind::link };
+    EXPECT_EQ(ids(kinds), (std::vector { colourID, linkID }));
+
+    ClipStore::Filter sources = everything;
+    sources.sourceBundleIDs = { QStringLiteral("org.mozilla.firefox") };
+    EXPECT_EQ(ids(sources), (std::vector { colourID, linkID }));
+
+    ClipStore::Filter unfiled = everything;
+    unfiled.onlyUnfiled = true;
+    EXPECT_EQ(ids(unfiled), std::vector { colourID });
+
+    // A pinboard lists its newest addition first, whatever the items' ages.
+    ClipStore::Filter pinned = everything;
+    pinned.pinboardID = board.id;
+    EXPECT_EQ(ids(pinned), (std::vector { noteID, linkID, older }));
+
+    // Every filter at once: pinboard, kinds, sources and search bind in that order.
+    ClipStore::Filter all = pinned;
+    all.kinds = { ClipKind::link, ClipKind::text };
+    all.sourceBundleIDs = { QStringLiteral("org.mozilla.firefox"), QStringLiteral("org.x") };
+    all.search = QStringLiteral("pag");
+    EXPECT_EQ(ids(all), std::vector { linkID });
+
+    ClipStore::Filter pinnedAndUnfiled = pinned;
+    pinnedAndUnfiled.onlyUnfiled = true;
+    EXPECT_TRUE(ids(pinnedAndUnfiled).empty());
+
+    // The substring fallback keeps the pinboard and onlyUnfiled but not kinds or sources,
+    // and orders by age even on a pinboard.
+    ClipStore::Filter fallback = pinned;
+    fallback.kinds = { ClipKind::color };
+    fallback.sourceBundleIDs = { QStringLiteral("org.nobody") };
+    fallback.search = QStringLiteral("age");
+    EXPECT_EQ(ids(fallback), (std::vector { noteID, linkID, older }));
+    fallback.pinboardID.reset();
+    fallback.onlyUnfiled = true;
+    EXPECT_TRUE(ids(fallback).empty());
+    fallback.search = QStringLiteral("CDE");
+    EXPECT_EQ(ids(fallback), std::vector { colourID });
+}
+
+TEST_F(QueriesTest, SourceAppsAndStatisticsSummariseTheHistory)
+{
+    EXPECT_EQ(store().statistics(), (ClipStore::Statistics { 0, 0 }));
+    EXPECT_TRUE(store().sourceApps(20).empty());
+
+    const struct
+    {
+        const char *text;
+        std::optional<QString> bundleID;
+        std::optional<QString> name;
+    } copies[] = {
+        { "one", QStringLiteral("org.b"), QStringLiteral("Beta") },
+        { "two", QStringLiteral("org.b"), std::nullopt },
+        { "three", QStringLiteral("org.a"), QStringLiteral("Alpha") },
+        { "four", QStringLiteral("org.nameless"), std::nullopt },
+        { "five", QString(), QStringLiteral("Empty") },
+        { "six", std::nullopt, QStringLiteral("None") },
+    };
+    std::int64_t bytes = 0;
+    int minute = 0;
+    for (const auto &copy : copies) {
+        ClipCandidate candidate = text(QString::fromLatin1(copy.text), minute++);
+        candidate.sourceBundleID = copy.bundleID;
+        candidate.sourceAppName = copy.name;
+        bytes += candidate.byteCount;
+        add(candidate);
+    }
+    const std::vector<SourceApp> expected = {
+        { QStringLiteral("org.b"), QStringLiteral("Beta"), 2 },
+        { QStringLiteral("org.a"), QStringLiteral("Alpha"), 1 },
+        { QStringLiteral("org.nameless"), QStringLiteral("org.nameless"), 1 },
+    };
+    EXPECT_EQ(store().sourceApps(20), expected);
+    EXPECT_EQ(store().sourceApps(1), std::vector { expected.front() });
+    EXPECT_EQ(store().statistics(), (ClipStore::Statistics { 6, bytes }));
+}
+
+TEST_F(QueriesTest, SingleLookUpsFindTheirItemOrNothing)
+{
+    const std::int64_t id = add(text(QStringLiteral("findable")));
+    const ClipItem stored = *store().item(id);
+    EXPECT_EQ(store().itemWithFingerprint(stored.fingerprint), stored);
+    EXPECT_FALSE(store().item(id + 1));
+    EXPECT_FALSE(store().itemWithFingerprint(QStringLiteral("0")));
+    EXPECT_FALSE(store().itemWithTrigger(QStringLiteral("nothing")));
+}
+
+} // namespace
+} // namespace corvane

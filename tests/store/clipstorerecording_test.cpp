@@ -1,0 +1,327 @@
+#include "store/filesystemerror.h"
+#include "storetestsupport.h"
+
+#include <QFile>
+#include <QLoggingCategory>
+
+#include <sys/stat.h>
+
+#include <functional>
+#include <mutex>
+
+namespace corvane {
+namespace {
+
+using test::StoreTest;
+
+// Collects the messages logged while it lives.
+class LogCapture
+{
+public:
+    LogCapture()
+    {
+        std::lock_guard lock(s_mutex);
+        s_messages.clear();
+        m_previous = qInstallMessageHandler(&LogCapture::handle);
+    }
+    ~LogCapture() { qInstallMessageHandler(m_previous); }
+
+    QStringList messages() const
+    {
+        std::lock_guard lock(s_mutex);
+        return s_messages;
+    }
+
+private:
+    static void handle(QtMsgType, const QMessageLogContext &context, const QString &message)
+    {
+        std::lock_guard lock(s_mutex);
+        s_messages << QString::fromLatin1(context.category) + QStringLiteral(": ") + message;
+    }
+
+    QtMessageHandler m_previous = nullptr;
+    static inline std::mutex s_mutex;
+    static inline QStringList s_messages;
+};
+
+std::int64_t rowCount(SQLiteDatabase &database)
+{
+    return std::get<std::int64_t>(database.query(QStringLiteral("SELECT COUNT(*) AS n FROM items"))
+                                      .front()
+                                      .values.value(QStringLiteral("n")));
+}
+
+using RecordingTest = StoreTest;
+
+TEST_F(RecordingTest, RepeatCopyMovesToTheTopAndKeepsWhatWasFirstRecorded)
+{
+    ClipCandidate first = text(QStringLiteral("shared words"), 0);
+    first.sourceBundleID = QStringLiteral("org.gnome.TextEditor");
+    first.sourceAppName = QStringLiteral("Text Editor");
+    const ClipItem original = *store().record(first, 0, 0, ClipStore::payloadCapBytes);
+    add(text(QStringLiteral("in between"), 1));
+    EXPECT_EQ(store().generation(), 2);
+
+    ClipCandidate again = first;
+    again.title = QStringLiteral("another title");
+    again.sourceBundleID = QStringLiteral("org.mozilla.firefox");
+    again.sourceAppName = QStringLiteral("Firefox");
+    again.capturedAt = at(5);
+    const std::optional<ClipItem> repeat = store().record(again, 1, 1, ClipStore::payloadCapBytes);
+    ClipStore::Filter newestTen;
+    newestTen.limit = 10;
+    ASSERT_TRUE(repeat);
+    EXPECT_EQ(store().generation(), 3);
+
+    ClipItem expected = original;
+    expected.createdAt = at(5);
+    expected.lastUsedAt = at(5);
+    EXPECT_EQ(*repeat, expected);
+    EXPECT_EQ(store().item(original.id), expected);
+    // The repeat path never prunes, although its limits would have removed the others.
+    EXPECT_EQ(titles(newestTen),
+        (std::vector<QString> { QStringLiteral("shared words"), QStringLiteral("in between") }));
+    EXPECT_EQ(original.fingerprint, fingerprint(ClipKind::text, first.text, std::nullopt));
+}
+
+TEST_F(RecordingTest, RefusedCandidatesStoreNothing)
+{
+    LogCapture log;
+    QByteArray exactlyCap(ClipStore::payloadCapBytes, 'p');
+    const ClipItem atCap = *store().record(image(exactlyCap), 0, 0, ClipStore::payloadCapBytes);
+    EXPECT_EQ(atCap.byteCount, ClipStore::payloadCapBytes);
+    EXPECT_EQ(blobFiles(), QStringList { atCap.fingerprint + QStringLiteral(".data") });
+    EXPECT_TRUE(log.messages().isEmpty());
+
+    exactlyCap.append('x');
+    ClipCandidate concealed = text(QStringLiteral("hunter2"));
+    concealed.isConcealed = true;
+    ClipCandidate concealedSmall = concealed;
+    concealedSmall.byteCount = 0;
+    ClipCandidate untitled = text(QStringLiteral("body"));
+    untitled.title.clear();
+    const struct
+    {
+        const char *name;
+        ClipCandidate candidate;
+    } refusals[] = {
+        { "one byte over the cap", image(exactlyCap, 1) },
+        { "concealed", concealed },
+        { "concealed and empty", concealedSmall },
+        { "untitled", untitled },
+    };
+    for (const auto &refusal : refusals) {
+        SCOPED_TRACE(refusal.name);
+        EXPECT_FALSE(store().record(refusal.candidate, 0, 0, ClipStore::payloadCapBytes));
+    }
+    EXPECT_EQ(store().generation(), 1);
+    EXPECT_EQ(store().statistics().itemCount, 1);
+    EXPECT_EQ(blobFiles().size(), 1);
+    EXPECT_EQ(log.messages(),
+        QStringList { QStringLiteral(
+            "com.ferrowen.corvane.store: Dropped a 33554433 byte image — over the payload cap") });
+}
+
+TEST_F(RecordingTest, ImagePayloadsArePrivateFilesAndOtherPayloadsAreDropped)
+{
+    test::ScopedUmask permissive(0);
+    const QByteArray png("\x89PNG fake image bytes", 21);
+    const ClipItem picture = *store().record(image(png), 0, 0, ClipStore::payloadCapBytes);
+    ASSERT_TRUE(picture.blobName);
+    EXPECT_EQ(*picture.blobName, picture.fingerprint + QStringLiteral(".data"));
+    QFile file(store().blobDirectory() + QLatin1Char('/') + *picture.blobName);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), png);
+    struct stat status
+    { };
+    ASSERT_EQ(::stat(QFile::encodeName(file.fileName()).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+
+    ClipCandidate textWithPayload = text(QStringLiteral("plain"));
+    textWithPayload.payload = QByteArray("stray bytes");
+    const ClipItem plain = *store().record(textWithPayload, 0, 0, ClipStore::payloadCapBytes);
+    EXPECT_FALSE(plain.blobName);
+    // The payload still tells the content apart, as the fingerprint includes it.
+    EXPECT_EQ(plain.fingerprint, fingerprint(ClipKind::text, plain.text, textWithPayload.payload));
+    EXPECT_EQ(blobFiles(), QStringList { *picture.blobName });
+}
+
+TEST_F(RecordingTest, FailedPayloadWriteStoresNothing)
+{
+    // A file where the payload folder should be makes every write fail, even for root.
+    ASSERT_TRUE(QDir(store().blobDirectory()).removeRecursively());
+    QFile blocker(store().blobDirectory());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    EXPECT_THROW(
+        store().record(image("png bytes"), 0, 0, ClipStore::payloadCapBytes), FileSystemError);
+    EXPECT_EQ(store().generation(), 0);
+    EXPECT_EQ(rowCount(*openDirectly()), 0);
+    // Text needs no payload file and is still recorded.
+    add(text(QStringLiteral("still fine")));
+}
+
+TEST_F(RecordingTest, PayloadFolderRemovedWhileOpenIsRecreated)
+{
+    ASSERT_TRUE(QDir(store().blobDirectory()).removeRecursively());
+    const ClipItem picture = *store().record(image("png bytes"), 0, 0, ClipStore::payloadCapBytes);
+    EXPECT_EQ(blobFiles(), QStringList { *picture.blobName });
+}
+
+TEST_F(RecordingTest, EditingTextRederivesTitleAndSubtitle)
+{
+    const std::int64_t id = add(text(QStringLiteral("old")));
+    const QString longLine(90, QLatin1Char('w'));
+    const QString longBody(450, QLatin1Char('b'));
+    const struct
+    {
+        QString text;
+        QString title;
+        std::optional<QString> subtitle;
+    } cases[] = {
+        { QStringLiteral("  Title\t \n\n  second\nthird  \n"), QStringLiteral("Title"),
+            QStringLiteral("second\nthird") },
+        { QStringLiteral("\n\nBody"), QStringLiteral("\n\nBody"), QStringLiteral("Body") },
+        { QStringLiteral("one line"), QStringLiteral("one line"), std::nullopt },
+        { QStringLiteral("Windows\r\nlines"), QStringLiteral("Windows"), QStringLiteral("lines") },
+        { QStringLiteral(" \t\n") + longLine, QString(QStringLiteral(" \t\n") + longLine).left(80),
+            longLine },
+        { QStringLiteral("head\n") + longBody, QStringLiteral("head"), longBody.left(400) },
+        { QStringLiteral("👍🏽 family 👨‍👩‍👧"),
+            QStringLiteral("👍🏽 family 👨‍👩‍👧"), std::nullopt },
+    };
+    std::int64_t generation = store().generation();
+    for (const auto &edit : cases) {
+        SCOPED_TRACE(edit.text.toStdString());
+        store().updateText(id, edit.text);
+        EXPECT_EQ(store().generation(), ++generation);
+        const ClipItem edited = *store().item(id);
+        EXPECT_EQ(edited.text, edit.text);
+        EXPECT_EQ(edited.title, edit.title);
+        EXPECT_EQ(edited.subtitle, edit.subtitle);
+        EXPECT_EQ(edited.byteCount, edit.text.toUtf8().size());
+        EXPECT_EQ(edited.fingerprint, fingerprint(ClipKind::text, edit.text, std::nullopt));
+    }
+    // Eighty user-perceived characters, not eighty code units.
+    const QString emoji
+        = QStringLiteral("\n") + QString(QStringLiteral("👨‍👩‍👧")).repeated(100);
+    store().updateText(id, emoji);
+    EXPECT_EQ(store().item(id)->title,
+        QStringLiteral("\n") + QStringLiteral("👨‍👩‍👧").repeated(79));
+}
+
+TEST_F(RecordingTest, EditingIsRefusedInOrderAndChangesNothing)
+{
+    const std::int64_t note = add(text(QStringLiteral("note")));
+    const std::int64_t other = add(text(QStringLiteral("other")));
+    const std::int64_t picture = add(image("png"));
+    const ClipItem before = *store().item(note);
+    const std::int64_t generation = store().generation();
+
+    const struct
+    {
+        std::int64_t id;
+        QString text;
+        ClipStore::Error error;
+    } refusals[] = {
+        { 999, QStringLiteral("anything"), ClipStore::Error::missing() },
+        { picture, QStringLiteral("anything"), ClipStore::Error::notEditable() },
+        { note, QStringLiteral("other"), ClipStore::Error::duplicate() },
+    };
+    for (const auto &refusal : refusals) {
+        SCOPED_TRACE(refusal.error.diagnostic().toStdString());
+        try {
+            store().updateText(refusal.id, refusal.text);
+            ADD_FAILURE() << "edit was accepted";
+        } catch (const ClipStore::Error &error) {
+            EXPECT_EQ(error, refusal.error);
+        }
+    }
+    EXPECT_EQ(store().generation(), generation);
+    EXPECT_EQ(store().item(note), before);
+    EXPECT_EQ(store().item(other)->text, QStringLiteral("other"));
+
+    // Its own content again is no duplicate; afterwards the old content is new again.
+    store().updateText(note, QStringLiteral("note"));
+    store().updateText(note, QStringLiteral("renamed"));
+    EXPECT_NE(store().record(text(QStringLiteral("note"), 9), 0, 0, ClipStore::payloadCapBytes)->id,
+        note);
+}
+
+TEST_F(RecordingTest, GenerationMovesOncePerSuccessfulMutation)
+{
+    const std::int64_t id = add(text(QStringLiteral("a")));
+    const std::int64_t other = add(text(QStringLiteral("b")));
+    const std::int64_t pictureID = add(image("png"));
+    ClipStore::Filter search;
+    search.search = QStringLiteral("a");
+    search.limit = 5;
+    enum Outcome { advances, keepsGeneration, fails };
+    const struct
+    {
+        const char *name;
+        std::function<void(ClipStore &)> operation;
+        Outcome outcome;
+    } steps[] = {
+        { "updateTitle", [&](ClipStore &s) { s.updateTitle(id, QStringLiteral("T"), {}); },
+            advances },
+        { "updateTitle of a missing id",
+            [](ClipStore &s) { s.updateTitle(999, QStringLiteral("T"), {}); }, advances },
+        { "markUsed", [&](ClipStore &s) { s.markUsed(id, at(3)); }, advances },
+        { "bump", [&](ClipStore &s) { s.bump(other, at(4)); }, advances },
+        { "createPinboard", [](ClipStore &s) { s.createPinboard(QStringLiteral("P")); }, advances },
+        { "addItem", [&](ClipStore &s) { s.addItem(s.pinboards().front().id, id); }, advances },
+        { "addItem again", [&](ClipStore &s) { s.addItem(s.pinboards().front().id, id); },
+            advances },
+        { "setTrigger", [&](ClipStore &s) { s.setTrigger(id, QStringLiteral("t")); }, advances },
+        { "reorderPinboards", [](ClipStore &s) { s.reorderPinboards({ s.pinboards()[0].id }); },
+            advances },
+        { "deleteItems", [&](ClipStore &s) { s.deleteItems({ pictureID }); }, advances },
+        { "deleteItems of nothing", [](ClipStore &s) { s.deleteItems({}); }, advances },
+        { "clearHistory", [](ClipStore &s) { s.clearHistory(); }, advances },
+        { "queries",
+            [&](ClipStore &s) {
+                s.items(search);
+                s.item(id);
+                s.itemWithFingerprint(QStringLiteral("x"));
+                s.itemWithTrigger(QStringLiteral("t"));
+                s.sourceApps(20);
+                s.statistics();
+                s.pinboards();
+                s.pinboardIDs(id);
+                s.triggerTable();
+            },
+            keepsGeneration },
+        { "prune on its own", [](ClipStore &s) { s.prune(1, 1); }, keepsGeneration },
+        { "sweepOrphanBlobs", [](ClipStore &s) { s.sweepOrphanBlobs(); }, keepsGeneration },
+        { "setTrigger on a missing item",
+            [&](ClipStore &s) { s.setTrigger(999, QStringLiteral("x")); }, fails },
+        { "addItem to a missing pinboard", [&](ClipStore &s) { s.addItem(999, id); }, fails },
+        { "reorderPinboards refused by the database",
+            [&](ClipStore &s) {
+                openDirectly()->query(QStringLiteral(
+                    "CREATE TRIGGER refuse BEFORE UPDATE ON pinboards BEGIN SELECT RAISE(ABORT, "
+                    "'no'); END"));
+                s.reorderPinboards({ s.pinboards()[0].id });
+            },
+            fails },
+        { "deletePinboard holding a trigger",
+            [&](ClipStore &s) { s.deletePinboard(s.pinboards().front().id); }, fails },
+    };
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.name);
+        const std::int64_t before = store().generation();
+        bool failed = false;
+        try {
+            step.operation(store());
+        } catch (const std::exception &) {
+            failed = true;
+        }
+        EXPECT_EQ(failed, step.outcome == fails);
+        EXPECT_EQ(store().generation(), before + (step.outcome == advances ? 1 : 0));
+    }
+}
+
+} // namespace
+} // namespace corvane
