@@ -59,7 +59,8 @@ QList<QUrl> parseFileURLList(const QByteArray &list, bool isGnomeList)
         // The GNOME list starts with the operation, "copy" or "cut".
         if (line.isEmpty() || line.startsWith('#') || (isGnomeList && i == 0))
             continue;
-        const QUrl url = QUrl::fromEncoded(line, QUrl::StrictMode);
+        // Tolerant: some owners leave spaces and other characters unescaped.
+        const QUrl url = QUrl::fromEncoded(line, QUrl::TolerantMode);
         if (url.isValid() && url.isLocalFile() && !url.toLocalFile().isEmpty())
             urls.append(url);
     }
