@@ -1,10 +1,22 @@
 #include <QCoreApplication>
+#ifdef CORVANE_TEST_GUI
+#include <QGuiApplication>
+#endif
 
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv)
 {
     testing::InitGoogleTest(&argc, argv);
+#ifdef CORVANE_TEST_GUI
+    // Listing the tests at build time needs no display.
+    if (GTEST_FLAG_GET(list_tests))
+        return RUN_ALL_TESTS();
+    // The X11 backend's tests need Qt's xcb platform on the X server in DISPLAY.
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QGuiApplication application(argc, argv);
+#else
     QCoreApplication application(argc, argv);
+#endif
     return RUN_ALL_TESTS();
 }

@@ -1,5 +1,12 @@
 #include "clipcandidate.h"
 
+#include "common/bytecount.h"
+#include "common/graphemes.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringDecoder>
+
 #include <algorithm>
 
 namespace corvane {
@@ -22,7 +29,264 @@ bool containsWhitespace(const QString &text)
     return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSpace(); });
 }
 
+qint64 utf8Length(const QString &text)
+{
+    return text.toUtf8().size();
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Strict percent-decoding: a stray "%" or bytes that are not UTF-8 are a failure, not
+// something to guess around.
+std::optional<QString> percentDecoded(const QString &text)
+{
+    const QByteArray encoded = text.toUtf8();
+    QByteArray bytes;
+    bytes.reserve(encoded.size());
+    for (qsizetype i = 0; i < encoded.size(); ++i) {
+        if (encoded[i] != '%') {
+            bytes.append(encoded[i]);
+            continue;
+        }
+        if (i + 2 >= encoded.size())
+            return std::nullopt;
+        const int high = hexValue(encoded[i + 1]);
+        const int low = hexValue(encoded[i + 2]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes.append(char(high * 16 + low));
+        i += 2;
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString decoded = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return decoded;
+}
+
+QString linkTitle(const QUrl &url, const QString &text)
+{
+    // The encoded path is split, so an escaped "/" stays inside its piece.
+    const QStringList pieces
+        = url.path(QUrl::FullyEncoded).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (!pieces.isEmpty()) {
+        QString last = pieces.last();
+        last.replace(QLatin1Char('-'), QLatin1Char(' '))
+            .replace(QLatin1Char('_'), QLatin1Char(' '));
+        if (const auto decoded = percentDecoded(last); decoded && !decoded->isEmpty())
+            return *decoded;
+    }
+    const QString host = url.host();
+    return host.isEmpty() ? text : host;
+}
+
+QString trimmedSpacesAndTabs(QStringView line)
+{
+    const auto isBlank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+    qsizetype begin = 0;
+    qsizetype end = line.size();
+    while (begin < end && isBlank(line[begin]))
+        ++begin;
+    while (end > begin && isBlank(line[end - 1]))
+        --end;
+    return line.mid(begin, end - begin).toString();
+}
+
+// Lines split at line feeds; a carriage return and line feed pair is one character and so
+// does not split.
+QStringList lines(const QString &text)
+{
+    QStringList result;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('\n') && (i == 0 || text[i - 1] != QLatin1Char('\r'))) {
+            result.append(text.mid(start, i - start));
+            start = i + 1;
+        }
+    }
+    result.append(text.mid(start));
+    return result;
+}
+
+ClipCandidate textCandidate(const QString &text)
+{
+    constexpr qsizetype titleFallbackCharacters = 80;
+    constexpr qsizetype subtitleCharacters = 400;
+    ClipCandidate candidate;
+    candidate.kind = ClipKind::text;
+    candidate.text = text;
+    candidate.byteCount = utf8Length(text);
+    QStringList all = lines(text);
+    candidate.title = trimmedSpacesAndTabs(all.first());
+    if (candidate.title.isEmpty())
+        candidate.title = leftGraphemes(text, titleFallbackCharacters);
+    all.removeFirst();
+    const QString rest = all.join(QLatin1Char('\n')).trimmed();
+    if (!rest.isEmpty())
+        candidate.subtitle = leftGraphemes(rest, subtitleCharacters);
+    return candidate;
+}
+
+ClipCandidate linkCandidate(const QString &text, const QUrl &url)
+{
+    ClipCandidate candidate;
+    candidate.kind = ClipKind::link;
+    candidate.text = text;
+    candidate.title = linkTitle(url, text);
+    QString host = url.host();
+    if (host.startsWith(QLatin1String("www.")))
+        host.remove(0, 4);
+    if (!host.isEmpty())
+        candidate.subtitle = host;
+    candidate.byteCount = utf8Length(text);
+    return candidate;
+}
+
+ClipCandidate colorCandidate(const QString &color)
+{
+    ClipCandidate candidate;
+    candidate.kind = ClipKind::color;
+    candidate.text = color;
+    candidate.title = color.toUpper();
+    candidate.byteCount = utf8Length(color);
+    return candidate;
+}
+
+// The folder with the home folder shown as "~". Only a whole leading home folder is
+// replaced: "/home/al" must not turn "/home/alice" into "~ice".
+QString abbreviatedFolder(const QString &folder)
+{
+    const QString home = QDir::cleanPath(QDir::homePath());
+    if (home.isEmpty() || home == QLatin1String("/"))
+        return folder;
+    if (folder == home)
+        return QStringLiteral("~");
+    if (folder.startsWith(home + QLatin1Char('/')))
+        return QLatin1Char('~') + folder.mid(home.size());
+    return folder;
+}
+
+ClipCandidate fileCandidate(const QList<QUrl> &files)
+{
+    const QString path = QDir::cleanPath(files.first().toLocalFile());
+    const QFileInfo info(path);
+    ClipCandidate candidate;
+    candidate.kind = ClipKind::file;
+    candidate.text = path;
+    candidate.title = info.fileName().isEmpty() ? path : info.fileName();
+    if (files.size() >= 2)
+        candidate.title
+            += QStringLiteral(" + ") + QString::number(files.size() - 1) + QStringLiteral(" more");
+    candidate.subtitle = abbreviatedFolder(info.path());
+    // Linux has no security-scoped bookmarks; the path is what later reads use.
+    candidate.byteCount = info.isFile() ? info.size() : 0;
+    return candidate;
+}
+
+ClipCandidate imageCandidate(const PasteboardImage &image)
+{
+    ClipCandidate candidate;
+    candidate.kind = ClipKind::image;
+    candidate.title = QString::number(image.pixelSize.width()) + QStringLiteral(" × ")
+        + QString::number(image.pixelSize.height());
+    candidate.subtitle = formatByteCount(image.png.size());
+    candidate.payload = image.png;
+    candidate.byteCount = image.png.size();
+    return candidate;
+}
+
 } // namespace
+
+std::optional<ClipCandidate> ClipCandidate::capture(const PasteboardSnapshot &pasteboard,
+    const std::optional<RunningApplication> &frontmostApplication,
+    const QSet<QString> &ignoredBundleIDs, bool ignoresSecretLookingText, bool capturesImages)
+{
+    std::optional<QString> sourceBundleID;
+    std::optional<QString> sourceAppName;
+    if (frontmostApplication) {
+        sourceBundleID = frontmostApplication->bundleIdentifier;
+        sourceAppName = frontmostApplication->localizedName;
+    }
+    const bool refused = (sourceBundleID && ignoredBundleIDs.contains(*sourceBundleID))
+        || pasteboard.isMarkedNotToRecord();
+    const auto finished = [&](ClipCandidate candidate) {
+        candidate.sourceBundleID = sourceBundleID;
+        candidate.sourceAppName = sourceAppName;
+        candidate.isConcealed = false;
+        candidate.capturedAt = now();
+        return candidate;
+    };
+
+    QList<QUrl> files = pasteboard.fileURLs();
+    files.removeIf([](const QUrl &url) { return !url.isLocalFile(); });
+    if (!files.isEmpty()) {
+        if (refused)
+            return std::nullopt;
+        return finished(fileCandidate(files));
+    }
+
+    std::optional<QString> string = pasteboard.string();
+    if (string)
+        string = string->trimmed();
+    if (refused)
+        return std::nullopt;
+
+    if (string) {
+        if (looksLikeSecret(*string, ignoresSecretLookingText))
+            return std::nullopt;
+        if (!string->isEmpty()) {
+            if (const auto url = recognizeLink(*string))
+                return finished(linkCandidate(*string, *url));
+            if (const auto color = recognizeColor(*string))
+                return finished(colorCandidate(*color));
+            return finished(textCandidate(*string));
+        }
+    }
+
+    if (!capturesImages)
+        return std::nullopt;
+    const std::optional<PasteboardImage> image = pasteboard.image();
+    if (!image || image->png.isEmpty() || image->pixelSize.isEmpty())
+        return std::nullopt;
+    return finished(imageCandidate(*image));
+}
+
+bool ClipCandidate::looksLikeSecret(const QString &text, bool enabled)
+{
+    constexpr qsizetype minimumCharacters = 20;
+    constexpr qsizetype maximumCharacters = 200;
+    if (!enabled)
+        return false;
+    const QString token = text.trimmed();
+    const qsizetype length = graphemeCount(token);
+    if (length < minimumCharacters || length > maximumCharacters || containsWhitespace(token))
+        return false;
+    const QUrl url(token, QUrl::StrictMode);
+    if (url.isValid() && !url.scheme().isEmpty())
+        return false;
+
+    bool lower = false, upper = false, numeric = false, other = false;
+    for (const char32_t c : token.toUcs4()) {
+        if (QChar::isLower(c))
+            lower = true;
+        else if (QChar::isUpper(c))
+            upper = true;
+        else if (QChar::isNumber(c))
+            numeric = true;
+        else if (!QChar::isLetter(c))
+            other = true;
+    }
+    return int(lower) + int(upper) + int(numeric) + int(other) >= 3;
+}
 
 std::optional<QUrl> recognizeLink(const QString &text)
 {

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "common/timestamp.h"
+#include "platform/pasteboardsnapshot.h"
+#include "platform/workspace.h"
 #include "store/clipkind.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 #include <QUrl>
 
@@ -28,6 +31,19 @@ struct ClipCandidate
     Timestamp capturedAt = distantPast;
 
     bool operator==(const ClipCandidate &) const = default;
+
+    // The candidate for what the clipboard holds, looking for files first, then text (a
+    // link, a colour or plain text), then an image. Nothing when there is no usable content,
+    // when the source application is ignored, when the owner marked the copy concealed or
+    // auto-generated, or when the text looks like a secret (and that check is enabled).
+    static std::optional<ClipCandidate> capture(const PasteboardSnapshot &pasteboard,
+        const std::optional<RunningApplication> &frontmostApplication,
+        const QSet<QString> &ignoredBundleIDs, bool ignoresSecretLookingText, bool capturesImages);
+
+    // Whether enabled and the trimmed text is a single token of 20 to 200 characters, not a
+    // URL with a scheme, mixing at least three of lower case, upper case, digits and other
+    // characters.
+    static bool looksLikeSecret(const QString &text, bool enabled);
 };
 
 // The URL a text names when it is a web, FTP or mail link: no white space, a scheme among

@@ -1,0 +1,134 @@
+#include "panel/paster.h"
+
+#include "common/logging.h"
+#include "panel/delayscheduler.h"
+#include "platform/pasteboard.h"
+#include "platform/pasteboardtypes.h"
+#include "store/blobfiles.h"
+#include "store/clipstore.h"
+#include "store/scopedfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+
+#include <exception>
+
+namespace corvane {
+
+Paster::Paster(ClipStore &store, Pasteboard &pasteboard, PasteKeystrokePoster &keystrokes,
+    DelayScheduler &scheduler, std::function<bool()> isTrusted, QObject *parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_pasteboard(pasteboard)
+    , m_keystrokes(keystrokes)
+    , m_scheduler(scheduler)
+    , m_isTrusted(std::move(isTrusted))
+{ }
+
+Paster::~Paster() = default;
+
+bool Paster::copy(const std::vector<ClipItem> &items, bool plainText)
+{
+    if (items.empty())
+        return false;
+    if (items.size() == 1)
+        return write(items.front(), plainText);
+
+    QStringList texts;
+    for (const ClipItem &item : items) {
+        if (item.text)
+            texts << *item.text;
+    }
+    const QString joined = texts.join(QLatin1Char('\n'));
+    if (joined.isEmpty())
+        return write(items.front(), plainText);
+
+    m_pasteboard.clearContents();
+    m_pasteboard.setString(joined);
+    for (const ClipItem &item : items)
+        markUsed(item);
+    return true;
+}
+
+void Paster::paste(const std::vector<ClipItem> &items,
+    const std::optional<RunningApplication> &target, bool plainText)
+{
+    if (!copy(items, plainText))
+        return;
+    if (!m_isTrusted || !m_isTrusted()) {
+        qCInfo(lcPaste) << "Accessibility not granted — copied, leaving the paste to the user";
+        return;
+    }
+    if (target)
+        m_keystrokes.activate(*target);
+    // Each paste posts its own keystroke, even when a second one comes within the delay.
+    m_scheduler.runAfter(pasteDelay, this, [this, target] { postPasteKeystroke(target); });
+}
+
+void Paster::postPasteKeystroke(const std::optional<RunningApplication> &application)
+{
+    m_keystrokes.postPasteKeystroke(pasteShortcutFor(application));
+}
+
+bool Paster::write(const ClipItem &item, bool plainText)
+{
+    // Cleared first: a write that then fails leaves an empty clipboard, never the previous
+    // contents posing as the chosen item.
+    m_pasteboard.clearContents();
+    switch (item.kind) {
+    case ClipKind::image: {
+        if (!item.blobName || !isBlobName(*item.blobName))
+            return false;
+        QFile file(QDir(m_store.blobDirectory()).filePath(*item.blobName));
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            return false;
+        m_pasteboard.setData(bytes, pasteboardtype::png());
+        break;
+    }
+    case ClipKind::file: {
+        const std::optional<ScopedFile> scoped = ScopedFile::fromItem(item);
+        if (scoped && scoped->url().isLocalFile()
+            && QFileInfo::exists(scoped->url().toLocalFile())) {
+            m_pasteboard.writeFileURLs({ scoped->url() });
+            break;
+        }
+        // The file has gone: its path is still worth pasting, but it was not used as a file.
+        if (!item.text)
+            return false;
+        m_pasteboard.setString(*item.text);
+        return true;
+    }
+    case ClipKind::text:
+    case ClipKind::color:
+        if (!item.text)
+            return false;
+        m_pasteboard.setString(*item.text);
+        break;
+    case ClipKind::link:
+        if (!item.text)
+            return false;
+        m_pasteboard.setString(*item.text);
+        if (!plainText)
+            // A URI list ends every line with CR LF.
+            m_pasteboard.setData(item.text->toUtf8() + "\r\n", pasteboardtype::uriList());
+        break;
+    }
+    markUsed(item);
+    return true;
+}
+
+void Paster::markUsed(const ClipItem &item)
+{
+    try {
+        m_store.markUsed(item.id, now());
+    } catch (const std::exception &) {
+        // Marking is bookkeeping; the write the user asked for has happened.
+    }
+}
+
+} // namespace corvane

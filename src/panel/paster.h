@@ -1,0 +1,63 @@
+#pragma once
+
+#include "platform/pastekeystrokeposter.h"
+#include "platform/workspace.h"
+#include "store/clipitem.h"
+
+#include <QObject>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace corvane {
+
+class ClipStore;
+class DelayScheduler;
+class Pasteboard;
+
+// Puts history items back on the clipboard and, when allowed, makes the application that was
+// in front paste them. It is the only writer of items to the clipboard for pasting; keeping
+// the clipboard watcher from recording the write is the caller's business.
+class Paster : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Between bringing the target forward and posting the paste keystroke.
+    static constexpr std::chrono::milliseconds pasteDelay { 120 };
+
+    // isTrusted answers whether synthetic keystrokes may be posted (the accessibility
+    // permission); it is asked after every write, never cached.
+    Paster(ClipStore &store, Pasteboard &pasteboard, PasteKeystrokePoster &keystrokes,
+        DelayScheduler &scheduler, std::function<bool()> isTrusted, QObject *parent = nullptr);
+    ~Paster() override;
+
+    // Writes the items to the clipboard: one item with its own types, several as their texts
+    // joined by line feeds. Gives false, with the clipboard left empty, when there was
+    // nothing writable (and untouched when the list is empty); marks written items used.
+    bool copy(const std::vector<ClipItem> &items, bool plainText);
+
+    // Writes the items as copy does and, when that worked and keystrokes are allowed, brings
+    // target forward and posts the paste shortcut after pasteDelay. Without the permission
+    // it logs that the paste is left to the user.
+    void paste(const std::vector<ClipItem> &items, const std::optional<RunningApplication> &target,
+        bool plainText);
+
+    // Posts one press and release of the paste shortcut the application takes (Ctrl+V, or
+    // Ctrl+Shift+V for a terminal) to the focused window. Failures are silent.
+    void postPasteKeystroke(const std::optional<RunningApplication> &application);
+
+private:
+    bool write(const ClipItem &item, bool plainText);
+    void markUsed(const ClipItem &item);
+
+    ClipStore &m_store;
+    Pasteboard &m_pasteboard;
+    PasteKeystrokePoster &m_keystrokes;
+    DelayScheduler &m_scheduler;
+    std::function<bool()> m_isTrusted;
+};
+
+} // namespace corvane

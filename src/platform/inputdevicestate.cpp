@@ -1,0 +1,7 @@
+#include "platform/inputdevicestate.h"
+
+namespace corvane {
+
+InputDeviceState::~InputDeviceState() = default;
+
+} // namespace corvane

@@ -1,0 +1,7 @@
+#include "pasteboard.h"
+
+namespace corvane {
+
+Pasteboard::~Pasteboard() = default;
+
+} // namespace corvane

@@ -1,0 +1,7 @@
+#include "workspace.h"
+
+namespace corvane {
+
+Workspace::~Workspace() = default;
+
+} // namespace corvane

@@ -1,0 +1,84 @@
+#include "clipboardownerprocess.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace corvane::test {
+
+bool spinUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer check;
+    QElapsedTimer clock;
+    clock.start();
+    bool held = false;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            held = true;
+            loop.quit();
+        } else if (clock.elapsed() > timeout.count()) {
+            loop.quit();
+        }
+    });
+    check.start(1);
+    loop.exec();
+    return held;
+}
+
+ClipboardOwnerProcess::ClipboardOwnerProcess(const QStringList &arguments)
+{
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QObject::connect(&m_process, &QProcess::readyReadStandardOutput,
+        [this] { m_output += m_process.readAllStandardOutput(); });
+    m_process.start(QStringLiteral(CLIPBOARD_OWNER_PATH), arguments);
+}
+
+ClipboardOwnerProcess::~ClipboardOwnerProcess()
+{
+    exit();
+}
+
+bool ClipboardOwnerProcess::waitForLine(const QByteArray &line)
+{
+    const QByteArray wanted = line + '\n';
+    return spinUntil([&] { return m_output.contains(wanted); }, std::chrono::seconds(10));
+}
+
+bool ClipboardOwnerProcess::waitUntilReady()
+{
+    return m_process.waitForStarted(10000) && waitForLine("ready");
+}
+
+void ClipboardOwnerProcess::own()
+{
+    m_process.write("own\n");
+}
+
+bool ClipboardOwnerProcess::ownAndWait()
+{
+    own();
+    return waitForLine("owned");
+}
+
+bool ClipboardOwnerProcess::activate(const QString &instance, const QString &windowClass)
+{
+    m_process.write("activate " + instance.toUtf8() + ' ' + windowClass.toUtf8() + '\n');
+    return waitForLine("active");
+}
+
+void ClipboardOwnerProcess::exit()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(5000)) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+} // namespace corvane::test

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QProcess>
+#include <QStringList>
+
+#include <chrono>
+#include <functional>
+
+namespace corvane::test {
+
+// Runs the event loop (without sleeping, so timers keep their pace) until done() holds or
+// the time is up; whether done() held.
+bool spinUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout);
+
+// Another process that can own the clipboard: the clipboardowner helper, started with the
+// given arguments and ended (by its process id) with this object.
+class ClipboardOwnerProcess
+{
+public:
+    explicit ClipboardOwnerProcess(const QStringList &arguments);
+    ~ClipboardOwnerProcess();
+
+    // Waits for the helper to connect; false if it did not start.
+    bool waitUntilReady();
+    // Asks it to take the clipboard, without waiting.
+    void own();
+    // Takes the clipboard and waits until it owns it, running the event loop meanwhile.
+    bool ownAndWait();
+    // Makes its window the active one with this WM_CLASS and waits until it is.
+    bool activate(const QString &instance, const QString &windowClass);
+    // Ends it as an exiting application would end, and waits for it.
+    void exit();
+    qint64 processId() const { return m_process.processId(); }
+
+private:
+    bool waitForLine(const QByteArray &line);
+
+    QProcess m_process;
+    QByteArray m_output;
+};
+
+} // namespace corvane::test

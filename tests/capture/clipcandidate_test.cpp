@@ -1,0 +1,418 @@
+#include "capture/clipcandidate.h"
+#include "common/bytecount.h"
+#include "platform/fake/fakepasteboard.h"
+#include "platform/pasteboardimage.h"
+#include "platform/pasteboardtypes.h"
+#include "testsupport.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+namespace corvane {
+namespace {
+
+namespace type = pasteboardtype;
+using Contents = FakePasteboard::Contents;
+
+QByteArray utf8(const char *text)
+{
+    return QByteArray(text);
+}
+
+QByteArray encodedImage(int width, int height, const char *format)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(image.save(&buffer, format));
+    return bytes;
+}
+
+TEST(RecognizeLink, AcceptsWebFtpAndMailLinksOnly)
+{
+    const struct
+    {
+        const char *text;
+        bool isLink;
+    } cases[] = {
+        { "https://example.com/path", true },
+        { "http://www.example.com", true },
+        { "HTTPS://EXAMPLE.COM/A", true },
+        { "ftp://files.example.com/a.zip", true },
+        { "mailto:someone@example.com", true },
+        { "https://example.com/my%20file%E2%9C%93", true },
+        { "https://user@example.com:8443/a?b=c#d", true },
+        { "example.com", false },
+        { "www.example.com", false },
+        { "localhost:8080", false },
+        { "file:///etc/hosts", false },
+        { "javascript:alert(1)", false },
+        { "https://example.com/a b", false },
+        { " https://example.com", false },
+        { "https://example.com/\u00a0", false },
+        { "https://", false },
+        { "https:example.com", false },
+        { "https://example.com/100%", false },
+        { "", false },
+    };
+    for (const auto &c : cases) {
+        const auto url = recognizeLink(QString::fromUtf8(c.text));
+        EXPECT_EQ(url.has_value(), c.isLink) << c.text;
+    }
+    EXPECT_EQ(recognizeLink(QStringLiteral("mailto:a@b.org"))->scheme(), QStringLiteral("mailto"));
+}
+
+TEST(RecognizeColor, AcceptsHashAndThreeSixOrEightHexDigitsAsTyped)
+{
+    const struct
+    {
+        const char *text;
+        const char *color; // nullptr: not a colour
+    } cases[] = {
+        { "#abc", "#abc" },
+        { "#ABCDEF", "#ABCDEF" },
+        { "#aBcDeF12", "#aBcDeF12" },
+        { "#0099ff", "#0099ff" },
+        { "  #fff\n", "#fff" },
+        { "#ｆｆ０", "#ｆｆ０" },
+        { "#ＡＢＣ１２３", "#ＡＢＣ１２３" },
+        { "#abcd", nullptr },
+        { "#12345", nullptr },
+        { "#1234567", nullptr },
+        { "#123456789", nullptr },
+        { "#ggg", nullptr },
+        { "#abz", nullptr },
+        { "# fff", nullptr },
+        { "##fff", nullptr },
+        { "abc", nullptr },
+        { "ffffff", nullptr },
+        { "#", nullptr },
+        { "", nullptr },
+    };
+    for (const auto &c : cases) {
+        const auto color = recognizeColor(QString::fromUtf8(c.text));
+        if (c.color) {
+            EXPECT_EQ(color, QString::fromUtf8(c.color)) << c.text;
+        } else {
+            EXPECT_FALSE(color.has_value()) << c.text;
+        }
+    }
+}
+
+TEST(LooksLikeSecret, RefusesOnlyLongMixedSingleTokensWhenEnabled)
+{
+    const QString token20 = QStringLiteral("Xk9#mP2$vL5qR8wZ1nB4");
+    ASSERT_EQ(token20.size(), 20);
+    const QString mixed200 = QString(token20).repeated(10);
+    const struct
+    {
+        const char *name;
+        QString text;
+        bool enabled;
+        bool secret;
+    } cases[] = {
+        { "20 mixed characters", token20, true, true },
+        { "setting off", token20, false, false },
+        { "19 characters", token20.left(19), true, false },
+        { "space inside", token20.left(10) + QLatin1Char(' ') + token20.mid(10), true, false },
+        { "lower case and digits only", QStringLiteral("abcdefghij0123456789"), true, false },
+        { "three classes without punctuation", QStringLiteral("abcDEF123ghiJKL456mn"), true, true },
+        { "200 characters", mixed200, true, true },
+        { "201 characters", mixed200 + QLatin1Char('x'), true, false },
+        { "surrounding white space is trimmed",
+            QStringLiteral("  \n") + token20 + QStringLiteral("\t"), true, true },
+        { "URL with a scheme", QStringLiteral("https://a.example/Xk9mP2vL5qR8"), true, false },
+        { "emoji count as one character each", QStringLiteral("aB1😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀"), true, true },
+        { "19 emoji-padded characters", QStringLiteral("aB1😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀"), true, false },
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ClipCandidate::looksLikeSecret(c.text, c.enabled), c.secret) << c.name;
+}
+
+// Captures through the fake clipboard, as the watcher does: contents copied by another
+// process, read into a snapshot, turned into a candidate.
+class CaptureTest : public test::TemporaryFolderTest
+{
+protected:
+    std::optional<ClipCandidate> capture(const Contents &contents,
+        std::optional<RunningApplication> frontmost = std::nullopt,
+        const QSet<QString> &ignored = {}, bool ignoresSecrets = true, bool capturesImages = true)
+    {
+        m_pasteboard.copyFromOtherProcess(contents);
+        const Timestamp before = now();
+        auto candidate = ClipCandidate::capture(
+            m_pasteboard.snapshot(PasteboardReadOptions { capturesImages }), frontmost, ignored,
+            ignoresSecrets, capturesImages);
+        if (candidate) {
+            EXPECT_GE(candidate->capturedAt, before);
+            EXPECT_LE(candidate->capturedAt, now());
+            EXPECT_FALSE(candidate->isConcealed);
+            EXPECT_FALSE(candidate->fileBookmark);
+        }
+        return candidate;
+    }
+
+    FakePasteboard m_pasteboard { decodePasteboardImage };
+};
+
+struct Expected
+{
+    ClipKind kind;
+    std::optional<QString> text;
+    QString title;
+    std::optional<QString> subtitle;
+    std::int64_t byteCount;
+};
+
+void expectCandidate(const std::optional<ClipCandidate> &candidate, const Expected &expected)
+{
+    ASSERT_TRUE(candidate.has_value());
+    EXPECT_EQ(candidate->kind, expected.kind);
+    EXPECT_EQ(candidate->text, expected.text);
+    EXPECT_EQ(candidate->title, expected.title);
+    EXPECT_EQ(candidate->subtitle, expected.subtitle);
+    EXPECT_EQ(candidate->byteCount, expected.byteCount);
+    EXPECT_EQ(candidate->payload.has_value(), expected.kind == ClipKind::image);
+}
+
+TEST_F(CaptureTest, TurnsTextIntoLinksColoursOrTextWithTheirTitles)
+{
+    const QString longTail = QString(QStringLiteral("é")).repeated(450);
+    const struct
+    {
+        const char *name;
+        QString copied;
+        Expected expected;
+    } cases[] = {
+        { "one line", QStringLiteral("Hello world"),
+            { ClipKind::text, QStringLiteral("Hello world"), QStringLiteral("Hello world"),
+                std::nullopt, 11 } },
+        { "trimmed at both ends",
+            QStringLiteral("\n\t  Hello there \t\n  second line\n\nthird\n\n"),
+            { ClipKind::text, QStringLiteral("Hello there \t\n  second line\n\nthird"),
+                QStringLiteral("Hello there"), QStringLiteral("second line\n\nthird"), 34 } },
+        { "CRLF does not split", QStringLiteral("first\r\nsecond"),
+            { ClipKind::text, QStringLiteral("first\r\nsecond"), QStringLiteral("first\r\nsecond"),
+                std::nullopt, 13 } },
+        { "line feed after CRLF splits", QStringLiteral("a\r\nb\nc"),
+            { ClipKind::text, QStringLiteral("a\r\nb\nc"), QStringLiteral("a\r\nb"),
+                QStringLiteral("c"), 6 } },
+        { "subtitle cut to 400 characters", QStringLiteral("head\n") + longTail,
+            { ClipKind::text, QStringLiteral("head\n") + longTail, QStringLiteral("head"),
+                longTail.left(400), 5 + 900 } },
+        { "link with hyphens, underscores and an escape",
+            QStringLiteral("https://www.example.com/blog/my-first_post%20here"),
+            { ClipKind::link, QStringLiteral("https://www.example.com/blog/my-first_post%20here"),
+                QStringLiteral("my first post here"), QStringLiteral("example.com"), 49 } },
+        { "link with only a host keeps www in the title", QStringLiteral("https://www.example.com"),
+            { ClipKind::link, QStringLiteral("https://www.example.com"),
+                QStringLiteral("www.example.com"), QStringLiteral("example.com"), 23 } },
+        { "link with an empty path piece", QStringLiteral("http://example.org//"),
+            { ClipKind::link, QStringLiteral("http://example.org//"), QStringLiteral("example.org"),
+                QStringLiteral("example.org"), 20 } },
+        { "link whose escape is not UTF-8", QStringLiteral("https://example.org/a%FF"),
+            { ClipKind::link, QStringLiteral("https://example.org/a%FF"),
+                QStringLiteral("example.org"), QStringLiteral("example.org"), 24 } },
+        { "escaped slash stays in the piece", QStringLiteral("ftp://example.org/a%2Fb"),
+            { ClipKind::link, QStringLiteral("ftp://example.org/a%2Fb"), QStringLiteral("a/b"),
+                QStringLiteral("example.org"), 23 } },
+        { "mailto is a link without a host", QStringLiteral("mailto:someone@example.com"),
+            { ClipKind::link, QStringLiteral("mailto:someone@example.com"),
+                QStringLiteral("someone@example.com"), std::nullopt, 26 } },
+        { "bare host name is text", QStringLiteral("www.example.com"),
+            { ClipKind::text, QStringLiteral("www.example.com"), QStringLiteral("www.example.com"),
+                std::nullopt, 15 } },
+        { "file URL is text", QStringLiteral("file:///etc/hosts"),
+            { ClipKind::text, QStringLiteral("file:///etc/hosts"),
+                QStringLiteral("file:///etc/hosts"), std::nullopt, 17 } },
+        { "colour keeps its case, title upper case", QStringLiteral(" #aBc\n"),
+            { ClipKind::color, QStringLiteral("#aBc"), QStringLiteral("#ABC"), std::nullopt, 4 } },
+        { "eight-digit colour", QStringLiteral("#00ff00CC"),
+            { ClipKind::color, QStringLiteral("#00ff00CC"), QStringLiteral("#00FF00CC"),
+                std::nullopt, 9 } },
+        { "full-width colour", QStringLiteral("#ａｂｃ"),
+            { ClipKind::color, QStringLiteral("#ａｂｃ"), QStringLiteral("#ＡＢＣ"), std::nullopt,
+                10 } },
+        { "four digits are text", QStringLiteral("#abcd"),
+            { ClipKind::text, QStringLiteral("#abcd"), QStringLiteral("#abcd"), std::nullopt, 5 } },
+        { "non-hexadecimal letter is text", QStringLiteral("#abg"),
+            { ClipKind::text, QStringLiteral("#abg"), QStringLiteral("#abg"), std::nullopt, 4 } },
+        { "digits without # are text", QStringLiteral("abcdef"),
+            { ClipKind::text, QStringLiteral("abcdef"), QStringLiteral("abcdef"), std::nullopt,
+                6 } },
+        { "secret-looking text with a space is text", QStringLiteral("Xk9#mP2$vL 5qR8wZ1nB4"),
+            { ClipKind::text, QStringLiteral("Xk9#mP2$vL 5qR8wZ1nB4"),
+                QStringLiteral("Xk9#mP2$vL 5qR8wZ1nB4"), std::nullopt, 21 } },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        expectCandidate(capture({ { type::utf8String(), c.copied.toUtf8() } }), c.expected);
+    }
+}
+
+TEST_F(CaptureTest, RefusesSecretLookingTokensOnlyWhenTheSettingIsOn)
+{
+    const Contents token = { { type::plainText(), utf8("Xk9#mP2$vL5qR8wZ1nB4") } };
+    EXPECT_FALSE(capture(token, std::nullopt, {}, true));
+    expectCandidate(capture(token, std::nullopt, {}, false),
+        { ClipKind::text, QStringLiteral("Xk9#mP2$vL5qR8wZ1nB4"),
+            QStringLiteral("Xk9#mP2$vL5qR8wZ1nB4"), std::nullopt, 20 });
+    // A refused secret does not fall through to an image offered beside it.
+    EXPECT_FALSE(capture({ token.first(), { type::png(), encodedImage(2, 2, "png") } }));
+    EXPECT_TRUE(capture({ { type::plainText(), utf8("Xk9#mP2$vL5qR8wZ1nB") } }));
+    EXPECT_TRUE(capture({ { type::plainText(), utf8("abcdefghij0123456789") } }));
+}
+
+TEST_F(CaptureTest, RecordsTheFrontmostApplicationAndRefusesIgnoredOnes)
+{
+    const Contents text = { { type::plainText(), utf8("meeting at noon") } };
+    const RunningApplication editor { QStringLiteral("org.gnome.TextEditor"),
+        QStringLiteral("Text Editor") };
+    const RunningApplication keepass { QStringLiteral("org.keepassxc.KeePassXC"),
+        QStringLiteral("KeePassXC") };
+    const QSet<QString> ignored { keepass.bundleIdentifier.value() };
+
+    auto fromEditor = capture(text, editor, ignored);
+    ASSERT_TRUE(fromEditor);
+    EXPECT_EQ(fromEditor->sourceBundleID, editor.bundleIdentifier);
+    EXPECT_EQ(fromEditor->sourceAppName, editor.localizedName);
+
+    EXPECT_FALSE(capture(text, keepass, ignored));
+    EXPECT_FALSE(capture({ { type::png(), encodedImage(2, 2, "png") } }, keepass, ignored));
+    EXPECT_FALSE(capture({ { type::uriList(), utf8("file:///tmp/a") } }, keepass, ignored));
+
+    auto anonymous = capture(text, RunningApplication {}, ignored);
+    ASSERT_TRUE(anonymous);
+    EXPECT_FALSE(anonymous->sourceBundleID);
+    EXPECT_FALSE(anonymous->sourceAppName);
+    auto noFrontmost = capture(text, std::nullopt, ignored);
+    ASSERT_TRUE(noFrontmost);
+    EXPECT_FALSE(noFrontmost->sourceBundleID);
+    EXPECT_FALSE(noFrontmost->sourceAppName);
+}
+
+TEST_F(CaptureTest, RefusesEveryKindTheOwnerMarkedConcealedOrAutoGenerated)
+{
+    const std::pair<QString, QByteArray> kinds[] = {
+        { type::plainText(), utf8("hunter2") },
+        { type::uriList(), utf8("file:///tmp/a.txt\r\n") },
+        { type::png(), encodedImage(4, 4, "png") },
+    };
+    const std::pair<QString, QByteArray> markers[] = {
+        { type::concealed(), QByteArray() },
+        { type::autoGenerated(), QByteArray() },
+        { type::passwordManagerHint(), utf8("secret") },
+    };
+    for (const auto &content : kinds) {
+        SCOPED_TRACE(content.first.toStdString());
+        EXPECT_TRUE(capture({ content }));
+        for (const auto &marker : markers)
+            EXPECT_FALSE(capture({ content, marker })) << marker.first.toStdString();
+        // Only the value "secret" marks a password.
+        EXPECT_TRUE(capture({ content, { type::passwordManagerHint(), utf8("public") } }));
+    }
+    // The marked copy's contents are never fetched, only the hint.
+    const QStringList before = m_pasteboard.fetchedTypes();
+    EXPECT_FALSE(capture({ { type::plainText(), utf8("pw") }, markers[2] }));
+    EXPECT_EQ(m_pasteboard.fetchedTypes().mid(before.size()),
+        QStringList { type::passwordManagerHint() });
+}
+
+TEST_F(CaptureTest, FilesComeFirstTitledAfterTheFirstWithTheCountOfTheRest)
+{
+    QFile first(path(QStringLiteral("report 2024.pdf")));
+    ASSERT_TRUE(first.open(QIODevice::WriteOnly));
+    first.write("12345");
+    first.close();
+    ASSERT_TRUE(QDir(path()).mkdir(QStringLiteral("folder")));
+    const QUrl firstURL = QUrl::fromLocalFile(first.fileName());
+    const QByteArray list = "# copied\r\n" + firstURL.toEncoded() + "\r\n"
+        + QUrl::fromLocalFile(path(QStringLiteral("b.txt"))).toEncoded() + "\r\n"
+        + QUrl::fromLocalFile(path(QStringLiteral("folder"))).toEncoded() + "\r\n";
+
+    expectCandidate(
+        capture({ { type::plainText(), utf8("ignored text") }, { type::uriList(), list } }),
+        { ClipKind::file, first.fileName(), QStringLiteral("report 2024.pdf + 2 more"),
+            path().startsWith(QDir::homePath() + QLatin1Char('/'))
+                ? QLatin1Char('~') + path().mid(QDir::homePath().size())
+                : path(),
+            5 });
+
+    // The GNOME list, a folder (no size) and a home folder shown as "~".
+    const QString home = QDir::homePath();
+    expectCandidate(
+        capture({ { type::gnomeCopiedFiles(),
+            "copy\n" + QUrl::fromLocalFile(path(QStringLiteral("folder"))).toEncoded() } }),
+        { ClipKind::file, path(QStringLiteral("folder")), QStringLiteral("folder"),
+            path().startsWith(home + QLatin1Char('/')) ? QLatin1Char('~') + path().mid(home.size())
+                                                       : path(),
+            0 });
+    const QString inHome = home + QStringLiteral("/Documents/notes.txt");
+    expectCandidate(capture({ { type::uriList(), QUrl::fromLocalFile(inHome).toEncoded() } }),
+        { ClipKind::file, inHome, QStringLiteral("notes.txt"), QStringLiteral("~/Documents"), 0 });
+    expectCandidate(capture({ { type::uriList(),
+                        QUrl::fromLocalFile(home + QStringLiteral("x/a")).toEncoded() } }),
+        { ClipKind::file, home + QStringLiteral("x/a"), QStringLiteral("a"),
+            home + QStringLiteral("x"), 0 });
+
+    // A URL list without file URLs (a browser's link) is read as text instead.
+    expectCandidate(capture({ { type::uriList(), utf8("https://example.com/a") },
+                        { type::plainText(), utf8("https://example.com/a") } }),
+        { ClipKind::link, QStringLiteral("https://example.com/a"), QStringLiteral("a"),
+            QStringLiteral("example.com"), 21 });
+}
+
+TEST_F(CaptureTest, ImagesKeepPngBytesAndConvertTiffOnlyWhenThereIsNoUsableText)
+{
+    const QByteArray png = encodedImage(640, 480, "png");
+    const auto image = capture({ { type::png(), png } });
+    expectCandidate(image,
+        { ClipKind::image, std::nullopt, QStringLiteral("640 × 480"), formatByteCount(png.size()),
+            png.size() });
+    EXPECT_EQ(image->payload, png);
+
+    const QByteArray tiff = encodedImage(3, 5, "tiff");
+    ASSERT_FALSE(tiff.isEmpty()) << "the TIFF image plugin is missing";
+    const auto converted = capture({ { type::tiff(), tiff } });
+    ASSERT_TRUE(converted && converted->payload);
+    EXPECT_TRUE(converted->payload->startsWith("\x89PNG\r\n\x1a\n"));
+    EXPECT_EQ(converted->title, QStringLiteral("3 × 5"));
+    EXPECT_EQ(converted->byteCount, converted->payload->size());
+    EXPECT_EQ(converted->subtitle, formatByteCount(converted->payload->size()));
+    EXPECT_EQ(QImage::fromData(*converted->payload).size(), QSize(3, 5));
+
+    // PNG wins over TIFF; undecodable PNG bytes give nothing rather than the TIFF.
+    EXPECT_EQ(capture({ { type::tiff(), tiff }, { type::png(), png } })->payload, png);
+    EXPECT_FALSE(capture({ { type::png(), utf8("not a png") }, { type::tiff(), tiff } }));
+    EXPECT_FALSE(capture({ { type::tiff(), utf8("not a tiff") } }));
+
+    // White space only: the image, when images are captured; otherwise nothing.
+    const Contents blankWithImage = { { type::plainText(), utf8(" \n\t ") }, { type::png(), png } };
+    EXPECT_EQ(capture(blankWithImage)->kind, ClipKind::image);
+    EXPECT_FALSE(capture(blankWithImage, std::nullopt, {}, true, false));
+    EXPECT_FALSE(capture({ { type::plainText(), utf8("  ") } }));
+
+    // Usable text wins, and the image is then not even fetched.
+    const QStringList before = m_pasteboard.fetchedTypes();
+    EXPECT_EQ(capture({ { type::plainText(), utf8("caption") }, { type::png(), png } })->kind,
+        ClipKind::text);
+    EXPECT_FALSE(m_pasteboard.fetchedTypes().mid(before.size()).contains(type::png()));
+}
+
+TEST_F(CaptureTest, AnEmptyClipboardGivesNothing)
+{
+    m_pasteboard.copyFromOtherProcess({ { type::plainText(), utf8("x") } });
+    m_pasteboard.ownerExited();
+    EXPECT_FALSE(ClipCandidate::capture(m_pasteboard.snapshot({}), std::nullopt, {}, true, true));
+    EXPECT_FALSE(capture({ { QStringLiteral("TARGETS"), QByteArray() },
+        { QStringLiteral("application/x-unknown"), utf8("data") } }));
+}
+
+} // namespace
+} // namespace corvane

@@ -1,0 +1,317 @@
+#include "capture/clipboardownerprocess.h"
+#include "capture/clipcandidate.h"
+#include "common/bytecount.h"
+#include "platform/x11/x11pasteboard.h"
+#include "testsupport.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QImageWriter>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace corvane {
+namespace {
+
+using test::ClipboardOwnerProcess;
+using test::spinUntil;
+
+// The real clipboard of the X server in DISPLAY, read the way the watcher reads it: when the
+// change count moves, ask for the contents and wait for them on the event loop.
+class X11ClipboardTest : public test::TemporaryFolderTest
+{
+protected:
+    QString writeFile(const QString &name, const QByteArray &bytes)
+    {
+        QFile file(path(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    }
+
+    static QByteArray encoded(const QImage &image, const char *format, int quality = -1)
+    {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, format);
+        writer.setQuality(quality);
+        EXPECT_TRUE(writer.write(image)) << format;
+        return bytes;
+    }
+
+    bool waitForChangeAfter(std::int64_t count, std::chrono::milliseconds timeout = 5s)
+    {
+        return spinUntil([&] { return m_pasteboard.changeCount() > count; }, timeout);
+    }
+
+    // The snapshot of the next read, or nothing if none arrives in time.
+    std::optional<PasteboardSnapshot> read(
+        bool includesImages = true, std::chrono::milliseconds timeout = 10s)
+    {
+        QSignalSpy spy(&m_pasteboard, &Pasteboard::contentsRead);
+        const std::uint64_t request = m_pasteboard.readContents({ includesImages });
+        if (!spinUntil([&] { return !spy.isEmpty(); }, timeout))
+            return std::nullopt;
+        EXPECT_EQ(spy.first().at(0).value<std::uint64_t>(), request);
+        return spy.first().at(1).value<PasteboardSnapshot>();
+    }
+
+    // Another process takes the clipboard with these targets; the candidate read from it.
+    std::optional<ClipCandidate> captureFromOwner(
+        const QStringList &targets, std::optional<PasteboardSnapshot> *snapshot = nullptr)
+    {
+        ClipboardOwnerProcess owner(targets);
+        EXPECT_TRUE(owner.waitUntilReady());
+        const std::int64_t before = m_pasteboard.changeCount();
+        EXPECT_TRUE(owner.ownAndWait());
+        EXPECT_TRUE(waitForChangeAfter(before));
+        const auto contents = read();
+        EXPECT_TRUE(contents.has_value());
+        if (snapshot)
+            *snapshot = contents;
+        if (!contents)
+            return std::nullopt;
+        return ClipCandidate::capture(*contents, std::nullopt, {}, true, true);
+    }
+
+    X11Pasteboard m_pasteboard;
+};
+
+TEST_F(X11ClipboardTest, ReadsWhatAnotherProcessOffersAsTheRightCandidate)
+{
+    const QString text = QStringLiteral("Grüße from another process\nsecond line");
+    auto candidate = captureFromOwner({ QStringLiteral("UTF8_STRING=") + text,
+        QStringLiteral("text/plain=") + text, QStringLiteral("text/html=<b>x</b>") });
+    ASSERT_TRUE(candidate);
+    EXPECT_EQ(candidate->kind, ClipKind::text);
+    EXPECT_EQ(candidate->text, text);
+    EXPECT_EQ(candidate->title, QStringLiteral("Grüße from another process"));
+    EXPECT_EQ(candidate->subtitle, QStringLiteral("second line"));
+
+    const QString first = writeFile(QStringLiteral("first.txt"), "hello");
+    const QString list = QString::fromLatin1(QUrl::fromLocalFile(first).toEncoded() + "\r\n"
+        + QUrl::fromLocalFile(path(QStringLiteral("second.txt"))).toEncoded() + "\r\n"
+        + QUrl::fromLocalFile(path(QStringLiteral("third dir"))).toEncoded());
+    candidate = captureFromOwner(
+        { QStringLiteral("text/uri-list=") + list, QStringLiteral("UTF8_STRING=first.txt") });
+    ASSERT_TRUE(candidate);
+    EXPECT_EQ(candidate->kind, ClipKind::file);
+    EXPECT_EQ(candidate->text, first);
+    EXPECT_EQ(candidate->title, QStringLiteral("first.txt + 2 more"));
+    EXPECT_EQ(candidate->byteCount, 5);
+}
+
+TEST_F(X11ClipboardTest, KeepsOfferedPngBytesAndConvertsTiffToPng)
+{
+    QImage picture(37, 21, QImage::Format_ARGB32);
+    picture.fill(QColor(200, 40, 90, 180));
+    const QByteArray png = encoded(picture, "png");
+    const QString pngFile = writeFile(QStringLiteral("picture.png"), png);
+    auto candidate = captureFromOwner(
+        { QStringLiteral("image/png=@") + pngFile, QStringLiteral("image/bmp=@") + pngFile });
+    ASSERT_TRUE(candidate);
+    EXPECT_EQ(candidate->kind, ClipKind::image);
+    EXPECT_EQ(candidate->payload, png);
+    EXPECT_EQ(candidate->title, QStringLiteral("37 × 21"));
+    EXPECT_EQ(candidate->subtitle, formatByteCount(png.size()));
+
+    // Opaque, so that the comparison below does not depend on how TIFF stores alpha.
+    picture.fill(QColor(200, 40, 90));
+    const QString tiffFile = writeFile(QStringLiteral("picture.tiff"), encoded(picture, "tiff"));
+    candidate = captureFromOwner({ QStringLiteral("image/tiff=@") + tiffFile });
+    ASSERT_TRUE(candidate && candidate->payload);
+    EXPECT_TRUE(candidate->payload->startsWith("\x89PNG"));
+    EXPECT_EQ(candidate->byteCount, candidate->payload->size());
+    EXPECT_EQ(
+        QImage::fromData(*candidate->payload).convertToFormat(QImage::Format_ARGB32), picture);
+
+    // White space beside an image: the image.
+    candidate = captureFromOwner(
+        { QStringLiteral("UTF8_STRING= \n "), QStringLiteral("image/png=@") + pngFile });
+    ASSERT_TRUE(candidate);
+    EXPECT_EQ(candidate->kind, ClipKind::image);
+}
+
+TEST_F(X11ClipboardTest, RefusesMarkedCopiesWithoutFetchingTheirText)
+{
+    const struct
+    {
+        const char *name;
+        QStringList targets;
+    } cases[] = {
+        { "KDE password hint", { QStringLiteral("x-kde-passwordManagerHint=secret") } },
+        { "concealed type", { QStringLiteral("org.nspasteboard.ConcealedType=") } },
+        { "auto-generated type", { QStringLiteral("org.nspasteboard.AutoGeneratedType=") } },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<PasteboardSnapshot> snapshot;
+        EXPECT_FALSE(captureFromOwner(
+            c.targets + QStringList { QStringLiteral("UTF8_STRING=correct horse battery") },
+            &snapshot));
+        ASSERT_TRUE(snapshot);
+        EXPECT_TRUE(snapshot->types().contains(QStringLiteral("UTF8_STRING")));
+        EXPECT_FALSE(snapshot->string());
+    }
+    // Another hint value is no refusal.
+    EXPECT_TRUE(captureFromOwner({ QStringLiteral("x-kde-passwordManagerHint=other"),
+        QStringLiteral("UTF8_STRING=correct horse battery") }));
+}
+
+TEST_F(X11ClipboardTest, AnOwnerThatExitsLeavesAnEmptyClipboard)
+{
+    ClipboardOwnerProcess owner({ QStringLiteral("UTF8_STRING=short-lived") });
+    ASSERT_TRUE(owner.waitUntilReady());
+    std::int64_t before = m_pasteboard.changeCount();
+    ASSERT_TRUE(owner.ownAndWait());
+    ASSERT_TRUE(waitForChangeAfter(before));
+    before = m_pasteboard.changeCount();
+    owner.exit();
+    ASSERT_TRUE(waitForChangeAfter(before));
+    const auto snapshot = read();
+    ASSERT_TRUE(snapshot);
+    EXPECT_TRUE(snapshot->types().isEmpty());
+    EXPECT_FALSE(ClipCandidate::capture(*snapshot, std::nullopt, {}, true, true));
+}
+
+TEST_F(X11ClipboardTest, ASlowOwnerIsStillRead)
+{
+    ClipboardOwnerProcess owner({ QStringLiteral("--delay-ms"), QStringLiteral("300"),
+        QStringLiteral("UTF8_STRING=slow") });
+    ASSERT_TRUE(owner.waitUntilReady());
+    const std::int64_t before = m_pasteboard.changeCount();
+    ASSERT_TRUE(owner.ownAndWait());
+    ASSERT_TRUE(waitForChangeAfter(before));
+    const auto snapshot = read();
+    ASSERT_TRUE(snapshot);
+    EXPECT_EQ(snapshot->string(), QStringLiteral("slow"));
+}
+
+// What other processes read of the clipboard, through xclip.
+QByteArray readWithXclip(const QString &target)
+{
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"),
+        { QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o"),
+            QStringLiteral("-t"), target });
+    // Qt answers xclip from this thread's event loop, so it must keep running meanwhile.
+    EXPECT_TRUE(spinUntil([&] { return xclip.state() == QProcess::NotRunning; }, 10s));
+    return xclip.readAllStandardOutput();
+}
+
+TEST_F(X11ClipboardTest, EachOwnWriteAdvancesTheCountByExactlyOne)
+{
+    // Let the notification of an earlier test's owner exiting arrive first.
+    spinUntil([] { return false; }, 300ms);
+    std::int64_t before = m_pasteboard.changeCount();
+    QSignalSpy changed(&m_pasteboard, &Pasteboard::changed);
+    m_pasteboard.clearContents();
+    m_pasteboard.setString(QStringLiteral("written back"));
+    m_pasteboard.setData("<i>written</i>", QStringLiteral("text/html"));
+    EXPECT_EQ(m_pasteboard.changeCount(), before + 1);
+    // No late notification of the same write arrives.
+    spinUntil([] { return false; }, 500ms);
+    EXPECT_EQ(m_pasteboard.changeCount(), before + 1);
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(readWithXclip(QStringLiteral("UTF8_STRING")), "written back");
+    EXPECT_EQ(readWithXclip(QStringLiteral("text/html")), "<i>written</i>");
+    const auto own = read();
+    ASSERT_TRUE(own);
+    EXPECT_EQ(own->string(), QStringLiteral("written back"));
+
+    // Another process copies: the count moves again.
+    before = m_pasteboard.changeCount();
+    {
+        ClipboardOwnerProcess owner({ QStringLiteral("UTF8_STRING=theirs") });
+        ASSERT_TRUE(owner.waitUntilReady());
+        ASSERT_TRUE(owner.ownAndWait());
+        ASSERT_TRUE(waitForChangeAfter(before));
+        EXPECT_EQ(m_pasteboard.changeCount(), before + 1);
+
+        // Writing files over their copy: one more, and other processes read the list.
+        before = m_pasteboard.changeCount();
+        m_pasteboard.writeFileURLs({ QUrl::fromLocalFile(QStringLiteral("/tmp/a b.txt")) });
+        EXPECT_EQ(m_pasteboard.changeCount(), before + 1);
+        spinUntil([] { return false; }, 300ms);
+        EXPECT_EQ(m_pasteboard.changeCount(), before + 1);
+        EXPECT_EQ(readWithXclip(QStringLiteral("text/uri-list")), "file:///tmp/a%20b.txt\r\n");
+    }
+}
+
+TEST_F(X11ClipboardTest, HangingOwnersAndHugeImagesNeverBlockTheMainThread)
+{
+    // About 30 MB of PNG, stored without compression so the test spends no time packing it.
+    QImage huge(2740, 2740, QImage::Format_ARGB32);
+    huge.fill(QColor(10, 120, 200, 255));
+    const QByteArray hugePng = encoded(huge, "png", 100);
+    ASSERT_GT(hugePng.size(), 30'000'000);
+    const QString hugeFile = writeFile(QStringLiteral("huge.png"), hugePng);
+
+    ClipboardOwnerProcess hanging({ QStringLiteral("--hang"), QStringLiteral("UTF8_STRING=x") });
+    ClipboardOwnerProcess good({ QStringLiteral("UTF8_STRING=well behaved") });
+    ClipboardOwnerProcess big({ QStringLiteral("--incr-above"), QStringLiteral("1048576"),
+        QStringLiteral("image/png=@") + hugeFile });
+    ClipboardOwnerProcess hangingAgain(
+        { QStringLiteral("--hang"), QStringLiteral("UTF8_STRING=x") });
+    ClipboardOwnerProcess last({ QStringLiteral("UTF8_STRING=after the image") });
+    for (auto *owner : { &hanging, &good, &big, &hangingAgain, &last })
+        ASSERT_TRUE(owner->waitUntilReady());
+
+    QElapsedTimer sinceTick;
+    qint64 longestGapMs = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticker, &QTimer::timeout,
+        [&] { longestGapMs = std::max(longestGapMs, sinceTick.restart()); });
+    sinceTick.start();
+    ticker.start(2);
+
+    const auto copyAndRead = [&](ClipboardOwnerProcess &owner, std::chrono::milliseconds timeout) {
+        const std::int64_t before = m_pasteboard.changeCount();
+        owner.own();
+        EXPECT_TRUE(waitForChangeAfter(before));
+        return read(true, timeout);
+    };
+
+    // A hanging owner gives nothing; the next copy overtakes its read well before the wait
+    // for the hanging owner would end.
+    EXPECT_FALSE(copyAndRead(hanging, 500ms));
+    QElapsedTimer overtaking;
+    overtaking.start();
+    auto snapshot = copyAndRead(good, X11Pasteboard::ownerTimeout / 2);
+    ASSERT_TRUE(snapshot);
+    EXPECT_EQ(snapshot->string(), QStringLiteral("well behaved"));
+    EXPECT_LT(overtaking.elapsed(), X11Pasteboard::ownerTimeout.count());
+
+    snapshot = copyAndRead(big, 60s);
+    ASSERT_TRUE(snapshot);
+    const auto image = ClipCandidate::capture(*snapshot, std::nullopt, {}, true, true);
+
+    // A hanging owner left alone times out with nothing read, and the copy after it is read.
+    const auto timedOut = copyAndRead(hangingAgain, X11Pasteboard::ownerTimeout + 2s);
+    ASSERT_TRUE(timedOut);
+    EXPECT_FALSE(timedOut->string());
+    EXPECT_FALSE(ClipCandidate::capture(*timedOut, std::nullopt, {}, true, true));
+    snapshot = copyAndRead(last, 5s);
+    ticker.stop();
+
+    ASSERT_TRUE(snapshot);
+    EXPECT_EQ(snapshot->string(), QStringLiteral("after the image"));
+    ASSERT_TRUE(image && image->payload);
+    EXPECT_EQ(image->title, QStringLiteral("2740 × 2740"));
+    EXPECT_TRUE(*image->payload == hugePng);
+    std::printf("longest gap between 2 ms ticks of the main thread: %lld ms\n",
+        static_cast<long long>(longestGapMs));
+    EXPECT_LE(longestGapMs, 20);
+}
+
+} // namespace
+} // namespace corvane

@@ -1,0 +1,185 @@
+#include "app/preferences.h"
+#include "panel/delayscheduler.h"
+#include "panel/paster.h"
+#include "platform/x11/x11inputdevicestate.h"
+#include "platform/x11/x11pasteboard.h"
+#include "platform/x11/x11pastekeystrokeposter.h"
+#include "store/clipstore.h"
+#include "testsupport.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QWindow>
+
+#include <algorithm>
+#include <functional>
+
+using namespace std::chrono_literals;
+
+namespace corvane::test {
+namespace {
+
+// Runs the event loop until done answers true or the time is up; answers done's last word.
+bool spinUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeout.count())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+// What other processes read of the clipboard, through xclip.
+QByteArray readWithXclip(const QString &target)
+{
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"),
+        { QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o"),
+            QStringLiteral("-t"), target });
+    // This process owns the clipboard and answers xclip from its event loop.
+    EXPECT_TRUE(spinUntil([&] { return xclip.state() == QProcess::NotRunning; }, 10s));
+    return xclip.readAllStandardOutput();
+}
+
+void xdotool(const QStringList &arguments)
+{
+    QProcess tool;
+    tool.start(QStringLiteral("xdotool"), arguments);
+    EXPECT_TRUE(spinUntil([&] { return tool.state() == QProcess::NotRunning; }, 10s));
+    EXPECT_EQ(tool.exitCode(), 0);
+}
+
+// Records the keys it receives while it has the focus.
+class KeyWindow : public QWindow
+{
+public:
+    std::vector<std::pair<int, Qt::KeyboardModifiers>> presses;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        presses.emplace_back(event->key(), event->modifiers());
+    }
+};
+
+class PasterX11Test : public TemporaryFolderTest
+{
+protected:
+    void SetUp() override
+    {
+        TemporaryFolderTest::SetUp();
+        m_store = std::make_unique<ClipStore>(path(QStringLiteral("Corvane")));
+        m_paster = std::make_unique<Paster>(
+            *m_store, m_pasteboard, m_keystrokes, m_scheduler, [] { return true; });
+    }
+
+    ClipItem record(ClipKind kind, const std::optional<QString> &text,
+        const std::optional<QByteArray> &payload = {})
+    {
+        ClipCandidate candidate;
+        candidate.kind = kind;
+        candidate.text = text;
+        candidate.title = text.value_or(QStringLiteral("Image"));
+        candidate.payload = payload;
+        candidate.capturedAt = now();
+        return m_store->record(candidate, 0, 0, ClipStore::payloadCapBytes).value();
+    }
+
+    QStringList targets()
+    {
+        return QString::fromUtf8(readWithXclip(QStringLiteral("TARGETS"))).split(QLatin1Char('\n'));
+    }
+
+    std::unique_ptr<ClipStore> m_store;
+    X11Pasteboard m_pasteboard;
+    X11PasteKeystrokePoster m_keystrokes { qgetenv("DISPLAY") };
+    QtDelayScheduler m_scheduler;
+    std::unique_ptr<Paster> m_paster;
+};
+
+TEST_F(PasterX11Test, ALinkCarriesItsURLTypeUnlessPastedAsPlainText)
+{
+    const ClipItem link = record(ClipKind::link, QStringLiteral("https://example.com/page"));
+    ASSERT_TRUE(m_paster->copy({ link }, false));
+    EXPECT_EQ(readWithXclip(QStringLiteral("UTF8_STRING")), "https://example.com/page");
+    EXPECT_TRUE(targets().contains(QStringLiteral("text/uri-list")));
+    EXPECT_EQ(readWithXclip(QStringLiteral("text/uri-list")).trimmed(), "https://example.com/page");
+
+    ASSERT_TRUE(m_paster->copy({ link }, true));
+    EXPECT_EQ(readWithXclip(QStringLiteral("UTF8_STRING")), "https://example.com/page");
+    EXPECT_FALSE(targets().contains(QStringLiteral("text/uri-list")));
+}
+
+TEST_F(PasterX11Test, TwoTextsAreJoinedByALineFeedAndAnImageIsWrittenAsPNG)
+{
+    const ClipItem first = record(ClipKind::text, QStringLiteral("first line"));
+    const ClipItem second = record(ClipKind::text, QStringLiteral("second line"));
+    ASSERT_TRUE(m_paster->copy({ first, second }, false));
+    EXPECT_EQ(readWithXclip(QStringLiteral("UTF8_STRING")), "first line\nsecond line");
+
+    const QByteArray png
+        = QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR4nGNgYPj/"
+                                 "HwADAgH/0Kq4WQAAAABJRU5ErkJggg==");
+    const ClipItem image = record(ClipKind::image, std::nullopt, png);
+    ASSERT_TRUE(m_paster->copy({ image }, false));
+    EXPECT_TRUE(targets().contains(QStringLiteral("image/png")));
+    EXPECT_EQ(readWithXclip(QStringLiteral("image/png")), png);
+}
+
+TEST_F(PasterX11Test, PastingSendsControlVToTheFocusedWindowAfterTheDelay)
+{
+    ASSERT_TRUE(m_keystrokes.hasXTest());
+    KeyWindow window;
+    window.resize(200, 100);
+    window.show();
+    window.requestActivate();
+    ASSERT_TRUE(spinUntil([&] { return window.isActive(); }, 5s));
+
+    const ClipItem text = record(ClipKind::text, QStringLiteral("pasted"));
+    m_paster->paste({ text }, std::nullopt, false);
+    EXPECT_TRUE(window.presses.empty()); // nothing before the delay
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            return std::any_of(window.presses.begin(), window.presses.end(),
+                [](const auto &press) { return press.first == Qt::Key_V; });
+        },
+        5s));
+    const auto press = std::find_if(window.presses.begin(), window.presses.end(),
+        [](const auto &p) { return p.first == Qt::Key_V; });
+    EXPECT_EQ(press->second, Qt::ControlModifier);
+
+    window.presses.clear();
+    m_paster->postPasteKeystroke(RunningApplication { QStringLiteral("org.kde.konsole"), {} });
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            return std::any_of(window.presses.begin(), window.presses.end(),
+                [](const auto &p) { return p.first == Qt::Key_V; });
+        },
+        5s));
+    const auto terminalPress = std::find_if(window.presses.begin(), window.presses.end(),
+        [](const auto &p) { return p.first == Qt::Key_V; });
+    EXPECT_EQ(terminalPress->second, Qt::ControlModifier | Qt::ShiftModifier);
+}
+
+TEST(X11InputDeviceStateTest, ReadsTheButtonsAndEscapeFromTheServer)
+{
+    X11InputDeviceState state(qgetenv("DISPLAY"));
+    EXPECT_FALSE(state.isMouseButtonPressed());
+    EXPECT_FALSE(state.isEscapeKeyDown());
+    xdotool({ QStringLiteral("mousedown"), QStringLiteral("1") });
+    EXPECT_TRUE(state.isMouseButtonPressed());
+    xdotool({ QStringLiteral("mouseup"), QStringLiteral("1") });
+    EXPECT_FALSE(state.isMouseButtonPressed());
+    xdotool({ QStringLiteral("keydown"), QStringLiteral("Escape") });
+    EXPECT_TRUE(state.isEscapeKeyDown());
+    xdotool({ QStringLiteral("keyup"), QStringLiteral("Escape") });
+    EXPECT_FALSE(state.isEscapeKeyDown());
+}
+
+} // namespace
+} // namespace corvane::test

@@ -1,0 +1,132 @@
+#include "platform/fake/fakepasteboard.h"
+#include "platform/pasteboardtypes.h"
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace corvane {
+namespace {
+
+namespace type = pasteboardtype;
+
+PasteboardImageDecoder markingDecoder()
+{
+    return [](const QByteArray &data, const QString &kind) -> std::optional<PasteboardImage> {
+        return PasteboardImage { kind.toUtf8() + ':' + data, QSize(1, 1) };
+    };
+}
+
+TEST(ReadPasteboard, FetchesOnlyWhatCaptureNeedsInCaptureOrder)
+{
+    const struct
+    {
+        const char *name;
+        FakePasteboard::Contents contents;
+        bool includesImages;
+        QStringList fetched;
+    } cases[] = {
+        { "files stop the read",
+            { { type::plainText(), "t" }, { type::uriList(), "file:///a" }, { type::png(), "p" } },
+            true, { type::uriList() } },
+        { "URL list without files falls through to text",
+            { { type::uriList(), "https://a.example" }, { type::plainText(), "t" } }, true,
+            { type::uriList(), type::plainText() } },
+        { "UTF8_STRING is preferred", { { type::plainText(), "t" }, { type::utf8String(), "u" } },
+            true, { type::utf8String() } },
+        { "usable text skips images", { { type::plainText(), "t" }, { type::png(), "p" } }, true,
+            { type::plainText() } },
+        { "blank text reads the image", { { type::plainText(), " " }, { type::png(), "p" } }, true,
+            { type::plainText(), type::png() } },
+        { "images not wanted", { { type::png(), "p" } }, false, {} },
+        { "TIFF only without PNG bytes", { { type::png(), "" }, { type::tiff(), "t" } }, true,
+            { type::png(), type::tiff() } },
+        { "marked copies fetch nothing", { { type::concealed(), "" }, { type::plainText(), "t" } },
+            true, {} },
+        { "hint that is not secret",
+            { { type::passwordManagerHint(), "other" }, { type::plainText(), "t" } }, true,
+            { type::passwordManagerHint(), type::plainText() } },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePasteboard pasteboard(markingDecoder());
+        pasteboard.copyFromOtherProcess(c.contents);
+        pasteboard.snapshot(PasteboardReadOptions { c.includesImages });
+        EXPECT_EQ(pasteboard.fetchedTypes(), c.fetched);
+    }
+}
+
+TEST(ReadPasteboard, DropsPseudoTargetsAndDecodesEachTextType)
+{
+    FakePasteboard pasteboard(markingDecoder());
+    pasteboard.copyFromOtherProcess(
+        { { QStringLiteral("TARGETS"), {} }, { QStringLiteral("TIMESTAMP"), {} },
+            { QStringLiteral("MULTIPLE"), {} }, { QStringLiteral("SAVE_TARGETS"), {} },
+            { type::latin1String(), "caf\xe9" }, { type::png(), "p" } });
+    auto snapshot = pasteboard.snapshot({});
+    EXPECT_EQ(snapshot.types(), (QStringList { type::latin1String(), type::png() }));
+    EXPECT_EQ(snapshot.string(), QStringLiteral("café"));
+    EXPECT_FALSE(snapshot.image());
+
+    // Invalid UTF-8 is no text; a trailing NUL is dropped.
+    pasteboard.copyFromOtherProcess({ { type::utf8String(), "\xff\xfe" },
+        { type::plainText(), QByteArray("ok\0", 3) }, { type::png(), "p" } });
+    snapshot = pasteboard.snapshot({});
+    EXPECT_EQ(snapshot.string(), QStringLiteral("ok"));
+
+    pasteboard.copyFromOtherProcess({ { type::png(), "p" } });
+    EXPECT_EQ(pasteboard.snapshot({}).image(), (PasteboardImage { "image/png:p", QSize(1, 1) }));
+}
+
+TEST(ReadPasteboard, ParsesFileListsKeepingOnlyLocalFiles)
+{
+    EXPECT_EQ(
+        parseFileURLList("# comment\r\nfile:///a%20b\r\nhttps://x.example/\r\n\r\nfile:///c\r\n"),
+        (QList<QUrl> { QUrl(QStringLiteral("file:///a%20b")), QUrl(QStringLiteral("file:///c")) }));
+    EXPECT_EQ(parseFileURLList("cut\nfile:///x\nfile:///y", true),
+        (QList<QUrl> { QUrl(QStringLiteral("file:///x")), QUrl(QStringLiteral("file:///y")) }));
+    EXPECT_TRUE(parseFileURLList("file:///x", true).isEmpty());
+    EXPECT_TRUE(parseFileURLList("not a url\nfile://\n").isEmpty());
+}
+
+TEST(FakePasteboard, OwnWritesAdvanceTheCountByExactlyOne)
+{
+    FakePasteboard pasteboard;
+    QSignalSpy changed(&pasteboard, &Pasteboard::changed);
+    pasteboard.copyFromOtherProcess({ { type::plainText(), "other" } });
+    EXPECT_EQ(pasteboard.changeCount(), 1);
+
+    // Writing onto another process's contents clears them first.
+    pasteboard.setString(QStringLiteral("mine"));
+    EXPECT_EQ(pasteboard.changeCount(), 2);
+    EXPECT_EQ(pasteboard.contents(), (FakePasteboard::Contents { { type::plainText(), "mine" } }));
+
+    pasteboard.clearContents();
+    pasteboard.setString(QStringLiteral("a"));
+    pasteboard.setData("png", type::png());
+    pasteboard.writeFileURLs({ QUrl(QStringLiteral("file:///x")) });
+    EXPECT_EQ(pasteboard.changeCount(), 3);
+    EXPECT_EQ(pasteboard.contents().size(), 3);
+    EXPECT_EQ(
+        pasteboard.snapshot({}).fileURLs(), QList<QUrl> { QUrl(QStringLiteral("file:///x")) });
+    EXPECT_EQ(changed.count(), 3);
+}
+
+TEST(FakePasteboard, ReadsArriveLaterAndOnlyTheNewestIsAnswered)
+{
+    FakePasteboard pasteboard;
+    QSignalSpy read(&pasteboard, &Pasteboard::contentsRead);
+    pasteboard.copyFromOtherProcess({ { type::plainText(), "first" } });
+    pasteboard.readContents({});
+    pasteboard.copyFromOtherProcess({ { type::plainText(), "second" } });
+    const std::uint64_t newest = pasteboard.readContents({});
+    EXPECT_EQ(read.count(), 0);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(read.count(), 1);
+    EXPECT_EQ(read.first().at(0).value<std::uint64_t>(), newest);
+    EXPECT_EQ(read.first().at(1).value<PasteboardSnapshot>().string(), QStringLiteral("second"));
+}
+
+} // namespace
+} // namespace corvane
