@@ -169,6 +169,8 @@ TEST_F(X11ClipboardTest, RefusesMarkedCopiesWithoutFetchingTheirText)
             &snapshot));
         ASSERT_TRUE(snapshot);
         EXPECT_TRUE(snapshot->types().contains(QStringLiteral("UTF8_STRING")));
+        EXPECT_FALSE(snapshot->types().contains(QStringLiteral("TARGETS")));
+        EXPECT_FALSE(snapshot->types().contains(QStringLiteral("TIMESTAMP")));
         EXPECT_FALSE(snapshot->string());
     }
     // Another hint value is no refusal.
