@@ -44,8 +44,13 @@ ClipboardOwnerProcess::~ClipboardOwnerProcess()
 
 bool ClipboardOwnerProcess::waitForLine(const QByteArray &line)
 {
+    // Each line answers one command, so a line is used up once it was waited for.
     const QByteArray wanted = line + '\n';
-    return spinUntil([&] { return m_output.contains(wanted); }, std::chrono::seconds(10));
+    const bool arrived
+        = spinUntil([&] { return m_output.contains(wanted); }, std::chrono::seconds(10));
+    if (arrived)
+        m_output.remove(0, m_output.indexOf(wanted) + wanted.size());
+    return arrived;
 }
 
 bool ClipboardOwnerProcess::waitUntilReady()

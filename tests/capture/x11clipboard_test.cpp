@@ -23,6 +23,16 @@ namespace {
 using test::ClipboardOwnerProcess;
 using test::spinUntil;
 
+// Nanoseconds this thread has spent runnable but waiting for a CPU (the kernel's schedstat).
+std::int64_t runQueueWaitNs()
+{
+    QFile stat(QStringLiteral("/proc/thread-self/schedstat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = stat.readAll().split(' ');
+    return fields.size() >= 2 ? fields[1].toLongLong() : 0;
+}
+
 // The real clipboard of the X server in DISPLAY, read the way the watcher reads it: when the
 // change count moves, ask for the contents and wait for them on the event loop.
 class X11ClipboardTest : public test::TemporaryFolderTest
@@ -159,6 +169,8 @@ TEST_F(X11ClipboardTest, RefusesMarkedCopiesWithoutFetchingTheirText)
             &snapshot));
         ASSERT_TRUE(snapshot);
         EXPECT_TRUE(snapshot->types().contains(QStringLiteral("UTF8_STRING")));
+        EXPECT_FALSE(snapshot->types().contains(QStringLiteral("TARGETS")));
+        EXPECT_FALSE(snapshot->types().contains(QStringLiteral("TIMESTAMP")));
         EXPECT_FALSE(snapshot->string());
     }
     // Another hint value is no refusal.
@@ -265,12 +277,23 @@ TEST_F(X11ClipboardTest, HangingOwnersAndHugeImagesNeverBlockTheMainThread)
     for (auto *owner : { &hanging, &good, &big, &hangingAgain, &last })
         ASSERT_TRUE(owner->waitUntilReady());
 
+    // The longest gap between ticks, and the longest once the time the thread spent waiting
+    // for a CPU is taken out: on a loaded machine the scheduler alone can delay a tick, and
+    // that is no stall of this thread's making.
     QElapsedTimer sinceTick;
-    qint64 longestGapMs = 0;
+    qint64 longestGapNs = 0;
+    qint64 longestOwnGapNs = 0;
+    std::int64_t lastRunQueueNs = runQueueWaitNs();
     QTimer ticker;
     ticker.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticker, &QTimer::timeout,
-        [&] { longestGapMs = std::max(longestGapMs, sinceTick.restart()); });
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 gap = sinceTick.nsecsElapsed();
+        sinceTick.start();
+        const std::int64_t runQueue = runQueueWaitNs();
+        longestGapNs = std::max(longestGapNs, gap);
+        longestOwnGapNs = std::max(longestOwnGapNs, gap - (runQueue - lastRunQueueNs));
+        lastRunQueueNs = runQueue;
+    });
     sinceTick.start();
     ticker.start(2);
 
@@ -308,9 +331,10 @@ TEST_F(X11ClipboardTest, HangingOwnersAndHugeImagesNeverBlockTheMainThread)
     ASSERT_TRUE(image && image->payload);
     EXPECT_EQ(image->title, QStringLiteral("2740 × 2740"));
     EXPECT_TRUE(*image->payload == hugePng);
-    std::printf("longest gap between 2 ms ticks of the main thread: %lld ms\n",
-        static_cast<long long>(longestGapMs));
-    EXPECT_LE(longestGapMs, 20);
+    std::printf("longest gap between 2 ms ticks of the main thread: %.1f ms; "
+                "without waiting for a CPU: %.1f ms\n",
+        double(longestGapNs) / 1e6, double(longestOwnGapNs) / 1e6);
+    EXPECT_LE(longestOwnGapNs, 20'000'000);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPointer>
 
+#include <chrono>
 #include <memory>
 #include <utility>
 
