@@ -31,6 +31,8 @@ bool FakeKeystrokeSynthesizer::begin()
 void FakeKeystrokeSynthesizer::pressDelete()
 {
     presses.append(deletePress);
+    if (onDeletePress)
+        onDeletePress();
 }
 
 void FakeKeystrokeSynthesizer::typeText(QStringView text)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace corvane {
 
 // Records what it was asked to type: "<Delete>" for each erase press and each text as given,
@@ -17,6 +19,9 @@ public:
     QStringList presses;
     int bursts = 0;
     bool isInBurst = false;
+
+    // Runs at every erase press, to see what happens to key reports arriving mid-burst.
+    std::function<void()> onDeletePress;
 
     // The text the presses leave in an empty field.
     QString typedText() const;
