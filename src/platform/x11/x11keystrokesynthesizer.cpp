@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <map>
 #include <vector>
@@ -72,6 +73,12 @@ public:
         const unsigned numLockMask = XkbKeysymToModifiers(display, XK_Num_Lock);
         const unsigned heldModifiers = state.mods & ~(LockMask | numLockMask);
         m_usesLayoutKeys = heldModifiers == 0 && state.group == 0;
+        // The last key of the trigger is usually still down: pressing it again would only
+        // repeat it or be lost, so characters on held keys go through spare key codes.
+        char keys[32] = {};
+        XQueryKeymap(display, keys);
+        for (int keycode = 0; keycode < 256; ++keycode)
+            m_isHeld[size_t(keycode)] = (keys[keycode / 8] >> (keycode % 8)) & 1;
         return true;
     }
 
@@ -172,7 +179,7 @@ private:
         const bool isEditingKey = keysym == XK_BackSpace || keysym == XK_Return || keysym == XK_Tab;
         if (m_usesLayoutKeys || isEditingKey) {
             const auto layoutKey = m_layoutKeys.find(keysym);
-            if (layoutKey != m_layoutKeys.end())
+            if (layoutKey != m_layoutKeys.end() && !m_isHeld[size_t(layoutKey->second)])
                 return layoutKey->second;
         }
         for (const auto &[keycode, binding] : m_bound) {
@@ -305,6 +312,7 @@ private:
     std::map<KeySym, int> m_layoutKeys;
     std::vector<int> m_spare;
     std::map<int, Binding> m_bound;
+    std::array<bool, 256> m_isHeld {};
     bool m_relockCapsLock = false;
     bool m_usesLayoutKeys = false;
 };
