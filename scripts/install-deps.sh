@@ -16,7 +16,7 @@ packages=(
     qml6-module-qtquick-templates qml6-module-qtquick-controls
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth xclip xdotool
+    xvfb xauth xclip xdotool x11-xkb-utils
 )
 
 missing=()

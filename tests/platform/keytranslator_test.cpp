@@ -55,6 +55,11 @@ struct TranslationCase
     std::uint64_t flags;
 };
 
+void PrintTo(const TranslationCase &test, std::ostream *stream)
+{
+    *stream << test.name;
+}
+
 class KeyTranslation : public ::testing::TestWithParam<TranslationCase>
 { };
 

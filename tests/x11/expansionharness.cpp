@@ -86,9 +86,14 @@ void ExpansionTarget::readOutput()
 
 bool xdotool(const QStringList &arguments)
 {
+    return runProgram(QStringLiteral("xdotool"), arguments);
+}
+
+bool runProgram(const QString &program, const QStringList &arguments)
+{
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(QStringLiteral("xdotool"), arguments);
+    process.start(program, arguments);
     if (!process.waitForStarted(5000))
         return false;
     waitUntil([&process] { return process.state() == QProcess::NotRunning; });

@@ -50,7 +50,8 @@ private:
 // window; whether the server took it.
 bool announceActiveWindow(unsigned long window);
 
-// Runs xdotool with the arguments, keeping the event loop going; whether it succeeded.
+// Runs a program with the arguments, keeping the event loop going; whether it succeeded.
+bool runProgram(const QString &program, const QStringList &arguments);
 bool xdotool(const QStringList &arguments);
 
 } // namespace corvane::test

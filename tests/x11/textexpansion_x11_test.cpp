@@ -4,6 +4,8 @@
 #include "platform/x11/x11keystrokesynthesizer.h"
 #include "platform/x11/x11keystroketap.h"
 
+#include <QScopeGuard>
+
 #include <gtest/gtest.h>
 
 namespace corvane {
@@ -137,6 +139,25 @@ TEST_F(TextExpansionOnX11, LeavesTriggersAloneInIgnoredApplicationsAndAcrossWind
     ASSERT_TRUE(test::announceActiveWindow(m_target.window()));
     type(QStringLiteral("sig ::sig"));
     expectField(QStringLiteral("::sig ") + signature);
+}
+
+TEST_F(TextExpansionOnX11, FollowsASwitchToAGermanLayout)
+{
+    // setxkbmap changes the layout of the whole server; the lock of these tests keeps the
+    // other typing tests away meanwhile, and the US layout comes back in any case.
+    const auto restoreLayout = qScopeGuard([] {
+        test::runProgram(
+            QStringLiteral("setxkbmap"), { QStringLiteral("-layout"), QStringLiteral("us") });
+    });
+    ASSERT_TRUE(test::runProgram(
+        QStringLiteral("setxkbmap"), { QStringLiteral("-layout"), QStringLiteral("de") }));
+    m_triggers = { { QStringLiteral("zy"), QStringLiteral("Gr\u00fc\u00dfe aus Z\u00fcrich") } };
+    m_expander->matcher().clearBuffer();
+
+    // xdotool presses the keys that type these on a German keyboard, where Y and Z swap.
+    type(QStringLiteral("::zy"));
+    expectField(QStringLiteral("Gr\u00fc\u00dfe aus Z\u00fcrich"));
+    expectExpansion(4, m_triggers.value(QStringLiteral("zy")));
 }
 
 } // namespace

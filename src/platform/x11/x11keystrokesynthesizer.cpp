@@ -30,7 +30,7 @@ constexpr auto releaseDelay = 2s;
 // Before a spare key code pressed this recently is bound to another character, the
 // application must have had time to read the press with the old binding: it only fetches
 // the keymap when it gets to the change notification, which is after the press.
-constexpr auto rebindSettle = 60ms;
+constexpr auto rebindSettle = 150ms;
 
 constexpr KeySym unicodeKeysymBase = 0x1000000;
 
@@ -231,6 +231,8 @@ private:
             }
             changes[keycode] = keysym;
         }
+        qCDebug(lcExpansion, "Binding %zu characters to spare key codes (%zu spare, %zu free)",
+            changes.size(), m_spare.size(), free.size());
         applyBindings(changes);
     }
 
