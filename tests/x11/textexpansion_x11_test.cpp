@@ -1,5 +1,6 @@
 #include "expansion/textexpander.h"
 #include "expansionharness.h"
+#include "platform/x11/synthetickeyledger.h"
 #include "platform/x11/x11activationnotifier.h"
 #include "platform/x11/x11keystrokesynthesizer.h"
 #include "platform/x11/x11keystroketap.h"
@@ -24,8 +25,9 @@ protected:
         ASSERT_TRUE(isX11KeyboardAccessAvailable());
         ASSERT_TRUE(m_target.start()) << "the helper window never got the focus";
         m_activations = createX11ActivationNotifier();
+        auto ledger = std::make_shared<SyntheticKeyLedger>();
         m_expander = std::make_unique<TextExpander>(
-            createX11KeystrokeTap(), createX11KeystrokeSynthesizer(), *m_activations);
+            createX11KeystrokeTap(ledger), createX11KeystrokeSynthesizer(ledger), *m_activations);
         m_expander->triggers = [this] {
             ++m_reports;
             return m_triggers;
@@ -52,19 +54,13 @@ protected:
         expectReports(keys.toUcs4().size());
     }
 
-    // Waits until the tap has made count more reports than at the last wait: keys typed with
-    // xdotool, and the erase and text presses of an expansion, which come back through the
-    // tap like typed keys.
+    // Waits until the tap has made count more reports than at the last wait. The presses of
+    // an expansion never come back through it.
     void expectReports(qsizetype count)
     {
         m_expectedReports += int(count);
         ASSERT_TRUE(test::waitUntil([&] { return m_reports >= m_expectedReports; }))
             << "the tap reported " << m_reports << " of " << m_expectedReports << " keys";
-    }
-
-    void expectExpansion(int erased, const QString &insertion)
-    {
-        expectReports(erased + insertion.toUcs4().size());
     }
 
     void expectField(const QString &expected)
@@ -93,21 +89,16 @@ TEST_F(TextExpansionOnX11, ReplacesTypedTriggersInTheFocusedField)
     const struct
     {
         QString typed;
-        int erased;
-        QString inserted;
         QString expected;
     } cases[] = {
         // Expanded the moment the trigger is complete, line break included.
-        { QStringLiteral("Hello ::sig"), 5, signature, QStringLiteral("Hello ") + signature },
+        { QStringLiteral("Hello ::sig"), QStringLiteral("Hello ") + signature },
         // "to" begins "tos": it waits for the word break, which is typed again.
-        { QStringLiteral("in ::to "), 5, QStringLiteral("Toulouse "),
-            QStringLiteral("in Toulouse ") },
-        { QStringLiteral("::tos"), 5, QStringLiteral("Terms of service"),
-            QStringLiteral("Terms of service") },
+        { QStringLiteral("in ::to "), QStringLiteral("in Toulouse ") },
+        { QStringLiteral("::tos"), QStringLiteral("Terms of service") },
         // Characters no US key types: an accented letter, CJK and an emoji.
-        { QStringLiteral("::uni"), 5, m_triggers.value(QStringLiteral("uni")),
-            m_triggers.value(QStringLiteral("uni")) },
-        { QStringLiteral("note:sig 10:30 "), 0, QString(), QStringLiteral("note:sig 10:30 ") },
+        { QStringLiteral("::uni"), m_triggers.value(QStringLiteral("uni")) },
+        { QStringLiteral("note:sig 10:30 "), QStringLiteral("note:sig 10:30 ") },
     };
     for (const auto &test : cases) {
         SCOPED_TRACE(test.typed.toStdString());
@@ -115,8 +106,17 @@ TEST_F(TextExpansionOnX11, ReplacesTypedTriggersInTheFocusedField)
         m_expander->matcher().clearBuffer();
         type(test.typed);
         expectField(test.expected);
-        expectExpansion(test.erased, test.inserted);
     }
+}
+
+TEST_F(TextExpansionOnX11, NeverExpandsWhatItTypedItself)
+{
+    m_triggers.insert(QStringLiteral("loop"), QStringLiteral("::loop"));
+    type(QStringLiteral("::loop"));
+    expectField(QStringLiteral("::loop"));
+    type(QStringLiteral(" x"));
+    expectField(QStringLiteral("::loop x"));
+    EXPECT_EQ(m_expander->matcher().buffer(), QStringLiteral("x"));
 }
 
 TEST_F(TextExpansionOnX11, LeavesTriggersAloneInIgnoredApplicationsAndAcrossWindowSwitches)
@@ -127,7 +127,6 @@ TEST_F(TextExpansionOnX11, LeavesTriggersAloneInIgnoredApplicationsAndAcrossWind
     // The next trigger shows the first one was left as typed, and that nothing stuck.
     type(QStringLiteral(" ::sig"));
     expectField(QStringLiteral("::sig ") + signature);
-    expectExpansion(5, signature);
 
     ASSERT_TRUE(m_target.clear());
     m_expander->matcher().clearBuffer();
@@ -157,7 +156,6 @@ TEST_F(TextExpansionOnX11, FollowsASwitchToAGermanLayout)
     // xdotool presses the keys that type these on a German keyboard, where Y and Z swap.
     type(QStringLiteral("::zy"));
     expectField(QStringLiteral("Gr\u00fc\u00dfe aus Z\u00fcrich"));
-    expectExpansion(4, m_triggers.value(QStringLiteral("zy")));
 }
 
 } // namespace

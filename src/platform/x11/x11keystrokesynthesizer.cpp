@@ -1,6 +1,7 @@
 #include "x11keystrokesynthesizer.h"
 
 #include "common/logging.h"
+#include "platform/x11/synthetickeyledger.h"
 #include "platform/x11/x11connection.h"
 
 #include <QElapsedTimer>
@@ -44,7 +45,8 @@ KeySym keysymForCodePoint(char32_t codePoint)
 class X11KeystrokeSynthesizer final : public KeystrokeSynthesizer
 {
 public:
-    X11KeystrokeSynthesizer()
+    explicit X11KeystrokeSynthesizer(std::shared_ptr<SyntheticKeyLedger> ledger)
+        : m_ledger(std::move(ledger))
     {
         m_releaseTimer.setSingleShot(true);
         m_releaseTimer.setInterval(releaseDelay);
@@ -287,6 +289,8 @@ private:
         Display *display = m_connection->display();
         XTestFakeKeyEvent(display, unsigned(keycode), True, CurrentTime);
         XTestFakeKeyEvent(display, unsigned(keycode), False, CurrentTime);
+        if (m_ledger)
+            m_ledger->notePosted(std::uint32_t(keycode));
         const auto bound = m_bound.find(keycode);
         if (bound != m_bound.end())
             bound->second.lastPressed.start();
@@ -307,6 +311,7 @@ private:
         XSync(m_connection->display(), False);
     }
 
+    std::shared_ptr<SyntheticKeyLedger> m_ledger;
     std::unique_ptr<X11Connection> m_connection;
     QTimer m_releaseTimer;
     int m_minKeycode = 0;
@@ -321,9 +326,10 @@ private:
 
 } // namespace
 
-std::unique_ptr<KeystrokeSynthesizer> createX11KeystrokeSynthesizer()
+std::unique_ptr<KeystrokeSynthesizer> createX11KeystrokeSynthesizer(
+    std::shared_ptr<SyntheticKeyLedger> ledger)
 {
-    return std::make_unique<X11KeystrokeSynthesizer>();
+    return std::make_unique<X11KeystrokeSynthesizer>(std::move(ledger));
 }
 
 } // namespace corvane

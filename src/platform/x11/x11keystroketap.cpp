@@ -2,6 +2,7 @@
 
 #include "common/logging.h"
 #include "platform/x11/keytranslator.h"
+#include "platform/x11/synthetickeyledger.h"
 #include "platform/x11/x11connection.h"
 
 #include <xkbcommon/xkbcommon-x11.h>
@@ -44,6 +45,9 @@ bool hasKeyboardAccess(Display *display, int *xinputOpcode)
 class X11KeystrokeTap final : public KeystrokeTap
 {
 public:
+    explicit X11KeystrokeTap(std::shared_ptr<SyntheticKeyLedger> ledger)
+        : m_ledger(std::move(ledger))
+    { }
     ~X11KeystrokeTap() override { stop(); }
 
 protected:
@@ -151,7 +155,9 @@ private:
             std::optional<KeyTranslator::Report> pressed;
             if (event.xcookie.evtype == XI_RawKeyPress && m_translator) {
                 const auto *raw = static_cast<const XIRawEvent *>(event.xcookie.data);
-                pressed = m_translator->translate(std::uint32_t(raw->detail));
+                const auto keycode = std::uint32_t(raw->detail);
+                if (!m_ledger || !m_ledger->takeIfPosted(keycode))
+                    pressed = m_translator->translate(keycode);
             }
             XFreeEventData(display, &event.xcookie);
             // Reported after the event is released: the handler may stop the tap.
@@ -181,6 +187,7 @@ private:
         }
     }
 
+    std::shared_ptr<SyntheticKeyLedger> m_ledger;
     std::unique_ptr<X11Connection> m_connection;
     std::unique_ptr<KeyTranslator> m_translator;
     xkb_context *m_context = nullptr;
@@ -190,9 +197,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<KeystrokeTap> createX11KeystrokeTap()
+std::unique_ptr<KeystrokeTap> createX11KeystrokeTap(std::shared_ptr<SyntheticKeyLedger> ledger)
 {
-    return std::make_unique<X11KeystrokeTap>();
+    return std::make_unique<X11KeystrokeTap>(std::move(ledger));
 }
 
 bool isX11KeyboardAccessAvailable()
