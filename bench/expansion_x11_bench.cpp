@@ -40,7 +40,8 @@ struct Rig
 {
     test::ExpansionTarget target;
     std::unique_ptr<ActivationNotifier> activations = createX11ActivationNotifier();
-    TextExpander expander { createX11KeystrokeTap(), createX11KeystrokeSynthesizer(),
+    std::shared_ptr<SyntheticKeyLedger> ledger = std::make_shared<SyntheticKeyLedger>();
+    TextExpander expander { createX11KeystrokeTap(ledger), createX11KeystrokeSynthesizer(ledger),
         *activations };
     Display *display = XOpenDisplay(nullptr);
     ExpansionMatcher::TriggerTable triggers;
