@@ -10,7 +10,8 @@ packages=(
     qt6-base-dev qt6-declarative-dev libsqlite3-dev libicu-dev
     # TIFF clipboard images are converted to PNG through Qt's TIFF image plugin
     qt6-image-formats-plugins
-    libx11-dev libxi-dev libxtst-dev libxfixes-dev libxkbcommon-dev
+    libx11-dev libx11-xcb-dev libxi-dev libxtst-dev libxfixes-dev
+    libxkbcommon-dev libxkbcommon-x11-dev
     # Qt Quick runtime modules (not pulled in by qt6-declarative-dev)
     qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtqml-workerscript
     qml6-module-qtquick qml6-module-qtquick-window qml6-module-qtquick-layouts

@@ -1,0 +1,7 @@
+#include "keystrokesynthesizer.h"
+
+namespace corvane {
+
+KeystrokeSynthesizer::~KeystrokeSynthesizer() = default;
+
+} // namespace corvane
