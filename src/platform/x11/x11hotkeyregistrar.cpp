@@ -1,6 +1,7 @@
 #include "x11hotkeyregistrar.h"
 
 #include "common/logging.h"
+#include "platform/x11/x11connection.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -195,59 +196,6 @@ private:
     int m_group = 0;
 };
 
-// X errors are reported asynchronously to one process-wide handler. While a trap is set,
-// errors of its display are recorded instead of ending the process (Xlib's default), and
-// errors of other connections go on to the previous handler.
-class ErrorTrap
-{
-public:
-    explicit ErrorTrap(Display *display)
-        : m_display(display)
-    {
-        XSync(m_display, False);
-        s_display = m_display;
-        s_error = Success;
-        m_previous = XSetErrorHandler(&ErrorTrap::handle);
-        s_previous = m_previous;
-    }
-    ~ErrorTrap() { finish(); }
-    ErrorTrap(const ErrorTrap &) = delete;
-    ErrorTrap &operator=(const ErrorTrap &) = delete;
-
-    // Waits for the server to answer every request so far; the first error code, or Success.
-    int finish()
-    {
-        if (m_finished)
-            return m_error;
-        XSync(m_display, False);
-        m_error = s_error;
-        XSetErrorHandler(m_previous);
-        s_display = nullptr;
-        m_finished = true;
-        return m_error;
-    }
-
-private:
-    static int handle(Display *display, XErrorEvent *event)
-    {
-        if (display == s_display) {
-            if (s_error == Success)
-                s_error = event->error_code;
-            return 0;
-        }
-        return s_previous ? s_previous(display, event) : 0;
-    }
-
-    static inline Display *s_display = nullptr;
-    static inline int s_error = Success;
-    static inline XErrorHandler s_previous = nullptr;
-
-    Display *m_display;
-    XErrorHandler m_previous = nullptr;
-    int m_error = Success;
-    bool m_finished = false;
-};
-
 // The modifier bit a key is bound to, or the fallback when the key is bound to none.
 unsigned modifierMaskOf(Display *display, KeyCode code, unsigned fallback)
 {
@@ -412,14 +360,14 @@ X11HotkeyRegistrar::Keys X11HotkeyRegistrar::resolve(const HotkeyCombination &co
 bool X11HotkeyRegistrar::grab(const Keys &keys)
 {
     const Window root = DefaultRootWindow(m_display);
-    ErrorTrap trap(m_display);
+    X11ErrorTrap trap(m_display);
     for (unsigned variant : lockVariants(keys.numLockMask)) {
         XGrabKey(m_display, keys.keycode, keys.modifiers | variant, root, False, GrabModeAsync,
             GrabModeAsync);
     }
     // BadAccess: another client holds one of the variants. The variants of a combination
     // are all or nothing.
-    if (trap.finish() == Success)
+    if (trap.succeeded())
         return true;
     ungrab(keys);
     return false;
@@ -430,10 +378,10 @@ void X11HotkeyRegistrar::ungrab(const Keys &keys)
     if (keys.keycode == 0)
         return;
     const Window root = DefaultRootWindow(m_display);
-    ErrorTrap trap(m_display);
+    X11ErrorTrap trap(m_display);
     for (unsigned variant : lockVariants(keys.numLockMask))
         XUngrabKey(m_display, keys.keycode, keys.modifiers | variant, root);
-    trap.finish();
+    // The trap waits for the server when it goes, so a failed ungrab is never fatal.
 }
 
 void X11HotkeyRegistrar::followKeyboardMap()
