@@ -17,9 +17,8 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
-#include <benchmark/benchmark.h>
-
 #include <algorithm>
+#include <benchmark/benchmark.h>
 #include <chrono>
 #include <memory>
 #include <vector>
@@ -62,7 +61,8 @@ void measureCopyToRow(benchmark::State &state, bool pollsOnChange)
         QElapsedTimer clock;
         clock.start();
         owner.own();
-        const bool arrived = test::spinUntil([&] { return recorded && recorded->text == text; }, 5s);
+        const bool arrived
+            = test::spinUntil([&] { return recorded && recorded->text == text; }, 5s);
         const double seconds = double(clock.nsecsElapsed()) / 1e9;
         if (!arrived) {
             state.SkipWithError("the copy was not recorded");

@@ -10,8 +10,7 @@ namespace corvane {
 
 AppServices::AppServices(const Desktop &desktop)
     : AppServices(desktop, ClipStore::defaultDirectory(), Preferences::defaultSettingsPath())
-{
-}
+{ }
 
 AppServices::AppServices(
     const Desktop &desktop, const QString &storeDirectory, const QString &settingsPath)

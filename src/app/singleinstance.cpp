@@ -51,8 +51,9 @@ std::optional<SingleInstance::Other> SingleInstance::claim()
         return std::nullopt;
     }
     if (m_lock.error() != QLockFile::LockFailedError) {
-        qCWarning(lcLaunch, "Could not tell whether Corvane is already running: the lock in %s "
-                            "cannot be used",
+        qCWarning(lcLaunch,
+            "Could not tell whether Corvane is already running: the lock in %s "
+            "cannot be used",
             qUtf8Printable(QDir::toNativeSeparators(m_socketPath)));
         return std::nullopt;
     }

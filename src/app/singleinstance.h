@@ -30,7 +30,8 @@ public:
     };
 
     // runtimeFolder: where the lock and the socket live ($XDG_RUNTIME_DIR by default).
-    explicit SingleInstance(const QString &runtimeFolder = defaultRuntimeFolder(), QObject *parent = nullptr);
+    explicit SingleInstance(
+        const QString &runtimeFolder = defaultRuntimeFolder(), QObject *parent = nullptr);
     ~SingleInstance() override;
 
     static QString defaultRuntimeFolder();

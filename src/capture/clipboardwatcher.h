@@ -46,7 +46,10 @@ public:
 
     // The change count up to which the next change is the application's own write, or
     // nothing. Set it to the current count plus one just before writing to the pasteboard.
-    std::optional<std::int64_t> suppressUntilChangeCount() const { return m_suppressUntilChangeCount; }
+    std::optional<std::int64_t> suppressUntilChangeCount() const
+    {
+        return m_suppressUntilChangeCount;
+    }
     void setSuppressUntilChangeCount(std::optional<std::int64_t> changeCount)
     {
         m_suppressUntilChangeCount = changeCount;

@@ -53,8 +53,9 @@ bool isHtml(const QNetworkReply &reply)
 // what the user would not want written down (tokens, search terms).
 QString siteOf(const QUrl &url)
 {
-    return url.adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery
-                   | QUrl::RemoveFragment | QUrl::RemovePort)
+    return url
+        .adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment
+            | QUrl::RemovePort)
         .toString();
 }
 
@@ -74,8 +75,7 @@ LinkEnricher::LinkEnricher(ClipStore &store, std::chrono::milliseconds timeout, 
     , m_store(store)
     , m_timeout(timeout)
     , m_network(new QNetworkAccessManager(this))
-{
-}
+{ }
 
 LinkEnricher::~LinkEnricher()
 {
@@ -146,8 +146,9 @@ void LinkEnricher::enrich(const ClipItem &item)
 
     fetch->deadline.setSingleShot(true);
     connect(&fetch->deadline, &QTimer::timeout, this, [this, itemID] {
-        abandon(itemID, QStringLiteral("the page did not answer within %1 seconds")
-                            .arg(double(m_timeout.count()) / 1000.0));
+        abandon(itemID,
+            QStringLiteral("the page did not answer within %1 seconds")
+                .arg(double(m_timeout.count()) / 1000.0));
     });
     fetch->deadline.start(m_timeout);
     m_inFlight.emplace(itemID, std::move(fetch));
@@ -192,7 +193,8 @@ void LinkEnricher::finish(std::int64_t itemID)
     }
 
     if (!failure && fetch->hasTitleSource) {
-        const QByteArray contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+        const QByteArray contentType
+            = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
         if (const std::optional<QString> title = pageTitle(decodePage(fetch->body, contentType))) {
             try {
                 m_store.updateTitle(itemID, *title, subtitle(fetch->url));
@@ -222,11 +224,11 @@ std::optional<QString> LinkEnricher::pageTitle(const QString &html)
         QHash<QString, QString> values;
         for (auto pairs = attribute.globalMatch(attributes); pairs.hasNext();) {
             const auto pair = pairs.next();
-            values.insert(pair.captured(1).toLower(),
-                pair.captured(2) + pair.captured(3) + pair.captured(4));
+            values.insert(
+                pair.captured(1).toLower(), pair.captured(2) + pair.captured(3) + pair.captured(4));
         }
-        const QString property = values.value(QStringLiteral("property"),
-            values.value(QStringLiteral("name")));
+        const QString property
+            = values.value(QStringLiteral("property"), values.value(QStringLiteral("name")));
         if (property.compare(QStringLiteral("og:title"), Qt::CaseInsensitive) == 0
             && values.contains(QStringLiteral("content"))) {
             if (auto title = cleanTitle(values.value(QStringLiteral("content"))))
@@ -254,7 +256,8 @@ std::optional<QString> LinkEnricher::subtitle(const QUrl &url)
 
 QString LinkEnricher::decodePage(const QByteArray &body, const QByteArray &contentType)
 {
-    static const QRegularExpression charset(QStringLiteral("charset\\s*=\\s*[\"']?([A-Za-z0-9._:-]+)"),
+    static const QRegularExpression charset(
+        QStringLiteral("charset\\s*=\\s*[\"']?([A-Za-z0-9._:-]+)"),
         QRegularExpression::CaseInsensitiveOption);
     const auto declared = charset.match(QString::fromLatin1(contentType));
     if (declared.hasMatch()) {
@@ -311,11 +314,13 @@ QString LinkEnricher::decodeEntities(const QString &text)
         const QString name = match.captured(1);
         std::optional<char32_t> character;
         if (name.startsWith(QLatin1Char('#'))) {
-            const bool isHex = name.size() > 1 && (name[1] == QLatin1Char('x') || name[1] == QLatin1Char('X'));
+            const bool isHex
+                = name.size() > 1 && (name[1] == QLatin1Char('x') || name[1] == QLatin1Char('X'));
             bool ok = false;
             const uint code = isHex ? name.mid(2).toUInt(&ok, 16) : name.mid(1).toUInt(&ok, 10);
             // What no character may be becomes the replacement character, as browsers do.
-            const bool valid = ok && code != 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+            const bool valid
+                = ok && code != 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
             character = valid ? char32_t(code) : U'\uFFFD';
         } else if (const auto found = named.constFind(name); found != named.constEnd()) {
             character = *found;

@@ -36,8 +36,8 @@ public:
     // How much of a page is read; a title further in is not found.
     static constexpr qsizetype maxPageBytes = 1 << 20;
 
-    explicit LinkEnricher(
-        ClipStore &store, std::chrono::milliseconds timeout = defaultTimeout, QObject *parent = nullptr);
+    explicit LinkEnricher(ClipStore &store, std::chrono::milliseconds timeout = defaultTimeout,
+        QObject *parent = nullptr);
     ~LinkEnricher() override;
 
     // Starts fetching the title of a link item's page and returns at once; anything but an

@@ -16,9 +16,8 @@
 #include <QImage>
 #include <QSignalSpy>
 
-#include <gtest/gtest.h>
-
 #include <chrono>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace corvane {
@@ -92,7 +91,10 @@ protected:
         return texts;
     }
 
-    void copy(const char *text) { m_pasteboard.copyFromOtherProcess({ { type::plainText(), utf8(text) } }); }
+    void copy(const char *text)
+    {
+        m_pasteboard.copyFromOtherProcess({ { type::plainText(), utf8(text) } });
+    }
 
     FakePasteboard m_pasteboard { decodePasteboardImage };
     FakeWorkspace m_workspace;
@@ -107,8 +109,8 @@ TEST_F(ClipboardWatcherTest, RecordsTheFirstCopyAfterLaunchButNotWhatWasThereBef
     tick();
     EXPECT_TRUE(storedTexts().empty());
 
-    m_workspace.setFrontmostApplication(
-        RunningApplication { QStringLiteral("org.gnome.TextEditor"), QStringLiteral("Text Editor") });
+    m_workspace.setFrontmostApplication(RunningApplication {
+        QStringLiteral("org.gnome.TextEditor"), QStringLiteral("Text Editor") });
     copy("first copy");
     tick();
     ASSERT_EQ(storedTexts(), std::vector<QString> { QStringLiteral("first copy") });
@@ -167,12 +169,14 @@ TEST_F(ClipboardWatcherTest, HandsRepeatsToTheStoreWhichKeepsOneRowAtTheTop)
     tick();
     ASSERT_EQ(m_captured.size(), 3u);
     EXPECT_EQ(m_captured[0].id, m_captured[2].id);
-    EXPECT_EQ(storedTexts(), (std::vector<QString> { QStringLiteral("same"), QStringLiteral("other") }));
+    EXPECT_EQ(
+        storedTexts(), (std::vector<QString> { QStringLiteral("same"), QStringLiteral("other") }));
 }
 
 TEST_F(ClipboardWatcherTest, RefusesIgnoredApplicationsAndHonoursThePreferences)
 {
-    m_workspace.setFrontmostApplication(RunningApplication { QStringLiteral("org.keepassxc.KeePassXC"), {} });
+    m_workspace.setFrontmostApplication(
+        RunningApplication { QStringLiteral("org.keepassxc.KeePassXC"), {} });
     m_preferences->setIgnoredBundleIDs({ QStringLiteral("org.keepassxc.KeePassXC") });
     copy("from the password manager");
     tick();
@@ -193,7 +197,8 @@ TEST_F(ClipboardWatcherTest, RefusesIgnoredApplicationsAndHonoursThePreferences)
     copy("two");
     tick();
     // The item limit applies at once: the image was pruned.
-    EXPECT_EQ(storedTexts(), (std::vector<QString> { QStringLiteral("two"), QStringLiteral("one") }));
+    EXPECT_EQ(
+        storedTexts(), (std::vector<QString> { QStringLiteral("two"), QStringLiteral("one") }));
 }
 
 TEST_F(ClipboardWatcherTest, LogsAFailedRecordingAndKeepsCapturing)
@@ -225,7 +230,8 @@ TEST_F(ClipboardWatcherTest, DropsAReadOvertakenByANewerCopyAndReadsTheNewerOne)
     m_watcher->poll();
     // A concealed copy arrives while the first read is still in flight; a second poll does
     // not start another read.
-    m_pasteboard.copyFromOtherProcess({ { type::concealed(), {} }, { type::plainText(), utf8("secret") } });
+    m_pasteboard.copyFromOtherProcess(
+        { { type::concealed(), {} }, { type::plainText(), utf8("secret") } });
     m_watcher->poll();
     copy("newest");
     ASSERT_TRUE(spinUntil([&] { return !m_captured.empty(); }));
@@ -257,7 +263,12 @@ TEST_F(ClipboardWatcherTest, LooksAtOnceWhenTheClipboardChangesButNoMoreOftenTha
     EXPECT_LE(reads.count(), reachable);
     EXPECT_GE(reads.count(), 2);
     // Once the loop stops, its last copy is recorded.
-    ASSERT_TRUE(spinUntil([&] { return m_captured.back().text == (copies % 2 ? QStringLiteral("loop b") : QStringLiteral("loop a")); }, 500ms));
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            return m_captured.back().text
+                == (copies % 2 ? QStringLiteral("loop b") : QStringLiteral("loop a"));
+        },
+        500ms));
 }
 
 TEST_F(ClipboardWatcherTest, TheTimerFindsAChangeTheClipboardDidNotSignal)

@@ -13,10 +13,9 @@
 #include <QTcpSocket>
 #include <QTimer>
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace corvane {
@@ -94,7 +93,8 @@ private:
         const QByteArray path = received.split(' ').value(1);
         m_received.remove(socket);
         ++m_requests[path];
-        const Page page = m_pages.value(path, Page { response("404 Not Found", "text/plain", "no") });
+        const Page page
+            = m_pages.value(path, Page { response("404 Not Found", "text/plain", "no") });
         QPointer<QTcpSocket> guarded(socket);
         QTimer::singleShot(page.delay, socket, [guarded, page] {
             if (!guarded)
@@ -160,34 +160,43 @@ TEST_F(LinkEnricherTest, SavesThePagesTitleOrLeavesTheAddressTitleAlone)
         bool logsFailure;
     };
     const Case cases[] = {
-        { "/spaces", { response("200 OK", "text/html; charset=utf-8",
-                           html("<title>\n   Spaced &amp;\n  Trimmed \t</title>")) },
+        { "/spaces",
+            { response("200 OK", "text/html; charset=utf-8",
+                html("<title>\n   Spaced &amp;\n  Trimmed \t</title>")) },
             QStringLiteral("Spaced & Trimmed"), false },
-        { "/og", { response("200 OK", "text/html",
-                       html("<title>Plain</title><meta content=\"Caf&eacute; &#x2014; &#8220;Bar&#8221;\" "
-                            "property='og:title'>")) },
+        { "/og",
+            { response("200 OK", "text/html",
+                html("<title>Plain</title><meta content=\"Caf&eacute; &#x2014; &#8220;Bar&#8221;\" "
+                     "property='og:title'>")) },
             QStringLiteral("Café — “Bar”"), false },
-        { "/latin1", { response("200 OK", "text/html; charset=ISO-8859-1",
-                           html("<TITLE>Gr\xFC\xDF" "e</TITLE>")) },
+        { "/latin1",
+            { response("200 OK", "text/html; charset=ISO-8859-1",
+                html("<TITLE>Gr\xFC\xDF"
+                     "e</TITLE>")) },
             QStringLiteral("Grüße"), false },
-        { "/untitled", { response("200 OK", "text/html", html("<meta charset=utf-8>")) }, {}, false },
-        { "/blank", { response("200 OK", "text/html", html("<title> \n&nbsp; </title>")) }, {}, false },
-        { "/slow", { response("200 OK", "text/html", html("<title>Too late</title>")), 2 * shortTimeout },
+        { "/untitled", { response("200 OK", "text/html", html("<meta charset=utf-8>")) }, {},
+            false },
+        { "/blank", { response("200 OK", "text/html", html("<title> \n&nbsp; </title>")) }, {},
+            false },
+        { "/slow",
+            { response("200 OK", "text/html", html("<title>Too late</title>")), 2 * shortTimeout },
             {}, true },
         { "/huge", { response("200 OK", "text/html", html("<title>Big page</title>", filler)) },
             QStringLiteral("Big page"), false },
         // The title lies beyond what is read.
-        { "/buried", { response("200 OK", "text/html", filler + html("<title>Buried</title>")) }, {},
-            false },
-        { "/moved", { response("301 Moved Permanently", "text/html", html("<title>Moved</title>"),
-                          "Location: /spaces\r\n") },
+        { "/buried", { response("200 OK", "text/html", filler + html("<title>Buried</title>")) },
+            {}, false },
+        { "/moved",
+            { response("301 Moved Permanently", "text/html", html("<title>Moved</title>"),
+                "Location: /spaces\r\n") },
             QStringLiteral("Spaced & Trimmed"), false },
-        { "/to-ftp", { response("302 Found", "text/html", {}, "Location: ftp://127.0.0.1/file\r\n") }, {},
+        { "/to-ftp",
+            { response("302 Found", "text/html", {}, "Location: ftp://127.0.0.1/file\r\n") }, {},
             true },
         { "/loop", { response("302 Found", "text/html", {}, "Location: /loop\r\n") }, {}, true },
         { "/image", { response("200 OK", "image/png", "<title>Not a page</title>") }, {}, false },
-        { "/missing", { response("404 Not Found", "text/html", html("<title>Not Found</title>")) }, {},
-            true },
+        { "/missing", { response("404 Not Found", "text/html", html("<title>Not Found</title>")) },
+            {}, true },
     };
     for (const Case &c : cases)
         m_server.setPage(c.path, c.page);
@@ -210,7 +219,8 @@ TEST_F(LinkEnricherTest, SavesThePagesTitleOrLeavesTheAddressTitleAlone)
         if (c.logsFailure) {
             ASSERT_EQ(log.messages().size(), 1);
             const QString expectedStart = QStringLiteral("No metadata for http://127.0.0.1: ");
-            EXPECT_TRUE(log.messages()[0].startsWith(expectedStart)) << log.messages()[0].toStdString();
+            EXPECT_TRUE(log.messages()[0].startsWith(expectedStart))
+                << log.messages()[0].toStdString();
         } else {
             EXPECT_TRUE(log.messages().isEmpty()) << log.messages().join(u'\n').toStdString();
         }
@@ -223,7 +233,8 @@ TEST_F(LinkEnricherTest, SavesThePagesTitleOrLeavesTheAddressTitleAlone)
 
 TEST_F(LinkEnricherTest, FetchesALinkCopiedTwiceWhileInFlightOnlyOnce)
 {
-    m_server.setPage("/pending", { response("200 OK", "text/html", html("<title>Pending</title>")), 150ms });
+    m_server.setPage(
+        "/pending", { response("200 OK", "text/html", html("<title>Pending</title>")), 150ms });
     const ClipItem item = recordLink(m_server.url("/pending"));
     m_enricher->enrich(item);
     m_enricher->enrich(item);
@@ -243,7 +254,8 @@ TEST_F(LinkEnricherTest, FetchesOnlyWebLinksAsTheTextWroteThem)
     m_server.setPage("/spaces", { response("200 OK", "text/html", html("<title>T</title>")) });
     ClipItem text = recordLink(spaces);
     text.kind = ClipKind::text;
-    ClipItem upperCase = recordLink(QString(spaces).replace(QStringLiteral("http"), QStringLiteral("HTTP")));
+    ClipItem upperCase
+        = recordLink(QString(spaces).replace(QStringLiteral("http"), QStringLiteral("HTTP")));
     ClipItem ftp = recordLink(QStringLiteral("ftp://127.0.0.1/file"));
     for (const ClipItem &item : { text, upperCase, ftp }) {
         m_enricher->enrich(item);
@@ -255,7 +267,8 @@ TEST_F(LinkEnricherTest, FetchesOnlyWebLinksAsTheTextWroteThem)
 
 TEST_F(LinkEnricherTest, SavesTheTitleOfAnItemDeletedMeanwhileWithoutError)
 {
-    m_server.setPage("/gone", { response("200 OK", "text/html", html("<title>Gone</title>")), 100ms });
+    m_server.setPage(
+        "/gone", { response("200 OK", "text/html", html("<title>Gone</title>")), 100ms });
     const ClipItem item = recordLink(m_server.url("/gone"));
     m_enricher->enrich(item);
     m_store->deleteItems({ item.id });
@@ -270,19 +283,22 @@ TEST(LinkEnricherTitles, SubtitleIsTheHostWithoutWww)
         QStringLiteral("example.org"));
     EXPECT_EQ(LinkEnricher::subtitle(QUrl(QStringLiteral("https://wwwx.example.org/"))),
         QStringLiteral("wwwx.example.org"));
-    EXPECT_EQ(LinkEnricher::subtitle(QUrl(QStringLiteral("mailto:someone@example.org"))), std::nullopt);
+    EXPECT_EQ(
+        LinkEnricher::subtitle(QUrl(QStringLiteral("mailto:someone@example.org"))), std::nullopt);
 }
 
 TEST(LinkEnricherTitles, DecodesReferencesAndLeavesUnknownOnesAlone)
 {
-    EXPECT_EQ(LinkEnricher::decodeEntities(QStringLiteral("a &lt;b&gt; &#65;&#x1F600; &bogus; &amp")),
+    EXPECT_EQ(
+        LinkEnricher::decodeEntities(QStringLiteral("a &lt;b&gt; &#65;&#x1F600; &bogus; &amp")),
         QStringLiteral("a <b> A\U0001F600 &bogus; &amp"));
     EXPECT_EQ(LinkEnricher::decodeEntities(QStringLiteral("&#0;&#xD800;&#99999999;")),
         QStringLiteral("\uFFFD\uFFFD\uFFFD"));
     EXPECT_EQ(LinkEnricher::pageTitle(QStringLiteral("<meta name=\"og:title\" content=\"\">"
                                                      "<title>Fallback</title>")),
         QStringLiteral("Fallback"));
-    EXPECT_EQ(LinkEnricher::pageTitle(QStringLiteral("<html><body>no title</body></html>")), std::nullopt);
+    EXPECT_EQ(LinkEnricher::pageTitle(QStringLiteral("<html><body>no title</body></html>")),
+        std::nullopt);
 }
 
 } // namespace
