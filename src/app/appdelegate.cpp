@@ -50,17 +50,6 @@ std::optional<int> AppDelegate::launch()
     return 1;
 }
 
-QString AppDelegate::displayedHistoryLocation()
-{
-    const QString location = QDir::cleanPath(ClipStore::defaultDirectory());
-    const QString home = QDir::cleanPath(QDir::homePath());
-    if (location == home)
-        return QStringLiteral("~");
-    if (home != QStringLiteral("/") && location.startsWith(home + QLatin1Char('/')))
-        return QStringLiteral("~") + location.mid(home.size());
-    return location;
-}
-
 void AppDelegate::reportFailure()
 {
     const QString description = m_failure.value_or(QStringLiteral("Unknown error"));
@@ -68,7 +57,8 @@ void AppDelegate::reportFailure()
     QMessageBox alert(QMessageBox::Critical, QStringLiteral("Corvane"),
         QStringLiteral("Corvane could not open its history"), QMessageBox::Ok);
     alert.setInformativeText(description + QStringLiteral("\n\nThe history lives in ")
-        + displayedHistoryLocation() + QStringLiteral("."));
+        + AppServices::displayedLocation(ClipStore::defaultDirectory(), QDir::homePath())
+        + QStringLiteral("."));
     alert.exec();
 }
 

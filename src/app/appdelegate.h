@@ -30,9 +30,6 @@ public:
     // application runs.
     std::optional<int> launch();
 
-    // Where the history lives, with the home folder written "~".
-    static QString displayedHistoryLocation();
-
 private:
     void reportFailure();
 

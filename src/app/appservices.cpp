@@ -6,6 +6,8 @@
 #include "panel/dragitemprovider.h"
 #include "store/clipstore.h"
 
+#include <QDir>
+
 namespace corvane {
 
 AppServices::AppServices(const Desktop &desktop)
@@ -41,6 +43,19 @@ void AppServices::start()
         // Start-up maintenance is retried at the next start; it never stops this one.
     }
     clearDragFolder();
+}
+
+QString AppServices::displayedLocation(const QString &folder, const QString &home)
+{
+    const QString location = QDir::cleanPath(folder);
+    const QString homeFolder = QDir::cleanPath(home);
+    if (homeFolder.isEmpty() || homeFolder == QStringLiteral("/"))
+        return location;
+    if (location == homeFolder)
+        return QStringLiteral("~");
+    if (location.startsWith(homeFolder + QLatin1Char('/')))
+        return QStringLiteral("~") + location.mid(homeFolder.size());
+    return location;
 }
 
 } // namespace corvane

@@ -46,6 +46,9 @@ public:
     // ignored).
     void start();
 
+    // A folder as the user is shown it: inside the home folder written from "~".
+    static QString displayedLocation(const QString &folder, const QString &home);
+
     ClipStore &store() const { return *m_store; }
     Preferences &preferences() const { return *m_preferences; }
     ClipboardWatcher &watcher() const { return *m_watcher; }
