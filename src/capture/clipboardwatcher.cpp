@@ -21,6 +21,7 @@ ClipboardWatcher::ClipboardWatcher(ClipStore &store, const Preferences &preferen
     , m_workspace(workspace)
     , m_lastChangeCount(pasteboard.changeCount())
 {
+    m_clock.start();
     m_followUp.setSingleShot(true);
     m_followUp.setTimerType(Qt::PreciseTimer);
     connect(&m_followUp, &QTimer::timeout, this, &ClipboardWatcher::poll);
@@ -52,12 +53,14 @@ void ClipboardWatcher::pollSoon()
 {
     if (m_followUp.isActive())
         return;
-    const auto sinceLastRead = std::chrono::milliseconds(
-        m_sinceLastRead.isValid() ? m_sinceLastRead.elapsed() : immediatePollSpacing.count());
-    if (sinceLastRead >= immediatePollSpacing)
+    const qint64 now = m_clock.elapsed();
+    while (!m_recentReads.empty() && now - m_recentReads.front() >= immediateReadWindow.count())
+        m_recentReads.pop_front();
+    if (m_recentReads.size() < std::size_t(immediateReadBurst))
         poll();
     else
-        m_followUp.start(immediatePollSpacing - sinceLastRead);
+        m_followUp.start(
+            std::chrono::milliseconds(m_recentReads.front() + immediateReadWindow.count() - now));
 }
 
 void ClipboardWatcher::poll()
@@ -81,7 +84,7 @@ void ClipboardWatcher::poll()
 
     m_pendingFrontmost = m_workspace.frontmostApplication();
     m_pendingChangeCount = changeCount;
-    m_sinceLastRead.start();
+    m_recentReads.push_back(m_clock.elapsed());
     m_pendingRequest = m_pasteboard.readContents(
         PasteboardReadOptions { .includesImages = m_preferences.capturesImages() });
 }

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 
@@ -22,16 +23,19 @@ class Preferences;
 // Records what the user copies: notices every change of the clipboard, skips the changes the
 // application makes itself when it writes an item back, turns the new contents into a
 // candidate and records it in the store. It polls the change count on a steady timer and
-// also looks at once when the clipboard signals a change, no more often than
-// immediatePollSpacing. It must be the pasteboard's only reader.
+// also looks at once when the clipboard signals a change, unless that has already started
+// immediateReadBurst reads within immediateReadWindow. It must be the pasteboard's only
+// reader.
 class ClipboardWatcher : public QObject
 {
     Q_OBJECT
 
 public:
-    // The shortest time between two reads started because the clipboard signalled a change,
-    // so an application that replaces the clipboard in a loop cannot keep Corvane busy.
-    static constexpr std::chrono::milliseconds immediatePollSpacing { 50 };
+    // How many reads a change signal may start at once within the window: copies made by
+    // hand are read without delay, while an application that replaces the clipboard in a
+    // loop is read at most 20 times a second.
+    static constexpr int immediateReadBurst = 4;
+    static constexpr std::chrono::milliseconds immediateReadWindow { 200 };
 
     // Starts from the pasteboard's change count now: what the clipboard already holds is
     // never recorded.
@@ -78,7 +82,9 @@ private:
     std::optional<std::uint64_t> m_pendingRequest;
     std::int64_t m_pendingChangeCount = 0;
     std::optional<RunningApplication> m_pendingFrontmost;
-    QElapsedTimer m_sinceLastRead;
+    // When the recent reads started, oldest first, on m_clock (milliseconds).
+    QElapsedTimer m_clock;
+    std::deque<qint64> m_recentReads;
 };
 
 } // namespace corvane
