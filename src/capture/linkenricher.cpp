@@ -17,6 +17,8 @@ namespace corvane {
 
 struct LinkEnricher::Fetch
 {
+    // The copied link, and the address being asked now (after redirects).
+    QUrl link;
     QUrl url;
     QNetworkReply *reply = nullptr;
     QTimer deadline;
@@ -47,6 +49,13 @@ bool isHtml(const QNetworkReply &reply)
                                  .toLower();
     return mimeType.isEmpty() || mimeType == QStringLiteral("text/html")
         || mimeType == QStringLiteral("application/xhtml+xml");
+}
+
+bool isRedirect(const QNetworkReply &reply)
+{
+    const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    return status >= 300 && status < 400
+        && reply.attribute(QNetworkRequest::RedirectionTargetAttribute).isValid();
 }
 
 // Only the scheme and host go to the log: paths and queries of copied links often carry
@@ -101,36 +110,42 @@ void LinkEnricher::enrich(const ClipItem &item)
         return;
 
     const std::int64_t itemID = item.id;
-    QNetworkRequest request(*url);
+    auto fetch = std::make_unique<Fetch>();
+    fetch->link = *url;
+    fetch->url = *url;
+    fetch->deadline.setSingleShot(true);
+    connect(&fetch->deadline, &QTimer::timeout, this, [this, itemID] {
+        abandon(itemID,
+            QStringLiteral("the page did not answer within %1 seconds")
+                .arg(double(m_timeout.count()) / 1000.0));
+    });
+    fetch->deadline.start(m_timeout);
+    Fetch &started = *m_inFlight.emplace(itemID, std::move(fetch)).first->second;
+    request(itemID, started, *url);
+}
+
+void LinkEnricher::request(std::int64_t itemID, Fetch &fetch, const QUrl &url)
+{
+    QNetworkRequest request(url);
+    // Redirects are followed here rather than by Qt, whose own following loses the answer
+    // after a redirect on a reused connection (Qt 6.4); here each step is a fresh request
+    // whose target is checked first.
     request.setAttribute(
-        QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
-    // The limit is kept in the redirect handler, which can say why it stopped.
-    request.setMaximumRedirectsAllowed(maxRedirects + 1);
+        QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setHeader(QNetworkRequest::UserAgentHeader,
         QByteArrayLiteral("Corvane/" CORVANE_VERSION " (link titles)"));
     request.setRawHeader("Accept", "text/html,application/xhtml+xml;q=0.9,*/*;q=0.1");
 
-    auto fetch = std::make_unique<Fetch>();
-    fetch->url = *url;
-    fetch->reply = m_network->get(request);
-    QNetworkReply *reply = fetch->reply;
-
-    connect(reply, &QNetworkReply::redirected, this, [this, itemID, reply](const QUrl &target) {
-        const auto found = m_inFlight.find(itemID);
-        if (found == m_inFlight.end())
-            return;
-        if (!isWebScheme(target.scheme()))
-            abandon(itemID, QStringLiteral("it redirects to an address that is not a web page"));
-        else if (++found->second->redirects > maxRedirects)
-            abandon(itemID, QStringLiteral("it redirects more than %1 times").arg(maxRedirects));
-        else
-            Q_EMIT reply->redirectAllowed();
-    });
+    fetch.reply = m_network->get(request);
+    QNetworkReply *reply = fetch.reply;
     connect(reply, &QNetworkReply::readyRead, this, [this, itemID, reply] {
         const auto found = m_inFlight.find(itemID);
         if (found == m_inFlight.end())
             return;
         Fetch &current = *found->second;
+        // A redirect's own body is never the page.
+        if (isRedirect(*reply))
+            return;
         if (!isHtml(*reply)) {
             current.hasTitleSource = false;
             abandon(itemID, {});
@@ -142,16 +157,30 @@ void LinkEnricher::enrich(const ClipItem &item)
         if (current.body.size() >= maxPageBytes)
             abandon(itemID, {});
     });
-    connect(reply, &QNetworkReply::finished, this, [this, itemID] { finish(itemID); });
-
-    fetch->deadline.setSingleShot(true);
-    connect(&fetch->deadline, &QTimer::timeout, this, [this, itemID] {
-        abandon(itemID,
-            QStringLiteral("the page did not answer within %1 seconds")
-                .arg(double(m_timeout.count()) / 1000.0));
+    connect(reply, &QNetworkReply::finished, this, [this, itemID, reply] {
+        const auto found = m_inFlight.find(itemID);
+        if (found == m_inFlight.end())
+            return;
+        Fetch &current = *found->second;
+        if (reply->error() != QNetworkReply::NoError || !isRedirect(*reply)) {
+            finish(itemID);
+            return;
+        }
+        const QUrl target = current.url.resolved(
+            reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
+        if (!isWebScheme(target.scheme()) || target.host().isEmpty()) {
+            abandon(itemID, QStringLiteral("it redirects to an address that is not a web page"));
+            return;
+        }
+        if (++current.redirects > maxRedirects) {
+            abandon(itemID, QStringLiteral("it redirects more than %1 times").arg(maxRedirects));
+            return;
+        }
+        disconnect(reply, nullptr, this, nullptr);
+        reply->deleteLater();
+        current.url = target;
+        this->request(itemID, current, target);
     });
-    fetch->deadline.start(m_timeout);
-    m_inFlight.emplace(itemID, std::move(fetch));
 }
 
 void LinkEnricher::abandon(std::int64_t itemID, const QString &reason)
@@ -182,8 +211,7 @@ void LinkEnricher::finish(std::int64_t itemID)
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (reply->error() != QNetworkReply::NoError)
             failure = reply->errorString();
-        // Qt ends a fetch that reached its redirect limit without an error, on a status
-        // that is not the page's.
+        // What the server says instead of the page (a redirect without a target, say).
         else if (status != 0 && (status < 200 || status >= 300))
             failure = QStringLiteral("the server answered with status %1").arg(status);
         else if (!isHtml(*reply))
@@ -197,7 +225,7 @@ void LinkEnricher::finish(std::int64_t itemID)
             = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
         if (const std::optional<QString> title = pageTitle(decodePage(fetch->body, contentType))) {
             try {
-                m_store.updateTitle(itemID, *title, subtitle(fetch->url));
+                m_store.updateTitle(itemID, *title, subtitle(fetch->link));
             } catch (const std::exception &error) {
                 qCCritical(lcLinks, "Could not save the title for item %lld: %s",
                     static_cast<long long>(itemID), qUtf8Printable(errorDescription(error)));
@@ -209,7 +237,7 @@ void LinkEnricher::finish(std::int64_t itemID)
         }
     }
     if (failure)
-        qCDebug(lcLinks, "No metadata for %s: %s", qUtf8Printable(siteOf(fetch->url)),
+        qCDebug(lcLinks, "No metadata for %s: %s", qUtf8Printable(siteOf(fetch->link)),
             qUtf8Printable(*failure));
 }
 

@@ -66,6 +66,7 @@ public:
 private:
     struct Fetch;
 
+    void request(std::int64_t itemID, Fetch &fetch, const QUrl &url);
     void finish(std::int64_t itemID);
     void abandon(std::int64_t itemID, const QString &reason);
 

@@ -81,6 +81,8 @@ protected:
         m_watcher->poll();
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
+        // Items are ordered by their time in milliseconds: the next copy comes later.
+        spinFor(2ms);
     }
 
     std::vector<QString> storedTexts()
