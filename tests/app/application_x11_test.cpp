@@ -260,7 +260,7 @@ TEST_F(ApplicationTest, RecordsWhatOtherApplicationsCopyAndNothingTheyHide)
     EXPECT_EQ(items.size(), 6u) << titles.join(u'|').toStdString();
 }
 
-TEST_F(ApplicationTest, ASecondStartStandsDownAndLeavesTheFirstRunning)
+TEST_F(ApplicationTest, ASecondStartStandsDownAndLeavesTheFirstRunningUntilItIsTerminated)
 {
     QProcess &first = startInstance();
     QProcess &second = startInstance(false);
@@ -277,6 +277,13 @@ TEST_F(ApplicationTest, ASecondStartStandsDownAndLeavesTheFirstRunning)
     EXPECT_EQ(first.state(), QProcess::Running);
     copyText(QStringLiteral("still recorded"));
     EXPECT_FALSE(itemsOnceTopIs(QStringLiteral("still recorded")).empty());
+
+    // Logging out ends it as quitting would.
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(30000));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_TRUE(first.readAllStandardError().contains("Corvane is terminating"));
 }
 
 TEST_F(ApplicationTest, AKillInTheMiddleOfABurstLeavesASoundHistoryAndNoObstacleToTheNextStart)
