@@ -250,8 +250,8 @@ TEST_F(ClipboardWatcherTest, LooksAtOnceWhenTheClipboardChangesButNotAsFastAsALo
     for (int i = 0; i < ClipboardWatcher::immediateReadBurst; ++i) {
         const QString text = QStringLiteral("quick copy %1").arg(i);
         copy(qPrintable(text));
-        ASSERT_TRUE(
-            spinUntil([&] { return !m_captured.empty() && m_captured.back().text == text; }, 50ms));
+        ASSERT_TRUE(spinUntil(
+            [&] { return !m_captured.empty() && m_captured.back().text == text; }, 100ms));
     }
     spinFor(ClipboardWatcher::immediateReadWindow);
 
