@@ -1,10 +1,49 @@
+#include "app/appdelegate.h"
+#include "common/logging.h"
 #include "mcp/mcpserver.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QSocketNotifier>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <csignal>
 #include <string_view>
+
+namespace {
+
+int terminationPipe[2] = { -1, -1 };
+
+void noteTerminationSignal(int)
+{
+    const char byte = 1;
+    // Only async-signal-safe work here; the event loop does the rest.
+    [[maybe_unused]] const auto written = ::write(terminationPipe[0], &byte, 1);
+}
+
+// Ends the event loop on SIGTERM (logging out, systemd) and SIGINT (Ctrl+C), so the
+// application quits as it would from its menu instead of being cut off.
+void quitOnTerminationSignals(QCoreApplication &application)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, terminationPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(terminationPipe[1], QSocketNotifier::Read, &application);
+    QObject::connect(notifier, &QSocketNotifier::activated, &application, [] {
+        char byte = 0;
+        [[maybe_unused]] const auto read = ::read(terminationPipe[1], &byte, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = noteTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -15,7 +54,21 @@ int main(int argc, char *argv[])
     if (servesTools)
         return corvane::McpServer::run(argc, argv);
 
-    QCoreApplication application(argc, argv);
-    std::fputs("corvane: the application mode is not available in this build yet.\n", stderr);
-    return 0;
+    // Clipboard, hot key and key events are X11's here; a Wayland session runs Corvane
+    // through XWayland until it has a Wayland backend.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Corvane"));
+    QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    // Corvane lives on without windows; closing one never ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    corvane::AppDelegate delegate;
+    if (const std::optional<int> status = delegate.launch())
+        return *status;
+    quitOnTerminationSignals(application);
+    QObject::connect(&application, &QCoreApplication::aboutToQuit,
+        [] { qCInfo(lcLaunch, "Corvane is terminating"); });
+    return QApplication::exec();
 }
