@@ -74,7 +74,7 @@ ChildProcess::ChildProcess(const Options &options)
     envp.push_back(nullptr);
 
     pid_t pid = -1;
-    const int result = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    const int result = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(input[0]);
     if (outputToPipe)

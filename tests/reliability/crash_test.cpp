@@ -80,7 +80,7 @@ TEST_F(KilledWriters, LeaveAnIntactHistoryThatTheNextSweepCleans)
 
             // Kill each at its own random moment of its burst.
             const bool serverFirst = random.bounded(2) == 0;
-            std::this_thread::sleep_for(std::chrono::milliseconds(random.bounded(50, 400)));
+            std::this_thread::sleep_for(std::chrono::milliseconds(random.bounded(100, 600)));
             (serverFirst ? server : recorder).signal(SIGKILL);
             std::this_thread::sleep_for(std::chrono::milliseconds(random.bounded(0, 150)));
             (serverFirst ? recorder : server).signal(SIGKILL);
