@@ -23,8 +23,9 @@ public:
     // The longest request line the tool server keeps: 64 MiB. The largest note the history
     // accepts is 32 MiB of UTF-8 (the payload cap); in a JSON string, quotes, backslashes and
     // line breaks take two bytes each, so twice the cap carries any such note with room for
-    // the envelope. Handling a line costs a small multiple of its length (the decoded text,
-    // the parsed document, the stored copy), which this keeps to a few hundred megabytes.
+    // the envelope. Handling a line costs a bounded multiple of its length (the decoded text,
+    // the parsed document, the note's title and text, SQLite's copies), so this limit is
+    // also what bounds the server's memory.
     static constexpr qsizetype maximumLineBytes = qsizetype(64) * 1024 * 1024;
 
     // Invoked with the text of a read error, after which the input counts as ended.

@@ -126,15 +126,18 @@ QByteArray McpServer::parseErrorReply()
 
 QByteArray McpServer::handleLine(QByteArrayView line)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = decoder.decode(line);
-    if (decoder.hasError())
-        return parseErrorReply();
-    const QString trimmed = decoded.trimmed();
-    if (trimmed.isEmpty())
-        return {};
-
-    const QByteArray text = trimmed.toUtf8();
+    QByteArray text;
+    {
+        // The decoded copy goes before the request runs: a note can be tens of megabytes.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = decoder.decode(line);
+        if (decoder.hasError())
+            return parseErrorReply();
+        const QString trimmed = decoded.trimmed();
+        if (trimmed.isEmpty())
+            return {};
+        text = trimmed.toUtf8();
+    }
     if (containsRawControlCharacter(text))
         return parseErrorReply();
     QJsonParseError parseError;
@@ -152,6 +155,7 @@ QByteArray McpServer::handleLine(QByteArrayView line)
                                             .toJson(QJsonDocument::Compact)
                                             .sliced(1)
                                             .chopped(1));
+    text.clear();
 
     const QJsonValue methodValue = request.value(QStringLiteral("method"));
     if (!methodValue.isString())
