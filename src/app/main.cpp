@@ -1,9 +1,10 @@
+#include "app/appdelegate.h"
+#include "common/logging.h"
 #include "mcp/mcpserver.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 
 #include <algorithm>
-#include <cstdio>
 #include <string_view>
 
 int main(int argc, char *argv[])
@@ -15,7 +16,20 @@ int main(int argc, char *argv[])
     if (servesTools)
         return corvane::McpServer::run(argc, argv);
 
-    QCoreApplication application(argc, argv);
-    std::fputs("corvane: the application mode is not available in this build yet.\n", stderr);
-    return 0;
+    // Clipboard, hot key and key events are X11's here; a Wayland session runs Corvane
+    // through XWayland until it has a Wayland backend.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Corvane"));
+    QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    // Corvane lives on without windows; closing one never ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    corvane::AppDelegate delegate;
+    if (const std::optional<int> status = delegate.launch())
+        return *status;
+    QObject::connect(&application, &QCoreApplication::aboutToQuit,
+        [] { qCInfo(lcLaunch, "Corvane is terminating"); });
+    return QApplication::exec();
 }

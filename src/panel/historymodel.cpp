@@ -58,17 +58,6 @@ QString storeMessage(const std::exception &error)
 
 } // namespace
 
-QString errorDescription(const std::exception &error)
-{
-    if (const auto *refusal = dynamic_cast<const ClipStoreError *>(&error))
-        return refusal->fullMessage();
-    if (const auto *database = dynamic_cast<const SQLiteDatabase::Error *>(&error))
-        return database->description();
-    if (const auto *fileSystem = dynamic_cast<const FileSystemError *>(&error))
-        return fileSystem->description();
-    return QString::fromLocal8Bit(error.what());
-}
-
 HistoryModel::HistoryModel(ClipStore &store, const Preferences &preferences, Paster &paster,
     DelayScheduler &scheduler, InputDeviceState &input, QObject *parent)
     : QObject(parent)

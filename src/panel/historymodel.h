@@ -5,6 +5,7 @@
 #include "panel/pinboardlistmodel.h"
 #include "platform/workspace.h"
 #include "store/clipitem.h"
+#include "store/errordescription.h"
 #include "store/pinboard.h"
 
 #include <QObject>
@@ -312,9 +313,5 @@ private:
     std::vector<ItemID> m_draggedItemIDs;
     std::optional<ItemID> m_draggedPrimaryID;
 };
-
-// The description an error is shown with: a store refusal's full message, a database or
-// file error's description, otherwise what the exception says.
-QString errorDescription(const std::exception &error);
 
 } // namespace corvane

@@ -5,6 +5,7 @@
 #include "store/sqlitedatabase.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -752,18 +753,37 @@ TEST_F(McpEndToEndTest, OnlyAnArgumentExactlyEqualToMcpSelectsTheServer)
         { { QStringLiteral("--mcp=1") }, false },
         { { QStringLiteral(" --mcp") }, false },
     };
+    int instance = 0;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.arguments.join(u' ').toStdString());
-        McpProcess process(dataHome(), c.arguments);
-        ASSERT_TRUE(process.started());
         if (c.serves) {
+            McpProcess process(dataHome(), c.arguments);
+            ASSERT_TRUE(process.started());
             EXPECT_EQ(process.request(ping(1)), pong(1));
+            EXPECT_EQ(process.finish(), 0);
+            EXPECT_TRUE(process.unreadOutput().isEmpty());
+            continue;
         }
-        EXPECT_EQ(process.finish(), 0);
-        EXPECT_TRUE(process.unreadOutput().isEmpty());
-        if (!c.serves) {
-            EXPECT_TRUE(process.standardError().contains("application mode is not available"));
-        }
+        // The application starts instead: it answers nothing on standard output and keeps
+        // running. It is kept off the shared X server and given folders of its own.
+        const QString runtime = path(QStringLiteral("runtime-%1").arg(++instance));
+        ASSERT_TRUE(QDir().mkpath(runtime));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.remove(QStringLiteral("DISPLAY"));
+        QProcess application;
+        application.setProcessEnvironment(environment);
+        application.start(QStringLiteral(CORVANE_EXECUTABLE), c.arguments);
+        ASSERT_TRUE(application.waitForStarted(timeoutMs));
+        application.write(ping(1) + '\n');
+        EXPECT_FALSE(application.waitForReadyRead(1500));
+        EXPECT_EQ(application.state(), QProcess::Running);
+        application.kill();
+        application.waitForFinished(timeoutMs);
+        EXPECT_TRUE(application.readAllStandardOutput().isEmpty());
     }
 
     // The program path position counts too.

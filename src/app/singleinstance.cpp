@@ -1,0 +1,127 @@
+#include "singleinstance.h"
+
+#include "common/logging.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <chrono>
+
+namespace corvane {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The running instance answers "activate" with its process id and executable on one line.
+constexpr QByteArrayView activateRequest = "activate\n";
+// A holder that just started may not be listening yet; it is given this long.
+constexpr auto answerTimeout = 2000ms;
+
+} // namespace
+
+SingleInstance::SingleInstance(const QString &runtimeFolder, QObject *parent)
+    : QObject(parent)
+    , m_socketPath(QDir(runtimeFolder).filePath(QStringLiteral("com.ferrowen.corvane.instance")))
+    , m_lock(QDir(runtimeFolder).filePath(QStringLiteral("com.ferrowen.corvane.lock")))
+{
+    // A lock is stale only when its process is gone, never because it is old.
+    m_lock.setStaleLockTime(0);
+}
+
+SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::defaultRuntimeFolder()
+{
+    const QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!folder.isEmpty())
+        return folder;
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+}
+
+std::optional<SingleInstance::Other> SingleInstance::claim()
+{
+    if (m_lock.tryLock(0)) {
+        listen();
+        return std::nullopt;
+    }
+    if (m_lock.error() != QLockFile::LockFailedError) {
+        qCWarning(lcLaunch,
+            "Could not tell whether Corvane is already running: the lock in %s "
+            "cannot be used",
+            qUtf8Printable(QDir::toNativeSeparators(m_socketPath)));
+        return std::nullopt;
+    }
+    qint64 holder = 0;
+    QString hostName, applicationName;
+    m_lock.getLockInfo(&holder, &hostName, &applicationName);
+    return askRunningInstance(holder);
+}
+
+std::optional<SingleInstance::Other> SingleInstance::askRunningInstance(qint64 lockHolder)
+{
+    Other other { .processID = lockHolder };
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < answerTimeout.count()) {
+        QLocalSocket socket;
+        socket.connectToServer(m_socketPath);
+        if (!socket.waitForConnected(int(answerTimeout.count()))) {
+            QThread::msleep(50);
+            continue;
+        }
+        socket.write(activateRequest.data(), activateRequest.size());
+        socket.waitForBytesWritten(int(answerTimeout.count()));
+        while (!socket.canReadLine() && socket.waitForReadyRead(int(answerTimeout.count()))) { }
+        const QByteArray answer = socket.readLine().trimmed();
+        const qsizetype space = answer.indexOf(' ');
+        bool ok = false;
+        const qint64 processID = answer.left(space).toLongLong(&ok);
+        if (ok) {
+            other.processID = processID;
+            if (space > 0 && space + 1 < answer.size())
+                other.executablePath = QString::fromUtf8(answer.mid(space + 1));
+        }
+        return other;
+    }
+    // The holder runs but does not answer (stuck, or still starting): it is the running
+    // instance all the same, so this start stands down rather than run twice.
+    return other;
+}
+
+void SingleInstance::listen()
+{
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    // The lock is ours, so a socket file left behind belongs to a crashed instance.
+    QLocalServer::removeServer(m_socketPath);
+    if (!m_server->listen(m_socketPath)) {
+        qCWarning(lcLaunch, "Could not listen for later starts of Corvane: %s",
+            qUtf8Printable(m_server->errorString()));
+        return;
+    }
+    connect(m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+                if (!socket->canReadLine())
+                    return;
+                const QByteArray request = socket->readLine();
+                if (request == activateRequest) {
+                    socket->write(QByteArray::number(QCoreApplication::applicationPid()) + ' '
+                        + QCoreApplication::applicationFilePath().toUtf8() + '\n');
+                    socket->flush();
+                    Q_EMIT activationRequested();
+                }
+                socket->disconnectFromServer();
+            });
+        }
+    });
+}
+
+} // namespace corvane

@@ -1,0 +1,132 @@
+#include "clipboardwatcher.h"
+
+#include "app/preferences.h"
+#include "capture/clipcandidate.h"
+#include "common/logging.h"
+#include "platform/pasteboard.h"
+#include "store/clipkind.h"
+#include "store/clipstore.h"
+#include "store/errordescription.h"
+
+#include <QSet>
+
+namespace corvane {
+
+ClipboardWatcher::ClipboardWatcher(ClipStore &store, const Preferences &preferences,
+    Pasteboard &pasteboard, Workspace &workspace, QObject *parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_preferences(preferences)
+    , m_pasteboard(pasteboard)
+    , m_workspace(workspace)
+    , m_lastChangeCount(pasteboard.changeCount())
+{
+    m_clock.start();
+    m_followUp.setSingleShot(true);
+    m_followUp.setTimerType(Qt::PreciseTimer);
+    connect(&m_followUp, &QTimer::timeout, this, &ClipboardWatcher::poll);
+    connect(&m_pasteboard, &Pasteboard::contentsRead, this, &ClipboardWatcher::contentsRead);
+}
+
+ClipboardWatcher::~ClipboardWatcher() = default;
+
+void ClipboardWatcher::start(std::chrono::milliseconds interval)
+{
+    if (m_timer) {
+        delete m_timer;
+        m_timer = nullptr;
+        disconnect(&m_pasteboard, &Pasteboard::changed, this, nullptr);
+    }
+    // A child of the watcher: its ticks end with it. Qt timers also fire while menus,
+    // drags and other nested event loops run.
+    m_timer = new QTimer(this);
+    m_timer->setTimerType(Qt::PreciseTimer);
+    connect(m_timer, &QTimer::timeout, this, &ClipboardWatcher::poll);
+    m_timer->start(interval);
+    // Queued, so a change signalled in the middle of the application's own write is looked
+    // at once the write is complete.
+    connect(&m_pasteboard, &Pasteboard::changed, this, &ClipboardWatcher::pollSoon,
+        Qt::QueuedConnection);
+}
+
+void ClipboardWatcher::pollSoon()
+{
+    if (m_followUp.isActive())
+        return;
+    const qint64 now = m_clock.elapsed();
+    while (!m_recentReads.empty() && now - m_recentReads.front() >= immediateReadWindow.count())
+        m_recentReads.pop_front();
+    if (m_recentReads.size() < std::size_t(immediateReadBurst))
+        poll();
+    else
+        m_followUp.start(
+            std::chrono::milliseconds(m_recentReads.front() + immediateReadWindow.count() - now));
+}
+
+void ClipboardWatcher::poll()
+{
+    // The read in flight looks at the count again when it completes.
+    if (m_pendingRequest)
+        return;
+    const std::int64_t changeCount = m_pasteboard.changeCount();
+    if (changeCount == m_lastChangeCount)
+        return;
+    m_lastChangeCount = changeCount;
+
+    if (m_suppressUntilChangeCount) {
+        if (*m_suppressUntilChangeCount >= changeCount) {
+            m_suppressUntilChangeCount.reset();
+            return;
+        }
+        // Another change overtook the application's own write: the suppression stays and
+        // this change is captured.
+    }
+
+    m_pendingFrontmost = m_workspace.frontmostApplication();
+    m_pendingChangeCount = changeCount;
+    m_recentReads.push_back(m_clock.elapsed());
+    m_pendingRequest = m_pasteboard.readContents(
+        PasteboardReadOptions { .includesImages = m_preferences.capturesImages() });
+}
+
+void ClipboardWatcher::contentsRead(std::uint64_t request, const PasteboardSnapshot &snapshot)
+{
+    if (!m_pendingRequest || request < *m_pendingRequest)
+        return;
+    const bool isOurs = request == *m_pendingRequest;
+    m_pendingRequest.reset();
+    // When the contents were replaced while they were read, the snapshot may hold pieces of
+    // both (the types of one copy, the text of the next, which could be a concealed one):
+    // it is dropped and the newer contents are read instead. The same holds when someone
+    // else's read overtook ours.
+    if (!isOurs || m_pasteboard.changeCount() != m_pendingChangeCount) {
+        pollSoon();
+        return;
+    }
+    record(snapshot);
+}
+
+void ClipboardWatcher::record(const PasteboardSnapshot &snapshot)
+{
+    const QStringList ignored = m_preferences.ignoredBundleIDs();
+    const std::optional<ClipCandidate> candidate = ClipCandidate::capture(snapshot,
+        m_pendingFrontmost, QSet<QString>(ignored.begin(), ignored.end()),
+        m_preferences.ignoresSecretLookingText(), m_preferences.capturesImages());
+    if (!candidate)
+        return;
+
+    std::optional<ClipItem> item;
+    try {
+        item = m_store.record(*candidate, m_preferences.itemLimit(), m_preferences.dayLimit(),
+            ClipStore::payloadCapBytes);
+    } catch (const std::exception &error) {
+        // The change count is consumed: the failed copy is not tried again.
+        qCCritical(lcWatcher, "Could not record a %s copy: %s",
+            qUtf8Printable(storedString(candidate->kind)), qUtf8Printable(errorDescription(error)));
+        return;
+    }
+    if (item && onCapture)
+        onCapture(*item);
+}
+
+} // namespace corvane

@@ -1,0 +1,338 @@
+// Starts the real executable on the X server and copies from other X clients, as a user's
+// applications would, then looks into the history it writes.
+
+#include "clipboardownerprocess.h"
+#include "platform/pasteboardtypes.h"
+#include "store/clipstore.h"
+#include "store/sqlitedatabase.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace corvane {
+namespace {
+
+using namespace std::chrono_literals;
+using test::ClipboardOwnerProcess;
+using test::spinUntil;
+namespace type = pasteboardtype;
+
+// A web page for the copied link, so its title can be fetched without leaving the machine.
+class TitledPage
+{
+public:
+    TitledPage()
+    {
+        EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost));
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                    if (!socket->readAll().contains("\r\n\r\n"))
+                        return;
+                    const QByteArray body
+                        = "<html><head><title> A local page </title></head></html>";
+                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: "
+                        + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+                    socket->disconnectFromHost();
+                });
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
+    QString url() const
+    {
+        return QStringLiteral("http://127.0.0.1:%1/page").arg(m_server.serverPort());
+    }
+
+private:
+    QTcpServer m_server;
+};
+
+class ApplicationTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_folder.isValid());
+        for (const char *name : { "data", "config", "runtime" })
+            ASSERT_TRUE(QDir(m_folder.path()).mkpath(QString::fromLatin1(name)));
+        QFile::setPermissions(
+            folder("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        // Another window is in front, not a password manager.
+        ASSERT_TRUE(m_frontmost.waitUntilReady());
+        ASSERT_TRUE(m_frontmost.activate(QStringLiteral("editor"), QStringLiteral("Editor")));
+    }
+
+    void TearDown() override
+    {
+        for (auto &process : m_instances) {
+            if (process->state() != QProcess::NotRunning) {
+                process->terminate();
+                if (!process->waitForFinished(10000)) {
+                    process->kill();
+                    process->waitForFinished(10000);
+                }
+            }
+        }
+    }
+
+    QString folder(const char *name) const
+    {
+        return QDir(m_folder.path()).filePath(QString::fromLatin1(name));
+    }
+    QString storeDirectory() const
+    {
+        return QDir(folder("data")).filePath(QStringLiteral("Corvane"));
+    }
+
+    // Starts the application; with waitUntilRunning, waits until it listens for later starts.
+    QProcess &startInstance(bool waitUntilRunning = true)
+    {
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), folder("data"));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), folder("config"));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder("runtime"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        process->setProcessEnvironment(environment);
+        process->start(QStringLiteral(CORVANE_EXECUTABLE), {});
+        EXPECT_TRUE(process->waitForStarted(10000));
+        if (waitUntilRunning) {
+            const QString socket
+                = QDir(folder("runtime")).filePath(QStringLiteral("com.ferrowen.corvane.instance"));
+            const qint64 pid = process->processId();
+            EXPECT_TRUE(spinUntil(
+                [&] {
+                    return QFile::exists(socket)
+                        && QFile::exists(QDir(folder("runtime"))
+                                             .filePath(QStringLiteral("com.ferrowen.corvane.lock")))
+                        && lockHolder() == pid;
+                },
+                30s));
+        }
+        m_instances.push_back(std::move(process));
+        return *m_instances.back();
+    }
+
+    qint64 lockHolder() const
+    {
+        QFile lock(QDir(folder("runtime")).filePath(QStringLiteral("com.ferrowen.corvane.lock")));
+        if (!lock.open(QIODevice::ReadOnly))
+            return 0;
+        return lock.readLine().trimmed().toLongLong();
+    }
+
+    // Another application takes the clipboard with these targets.
+    void copy(const QStringList &targets)
+    {
+        auto owner = std::make_unique<ClipboardOwnerProcess>(targets);
+        ASSERT_TRUE(owner->waitUntilReady());
+        ASSERT_TRUE(owner->ownAndWait());
+        m_owners.push_back(std::move(owner));
+    }
+    void copyText(const QString &text) { copy({ type::plainText() + QLatin1Char('=') + text }); }
+
+    ClipStore &store()
+    {
+        if (!m_store)
+            m_store = std::make_unique<ClipStore>(storeDirectory());
+        return *m_store;
+    }
+
+    // The history's items, newest first, once the condition holds for them (or after 10 s).
+    std::vector<ClipItem> itemsOnceThey(
+        const std::function<bool(const std::vector<ClipItem> &)> &hold)
+    {
+        std::vector<ClipItem> items;
+        spinUntil(
+            [&] {
+                items = store().items(ClipStore::Filter { .limit = 100 });
+                return hold(items);
+            },
+            10s);
+        return items;
+    }
+
+    std::vector<ClipItem> itemsOnceTopIs(const QString &title)
+    {
+        return itemsOnceThey(
+            [&](const auto &items) { return !items.empty() && items.front().title == title; });
+    }
+
+    QTemporaryDir m_folder;
+    ClipboardOwnerProcess m_frontmost { {} };
+    std::vector<std::unique_ptr<QProcess>> m_instances;
+    std::vector<std::unique_ptr<ClipboardOwnerProcess>> m_owners;
+    std::unique_ptr<ClipStore> m_store;
+};
+
+QByteArray pngImage()
+{
+    QImage image(24, 16, QImage::Format_RGB32);
+    image.fill(Qt::darkMagenta);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "png");
+    return bytes;
+}
+
+TEST_F(ApplicationTest, RecordsWhatOtherApplicationsCopyAndNothingTheyHide)
+{
+    // Already on the clipboard at launch: never recorded.
+    copyText(QStringLiteral("copied before the start"));
+    startInstance();
+    TitledPage page;
+
+    copyText(QStringLiteral("hello from another application"));
+    auto items = itemsOnceTopIs(QStringLiteral("hello from another application"));
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].kind, ClipKind::text);
+    EXPECT_EQ(items[0].sourceAppName, QStringLiteral("Editor"));
+
+    copyText(page.url());
+    items = itemsOnceTopIs(QStringLiteral("A local page"));
+    ASSERT_FALSE(items.empty());
+    EXPECT_EQ(items[0].kind, ClipKind::link);
+    EXPECT_EQ(items[0].text, page.url());
+    EXPECT_EQ(items[0].subtitle, QStringLiteral("127.0.0.1"));
+
+    QFile image(QDir(m_folder.path()).filePath(QStringLiteral("copied.png")));
+    ASSERT_TRUE(image.open(QIODevice::WriteOnly));
+    image.write(pngImage());
+    image.close();
+    copy({ type::png() + QStringLiteral("=@") + image.fileName() });
+    items = itemsOnceTopIs(QStringLiteral("24 × 16"));
+    ASSERT_FALSE(items.empty());
+    EXPECT_EQ(items[0].kind, ClipKind::image);
+    EXPECT_EQ(QDir(store().blobDirectory()).entryList(QDir::Files).size(), 1);
+
+    copy({ type::uriList()
+        + QStringLiteral("=file:///etc/hostname\r\nfile:///etc/os-release\r\n") });
+    items = itemsOnceThey(
+        [](const auto &now) { return !now.empty() && now.front().kind == ClipKind::file; });
+    ASSERT_FALSE(items.empty());
+    EXPECT_EQ(items[0].kind, ClipKind::file);
+
+    // Marked concealed by its owner, and copied in a password manager: neither is recorded.
+    copy({ type::concealed() + QLatin1Char('='),
+        type::plainText() + QStringLiteral("=concealed secret") });
+    copy({ type::passwordManagerHint() + QStringLiteral("=secret"),
+        type::plainText() + QStringLiteral("=hinted secret") });
+    ClipboardOwnerProcess passwordManager(
+        { type::plainText() + QStringLiteral("=from the key ring") });
+    ASSERT_TRUE(passwordManager.waitUntilReady());
+    ASSERT_TRUE(passwordManager.activate(QStringLiteral("keepassxc"), QStringLiteral("KeePassXC")));
+    ASSERT_TRUE(passwordManager.ownAndWait());
+    // The application in front is asked when the copy is looked at: the key ring stays in
+    // front for longer than the watcher's tick.
+    spinUntil([] { return false; }, 1s);
+    ASSERT_TRUE(m_frontmost.activate(QStringLiteral("editor"), QStringLiteral("Editor")));
+
+    // The same text twice, with another copy between: one row, moved to the top.
+    copyText(QStringLiteral("said twice"));
+    itemsOnceTopIs(QStringLiteral("said twice"));
+    copyText(QStringLiteral("in between"));
+    itemsOnceTopIs(QStringLiteral("in between"));
+    copyText(QStringLiteral("said twice"));
+    items = itemsOnceTopIs(QStringLiteral("said twice"));
+
+    QStringList titles;
+    for (const ClipItem &item : items)
+        titles.append(item.title);
+    EXPECT_EQ(titles.count(QStringLiteral("said twice")), 1);
+    for (const char *hidden :
+        { "copied before the start", "concealed secret", "hinted secret", "from the key ring" })
+        EXPECT_FALSE(titles.contains(QString::fromUtf8(hidden))) << hidden;
+    EXPECT_EQ(items.size(), 6u) << titles.join(u'|').toStdString();
+}
+
+TEST_F(ApplicationTest, ASecondStartStandsDownAndLeavesTheFirstRunning)
+{
+    QProcess &first = startInstance();
+    QProcess &second = startInstance(false);
+    ASSERT_TRUE(second.waitForFinished(30000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    const QString expected
+        = QStringLiteral("Another Corvane (pid %1, %2) is already running — activating it "
+                         "and standing down.")
+              .arg(first.processId())
+              .arg(QStringLiteral(CORVANE_EXECUTABLE));
+    EXPECT_TRUE(QString::fromUtf8(second.readAllStandardError()).contains(expected));
+
+    EXPECT_EQ(first.state(), QProcess::Running);
+    copyText(QStringLiteral("still recorded"));
+    EXPECT_FALSE(itemsOnceTopIs(QStringLiteral("still recorded")).empty());
+}
+
+TEST_F(ApplicationTest, AKillInTheMiddleOfABurstLeavesASoundHistoryAndNoObstacleToTheNextStart)
+{
+    QProcess &first = startInstance();
+    for (int i = 0; i < 30; ++i) {
+        copyText(QStringLiteral("burst %1").arg(i));
+        if (i == 15) {
+            ASSERT_EQ(::kill(pid_t(first.processId()), SIGKILL), 0);
+        }
+    }
+    // The copies ran the event loop, which may have noticed the end already.
+    ASSERT_TRUE(first.state() == QProcess::NotRunning || first.waitForFinished(10000));
+    EXPECT_EQ(first.exitStatus(), QProcess::CrashExit);
+
+    // The lock and the socket it left behind do not stop the next start.
+    QProcess &next = startInstance();
+    EXPECT_EQ(next.state(), QProcess::Running);
+    {
+        SQLiteDatabase database(QDir(storeDirectory()).filePath(QStringLiteral("history.sqlite")));
+        const auto rows = database.query(QStringLiteral("PRAGMA integrity_check"));
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(*textValue(rows[0], QStringLiteral("integrity_check")), QStringLiteral("ok"));
+    }
+    copyText(QStringLiteral("after the crash"));
+    EXPECT_FALSE(itemsOnceTopIs(QStringLiteral("after the crash")).empty());
+}
+
+TEST_F(ApplicationTest, AHistoryThatCannotBeOpenedIsReportedAndEndsTheApplication)
+{
+    // A file where the history's folder should be.
+    QFile blocker(storeDirectory());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QProcess &instance = startInstance(false);
+
+    // The alert is a window of its own; dismissing it ends the application. (Bare Xvfb has
+    // no window manager, so the window is given the focus directly.)
+    QProcess search;
+    search.start(QStringLiteral("xdotool"),
+        { QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+            QStringLiteral("--pid"), QString::number(instance.processId()),
+            QStringLiteral("--name"), QStringLiteral("Corvane") });
+    ASSERT_TRUE(search.waitForFinished(30000));
+    const QByteArray window = search.readAllStandardOutput().split('\n').value(0);
+    ASSERT_FALSE(window.isEmpty());
+    EXPECT_EQ(instance.state(), QProcess::Running);
+    QProcess::execute(QStringLiteral("xdotool"),
+        { QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::fromLatin1(window) });
+    QProcess::execute(
+        QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Return") });
+    ASSERT_TRUE(instance.waitForFinished(30000));
+    EXPECT_EQ(instance.exitCode(), 1);
+    const QString log = QString::fromUtf8(instance.readAllStandardError());
+    EXPECT_TRUE(log.contains(QStringLiteral("Could not open the history: "))) << log.toStdString();
+}
+
+} // namespace
+} // namespace corvane

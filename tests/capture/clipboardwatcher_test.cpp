@@ -1,0 +1,291 @@
+#include "app/preferences.h"
+#include "capture/clipboardwatcher.h"
+#include "logcapture.h"
+#include "platform/fake/fakepasteboard.h"
+#include "platform/fake/fakeworkspace.h"
+#include "platform/pasteboardimage.h"
+#include "platform/pasteboardtypes.h"
+#include "store/clipstore.h"
+#include "testsupport.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QSignalSpy>
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace corvane {
+namespace {
+
+using namespace std::chrono_literals;
+namespace type = pasteboardtype;
+
+QByteArray utf8(const char *text)
+{
+    return QByteArray(text);
+}
+
+QByteArray pngImage()
+{
+    QImage image(3, 2, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "png");
+    return bytes;
+}
+
+void spinFor(std::chrono::milliseconds duration)
+{
+    QDeadlineTimer deadline(duration);
+    while (!deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+bool spinUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout = 2000ms)
+{
+    QDeadlineTimer deadline(timeout);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+class ClipboardWatcherTest : public test::TemporaryFolderTest
+{
+protected:
+    void SetUp() override
+    {
+        TemporaryFolderTest::SetUp();
+        m_store = std::make_unique<ClipStore>(path(QStringLiteral("Corvane")));
+        m_preferences = std::make_unique<Preferences>(path(QStringLiteral("Corvane.conf")));
+        // Whatever was copied before the application started.
+        m_pasteboard.copyFromOtherProcess({ { type::plainText(), utf8("before launch") } });
+        m_watcher = std::make_unique<ClipboardWatcher>(
+            *m_store, *m_preferences, m_pasteboard, m_workspace);
+        m_watcher->onCapture = [this](const ClipItem &item) { m_captured.push_back(item); };
+    }
+
+    // Polls as the timer would and waits for the read to be answered.
+    void tick()
+    {
+        m_watcher->poll();
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+
+    std::vector<QString> storedTexts()
+    {
+        std::vector<QString> texts;
+        for (const ClipItem &item : m_store->items(ClipStore::Filter { .limit = 100 }))
+            texts.push_back(item.text.value_or(item.title));
+        return texts;
+    }
+
+    void copy(const char *text)
+    {
+        m_pasteboard.copyFromOtherProcess({ { type::plainText(), utf8(text) } });
+    }
+
+    FakePasteboard m_pasteboard { decodePasteboardImage };
+    FakeWorkspace m_workspace;
+    std::unique_ptr<ClipStore> m_store;
+    std::unique_ptr<Preferences> m_preferences;
+    std::unique_ptr<ClipboardWatcher> m_watcher;
+    std::vector<ClipItem> m_captured;
+};
+
+TEST_F(ClipboardWatcherTest, RecordsTheFirstCopyAfterLaunchButNotWhatWasThereBefore)
+{
+    tick();
+    EXPECT_TRUE(storedTexts().empty());
+
+    m_workspace.setFrontmostApplication(RunningApplication {
+        QStringLiteral("org.gnome.TextEditor"), QStringLiteral("Text Editor") });
+    copy("first copy");
+    tick();
+    ASSERT_EQ(storedTexts(), std::vector<QString> { QStringLiteral("first copy") });
+    ASSERT_EQ(m_captured.size(), 1u);
+    EXPECT_EQ(m_captured[0].text, QStringLiteral("first copy"));
+    EXPECT_EQ(m_captured[0].sourceBundleID, QStringLiteral("org.gnome.TextEditor"));
+    EXPECT_EQ(m_captured[0].sourceAppName, QStringLiteral("Text Editor"));
+
+    // Nothing changed: the tick reads nothing.
+    const QStringList fetched = m_pasteboard.fetchedTypes();
+    tick();
+    EXPECT_EQ(m_pasteboard.fetchedTypes(), fetched);
+}
+
+TEST_F(ClipboardWatcherTest, SkipsTheApplicationsOwnWriteAndRecordsTheNextUserCopy)
+{
+    struct Case
+    {
+        const char *name;
+        bool userCopiesBeforeTheTick;
+        std::vector<QString> expected;
+    };
+    const Case cases[] = {
+        { "own write alone", false, {} },
+        // The user's copy overtook the write between two ticks: it is recorded.
+        { "own write then user copy", true, { QStringLiteral("user copy") } },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_store->clearHistory();
+        m_captured.clear();
+        m_watcher->setSuppressUntilChangeCount(m_pasteboard.changeCount() + 1);
+        m_pasteboard.setString(QStringLiteral("written back"));
+        if (c.userCopiesBeforeTheTick)
+            copy("user copy");
+        tick();
+        EXPECT_EQ(storedTexts(), c.expected);
+        EXPECT_EQ(m_captured.size(), c.expected.size());
+        // The suppression stays only when the own write was never seen on its own.
+        EXPECT_EQ(m_watcher->suppressUntilChangeCount().has_value(), c.userCopiesBeforeTheTick);
+        m_watcher->setSuppressUntilChangeCount(std::nullopt);
+
+        copy("later copy");
+        tick();
+        EXPECT_EQ(storedTexts().front(), QStringLiteral("later copy"));
+    }
+}
+
+TEST_F(ClipboardWatcherTest, HandsRepeatsToTheStoreWhichKeepsOneRowAtTheTop)
+{
+    copy("same");
+    tick();
+    copy("other");
+    tick();
+    copy("same");
+    tick();
+    ASSERT_EQ(m_captured.size(), 3u);
+    EXPECT_EQ(m_captured[0].id, m_captured[2].id);
+    EXPECT_EQ(
+        storedTexts(), (std::vector<QString> { QStringLiteral("same"), QStringLiteral("other") }));
+}
+
+TEST_F(ClipboardWatcherTest, RefusesIgnoredApplicationsAndHonoursThePreferences)
+{
+    m_workspace.setFrontmostApplication(
+        RunningApplication { QStringLiteral("org.keepassxc.KeePassXC"), {} });
+    m_preferences->setIgnoredBundleIDs({ QStringLiteral("org.keepassxc.KeePassXC") });
+    copy("from the password manager");
+    tick();
+    m_workspace.setFrontmostApplication(std::nullopt);
+
+    m_preferences->setCapturesImages(false);
+    m_pasteboard.copyFromOtherProcess({ { type::png(), pngImage() } });
+    tick();
+    EXPECT_TRUE(storedTexts().empty());
+    EXPECT_FALSE(m_pasteboard.fetchedTypes().contains(type::png()));
+
+    m_preferences->setCapturesImages(true);
+    m_preferences->setItemLimit(2);
+    m_pasteboard.copyFromOtherProcess({ { type::png(), pngImage() } });
+    tick();
+    copy("one");
+    tick();
+    copy("two");
+    tick();
+    // The item limit applies at once: the image was pruned.
+    EXPECT_EQ(
+        storedTexts(), (std::vector<QString> { QStringLiteral("two"), QStringLiteral("one") }));
+}
+
+TEST_F(ClipboardWatcherTest, LogsAFailedRecordingAndKeepsCapturing)
+{
+    // A file where the payload folder should be: the image cannot be written, even as root.
+    const QString blobs = m_store->blobDirectory();
+    ASSERT_TRUE(QDir(blobs).removeRecursively());
+    QFile blocker(blobs);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    test::LogCapture log("com.ferrowen.corvane.watcher");
+    m_pasteboard.copyFromOtherProcess({ { type::png(), pngImage() } });
+    tick();
+    ASSERT_EQ(log.messages().size(), 1);
+    EXPECT_TRUE(log.messages()[0].startsWith(QStringLiteral("Could not record a image copy: ")))
+        << log.messages()[0].toStdString();
+    EXPECT_TRUE(m_captured.empty());
+
+    copy("after the failure");
+    tick();
+    EXPECT_EQ(storedTexts(), std::vector<QString> { QStringLiteral("after the failure") });
+}
+
+TEST_F(ClipboardWatcherTest, DropsAReadOvertakenByANewerCopyAndReadsTheNewerOne)
+{
+    QSignalSpy reads(&m_pasteboard, &Pasteboard::contentsRead);
+    copy("overtaken");
+    m_watcher->poll();
+    // A concealed copy arrives while the first read is still in flight; a second poll does
+    // not start another read.
+    m_pasteboard.copyFromOtherProcess(
+        { { type::concealed(), {} }, { type::plainText(), utf8("secret") } });
+    m_watcher->poll();
+    copy("newest");
+    ASSERT_TRUE(spinUntil([&] { return !m_captured.empty(); }));
+    spinFor(100ms);
+    // The first read's answer was dropped: its contents had been replaced meanwhile.
+    EXPECT_EQ(storedTexts(), std::vector<QString> { QStringLiteral("newest") });
+    EXPECT_EQ(reads.count(), 2);
+}
+
+TEST_F(ClipboardWatcherTest, LooksAtOnceWhenTheClipboardChangesButNotAsFastAsALoopCopies)
+{
+    m_watcher->start(10s);
+    // Copies by hand, even a few in quick succession, are each read at once.
+    for (int i = 0; i < ClipboardWatcher::immediateReadBurst; ++i) {
+        const QString text = QStringLiteral("quick copy %1").arg(i);
+        copy(qPrintable(text));
+        ASSERT_TRUE(
+            spinUntil([&] { return !m_captured.empty() && m_captured.back().text == text; }, 50ms));
+    }
+    spinFor(ClipboardWatcher::immediateReadWindow);
+
+    // An application that replaces the clipboard in a loop.
+    QSignalSpy reads(&m_pasteboard, &Pasteboard::contentsRead);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    int copies = 0;
+    while (elapsed.elapsed() < 500) {
+        copy(copies % 2 ? "loop a" : "loop b");
+        ++copies;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    spinFor(2 * ClipboardWatcher::immediateReadWindow);
+    const auto reachable = (elapsed.elapsed() / ClipboardWatcher::immediateReadWindow.count() + 1)
+        * ClipboardWatcher::immediateReadBurst;
+    EXPECT_GT(copies, 100);
+    EXPECT_LE(reads.count(), reachable);
+    EXPECT_GE(reads.count(), 2);
+    // Once the loop stops, its last copy is recorded.
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            return m_captured.back().text
+                == (copies % 2 ? QStringLiteral("loop b") : QStringLiteral("loop a"));
+        },
+        500ms));
+}
+
+TEST_F(ClipboardWatcherTest, TheTimerFindsAChangeTheClipboardDidNotSignal)
+{
+    m_watcher->start(100ms);
+    QObject::disconnect(&m_pasteboard, &Pasteboard::changed, m_watcher.get(), nullptr);
+    copy("found by the timer");
+    ASSERT_TRUE(spinUntil([&] { return !m_captured.empty(); }, 1000ms));
+    EXPECT_EQ(m_captured[0].text, QStringLiteral("found by the timer"));
+}
+
+} // namespace
+} // namespace corvane
