@@ -3,11 +3,19 @@
 // nothing recorded earlier lost. The disk is a small tmpfs mounted in a private mount
 // namespace (so nothing leaks into the machine), which takes root.
 
+#include "app/preferences.h"
+#include "capture/clipboardwatcher.h"
+#include "logcapture.h"
+#include "platform/fake/fakepasteboard.h"
+#include "platform/fake/fakeworkspace.h"
+#include "platform/pasteboardimage.h"
+#include "platform/pasteboardtypes.h"
 #include "reliabilitysupport.h"
 #include "store/clipstore.h"
 #include "store/filesystemerror.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -18,6 +26,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -151,7 +160,8 @@ TEST(FullDisk, DISABLED_InAPrivateMountNamespace)
     ClipStore store(storeDirectory);
     ASSERT_TRUE(fillDisk(filler));
 
-    // The application's recording fails, and says so in its log.
+    // Recording straight through the store fails too: the payload file first, then the
+    // database once its log can grow no more.
     EXPECT_THROW(store.record(imageCandidate(100, 64 * 1024), 100, 0, ClipStore::payloadCapBytes),
         FileSystemError);
     int databaseFull = 0;
@@ -166,6 +176,31 @@ TEST(FullDisk, DISABLED_InAPrivateMountNamespace)
         }
     }
     ASSERT_GT(databaseFull, 0) << "the database never met the full disk";
+    // The application's watcher records what another program copies; on the full disk that
+    // fails, and it says so in its log.
+    FakePasteboard pasteboard { decodePasteboardImage };
+    FakeWorkspace workspace;
+    Preferences preferences(logs + QStringLiteral("Corvane.conf"));
+    ClipboardWatcher watcher(store, preferences, pasteboard, workspace);
+    const auto copyAndPoll = [&](const QString &text, const std::function<bool()> &done) {
+        pasteboard.copyFromOtherProcess({ { pasteboardtype::plainText(), text.toUtf8() } });
+        watcher.poll();
+        QDeadlineTimer deadline(5000);
+        while (!done() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    };
+    {
+        LogCapture log("com.ferrowen.corvane.watcher");
+        for (int i = 0; i < 3; ++i) {
+            copyAndPoll(QStringLiteral("copied while full %1 ").arg(i) + QString(16000, u'w'),
+                [&] { return log.messages().size() > i; });
+        }
+        EXPECT_EQ(log.count(QStringLiteral(
+                      "Could not record a text copy: SQLite error 13: database or disk is full")),
+            3)
+            << log.messages().join(u'\n').toStdString();
+    }
+
     {
         ChildProcess recorder({ .program = recorderExecutable(),
             .arguments = { storeDirectory, QStringLiteral("steady"), QStringLiteral("20"),
@@ -200,6 +235,15 @@ TEST(FullDisk, DISABLED_InAPrivateMountNamespace)
 
     // Space comes back, and so does recording.
     ASSERT_TRUE(QFile::remove(filler));
+    const ClipStore::Filter copiedAfter {
+        .search = QStringLiteral("copied after the disk was freed"), .limit = 1
+    };
+    copyAndPoll(QStringLiteral("copied after the disk was freed"),
+        [&] { return !store.items(copiedAfter).empty(); });
+    EXPECT_TRUE(
+        store.items({ .search = QStringLiteral("copied after the disk was freed"), .limit = 1 })
+            .size()
+        == 1);
     const auto image
         = store.record(imageCandidate(200, 64 * 1024), 100, 0, ClipStore::payloadCapBytes);
     ASSERT_TRUE(image);
