@@ -15,6 +15,9 @@ test: deps
 	cmake --preset dev
 	cmake --build --preset dev
 	scripts/run-tests.sh build/dev
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	scripts/run-fuzzers.sh build/fuzz
 
 bench: deps
 	cmake --preset release

@@ -18,6 +18,8 @@ packages=(
     qml6-module-qtquick-templates qml6-module-qtquick-controls
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
+    # fuzzing: clang with its libFuzzer runtime
+    clang libclang-rt-14-dev
     xvfb xauth xclip xdotool x11-xkb-utils
 )
 

@@ -1,5 +1,6 @@
 #include "mcpserver.h"
 
+#include "mcp/linereader.h"
 #include "mcp/mcptools.h"
 #include "mcp/rawjson.h"
 #include "store/clipstore.h"
@@ -111,64 +112,6 @@ QJsonObject textResult(const QString &text, bool isError)
         { QStringLiteral("isError"), isError } };
 }
 
-// Splits a descriptor's bytes into lines of any length, the last one possibly unterminated.
-class LineReader
-{
-public:
-    explicit LineReader(int descriptor)
-        : m_descriptor(descriptor)
-    { }
-
-    std::optional<QByteArray> next()
-    {
-        while (true) {
-            const qsizetype end = m_buffer.indexOf('\n', m_scanned);
-            if (end >= 0) {
-                QByteArray line = m_buffer.sliced(m_start, end - m_start);
-                m_start = m_scanned = end + 1;
-                return line;
-            }
-            m_scanned = m_buffer.size();
-            if (m_finished) {
-                if (m_start == m_buffer.size())
-                    return std::nullopt;
-                QByteArray line = m_buffer.sliced(m_start);
-                m_start = m_scanned = m_buffer.size();
-                return line;
-            }
-            fill();
-        }
-    }
-
-private:
-    void fill()
-    {
-        // Drop consumed lines before growing, so a long session does not keep its history.
-        if (m_start > 0) {
-            m_buffer.remove(0, m_start);
-            m_scanned -= m_start;
-            m_start = 0;
-        }
-        std::array<char, 65536> chunk {};
-        const ssize_t count = ::read(m_descriptor, chunk.data(), chunk.size());
-        if (count > 0) {
-            m_buffer.append(chunk.data(), count);
-        } else if (count == 0) {
-            m_finished = true;
-        } else if (errno != EINTR) {
-            writeDiagnostic(QStringLiteral("could not read the input: ")
-                + QString::fromLocal8Bit(std::strerror(errno)));
-            m_finished = true;
-        }
-    }
-
-    int m_descriptor;
-    QByteArray m_buffer;
-    qsizetype m_start = 0;
-    qsizetype m_scanned = 0;
-    bool m_finished = false;
-};
-
 } // namespace
 
 McpServer::McpServer(ClipStore &store, DiagnosticSink diagnostics)
@@ -176,21 +119,31 @@ McpServer::McpServer(ClipStore &store, DiagnosticSink diagnostics)
     , m_diagnostics(std::move(diagnostics))
 { }
 
+QByteArray McpServer::parseErrorReply()
+{
+    return errorReply(nullID, parseErrorCode, QStringLiteral("Parse error"));
+}
+
 QByteArray McpServer::handleLine(QByteArrayView line)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = decoder.decode(line);
-    if (decoder.hasError())
-        return errorReply(nullID, parseErrorCode, QStringLiteral("Parse error"));
-    const QString trimmed = decoded.trimmed();
-    if (trimmed.isEmpty())
-        return {};
-
-    const QByteArray text = trimmed.toUtf8();
+    QByteArray text;
+    {
+        // The decoded copy goes before the request runs: a note can be tens of megabytes.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = decoder.decode(line);
+        if (decoder.hasError())
+            return parseErrorReply();
+        const QString trimmed = decoded.trimmed();
+        if (trimmed.isEmpty())
+            return {};
+        text = trimmed.toUtf8();
+    }
+    if (containsRawControlCharacter(text))
+        return parseErrorReply();
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(text, &parseError);
     if (parseError.error != QJsonParseError::NoError || !document.isObject())
-        return errorReply(nullID, parseErrorCode, QStringLiteral("Parse error"));
+        return parseErrorReply();
 
     const QJsonObject request = document.object();
     const QJsonValue idValue = request.value(QStringLiteral("id"));
@@ -202,6 +155,7 @@ QByteArray McpServer::handleLine(QByteArrayView line)
                                             .toJson(QJsonDocument::Compact)
                                             .sliced(1)
                                             .chopped(1));
+    text.clear();
 
     const QJsonValue methodValue = request.value(QStringLiteral("method"));
     if (!methodValue.isString())
@@ -300,10 +254,17 @@ int McpServer::run(int argc, char **argv)
     }
 
     McpServer server(*store, writeDiagnostic);
-    LineReader reader(STDIN_FILENO);
+    LineReader reader(STDIN_FILENO, LineReader::maximumLineBytes, writeDiagnostic);
     bool canReply = true;
     while (const auto line = reader.next()) {
-        const QByteArray reply = server.handleLine(*line);
+        QByteArray reply;
+        if (line->tooLong) {
+            writeDiagnostic(QStringLiteral("ignored a request longer than %1 bytes")
+                                .arg(LineReader::maximumLineBytes));
+            reply = parseErrorReply();
+        } else {
+            reply = server.handleLine(line->bytes);
+        }
         if (reply.isEmpty() || !canReply)
             continue;
         if (!writeAll(replies, reply)) {

@@ -27,6 +27,9 @@ public:
     // for a failing tool, which is answered as a result with "isError" true.
     QByteArray handleLine(QByteArrayView line);
 
+    // The reply to a line that is not a JSON object, or too long to be read at all.
+    static QByteArray parseErrorReply();
+
     // Serves standard input and output: opens the store, answers each line before reading the
     // next and gives 0 at the end of input, 1 when the store cannot be opened. Diagnostics,
     // Qt's messages included, go to standard error prefixed "corvane-mcp: ".

@@ -154,4 +154,19 @@ std::optional<QByteArray> rawJsonMember(QByteArrayView objectText, QStringView k
     return withoutSpace(*found);
 }
 
+bool containsRawControlCharacter(QByteArrayView text)
+{
+    bool inString = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (static_cast<unsigned char>(c) < 0x20 && (inString || !isJsonSpace(c)))
+            return true;
+        if (inString && c == '\\')
+            ++i;
+        else if (c == '"')
+            inString = !inString;
+    }
+    return false;
+}
+
 } // namespace corvane

@@ -16,4 +16,10 @@ namespace corvane {
 // anything else the result is nothing or meaningless, never a crash.
 std::optional<QByteArray> rawJsonMember(QByteArrayView objectText, QStringView key);
 
+// Whether text holds a control character JSON does not allow: inside a string any byte below
+// 0x20 must be escaped, and outside strings only space, tab, line feed and carriage return
+// may appear. Qt's parser lets such bytes through inside strings, and an id echoed as
+// written would carry them into the reply.
+bool containsRawControlCharacter(QByteArrayView text);
+
 } // namespace corvane

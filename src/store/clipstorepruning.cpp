@@ -34,12 +34,12 @@ QStringList blobNames(const std::vector<SQLiteDatabase::Row> &found)
     return names;
 }
 
-// Deletes the selected rows (each with "id" and "blob_name"), then their payload files.
-void deleteSelection(SQLiteDatabase &database, const QString &blobDirectory,
-    const std::vector<SQLiteDatabase::Row> &selection)
+// Deletes the selected rows (each with "id" and "blob_name"); gives their payload files' names.
+QStringList deleteSelectionRows(
+    SQLiteDatabase &database, const std::vector<SQLiteDatabase::Row> &selection)
 {
     if (selection.empty())
-        return;
+        return {};
     std::vector<Value> ids;
     ids.reserve(selection.size());
     for (const SQLiteDatabase::Row &row : selection)
@@ -47,7 +47,29 @@ void deleteSelection(SQLiteDatabase &database, const QString &blobDirectory,
     database.query(QStringLiteral("DELETE FROM items WHERE id IN (")
             + rows::placeholders(ids.size()) + QLatin1Char(')'),
         ids);
-    for (const QString &name : blobNames(selection))
+    return blobNames(selection);
+}
+
+// Selects with selectSql and deletes what it found, in one write transaction: another
+// process filing one of the selected items between the two statements would otherwise lose
+// it from its pinboard. The payload files go once the deletion is committed.
+void pruneSelection(SQLiteDatabase &database, const QString &blobDirectory,
+    const QString &selectSql, const std::vector<Value> &bindings)
+{
+    database.query(QStringLiteral("BEGIN IMMEDIATE"));
+    QStringList names;
+    try {
+        names = deleteSelectionRows(database, database.query(selectSql, bindings));
+        database.query(QStringLiteral("COMMIT"));
+    } catch (const SQLiteDatabase::Error &) {
+        try {
+            database.query(QStringLiteral("ROLLBACK"));
+        } catch (const SQLiteDatabase::Error &) {
+            // The failure that matters is the one being raised.
+        }
+        throw;
+    }
+    for (const QString &name : names)
         removeBlob(blobDirectory, name);
 }
 
@@ -69,20 +91,19 @@ void ClipStore::prune(std::int64_t itemLimit, std::int64_t dayLimit)
 {
     perform([&](SQLiteDatabase &database) {
         if (dayLimit >= 1) {
-            deleteSelection(database, m_blobDirectory,
-                database.query(QStringLiteral("SELECT id, blob_name FROM items\n"
-                                              "WHERE created_at < ? AND id NOT IN (SELECT "
-                                              "item_id FROM pinboard_items)"),
-                    { cutOff(dayLimit) }));
+            pruneSelection(database, m_blobDirectory,
+                QStringLiteral("SELECT id, blob_name FROM items\n"
+                               "WHERE created_at < ? AND id NOT IN (SELECT "
+                               "item_id FROM pinboard_items)"),
+                { cutOff(dayLimit) });
         }
         if (itemLimit >= 1) {
-            deleteSelection(database, m_blobDirectory,
-                database.query(
-                    QStringLiteral("SELECT id, blob_name FROM items\n"
-                                   "WHERE id NOT IN (SELECT item_id FROM pinboard_items)\n"
-                                   "ORDER BY created_at DESC\n"
-                                   "LIMIT -1 OFFSET ?"),
-                    { itemLimit }));
+            pruneSelection(database, m_blobDirectory,
+                QStringLiteral("SELECT id, blob_name FROM items\n"
+                               "WHERE id NOT IN (SELECT item_id FROM pinboard_items)\n"
+                               "ORDER BY created_at DESC\n"
+                               "LIMIT -1 OFFSET ?"),
+                { itemLimit });
         }
     });
 }

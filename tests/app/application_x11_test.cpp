@@ -7,10 +7,12 @@
 #include "store/sqlitedatabase.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -19,6 +21,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -339,6 +342,82 @@ TEST_F(ApplicationTest, AHistoryThatCannotBeOpenedIsReportedAndEndsTheApplicatio
     EXPECT_EQ(instance.exitCode(), 1);
     const QString log = QString::fromUtf8(instance.readAllStandardError());
     EXPECT_TRUE(log.contains(QStringLiteral("Could not open the history: "))) << log.toStdString();
+}
+
+// A history file that is not the application's: it shows the alert with SQLite's reason and
+// ends, and the user's file is still there as it was.
+TEST_F(ApplicationTest, ACorruptOrForeignHistoryFileShowsTheAlertAndIsKept)
+{
+    const QString databasePath = QDir(storeDirectory()).filePath(QStringLiteral("history.sqlite"));
+    QByteArray noise(32 * 1024, Qt::Uninitialized);
+    QRandomGenerator(11).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+    struct Case
+    {
+        const char *what;
+        std::function<void()> build;
+        QString reason;
+        // Checks the user's data after the alert.
+        std::function<void()> stillThere;
+    };
+    QByteArray hashBefore;
+    const auto hash = [&] {
+        QFile file(databasePath);
+        return file.open(QIODevice::ReadOnly)
+            ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+            : QByteArray();
+    };
+    const Case cases[] = {
+        { "random bytes",
+            [&] {
+                QFile file(databasePath);
+                ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+                file.write(noise);
+            },
+            QStringLiteral("SQLite error 26: file is not a database"),
+            [&] { EXPECT_EQ(hash(), hashBefore); } },
+        { "another program's items table",
+            [&] {
+                SQLiteDatabase database(databasePath);
+                database.query(
+                    QStringLiteral("CREATE TABLE items (id INTEGER PRIMARY KEY, name TEXT)"));
+                database.query(QStringLiteral("INSERT INTO items (name) VALUES ('precious')"));
+            },
+            QStringLiteral("SQLite error 1: table items already exists"),
+            [&] {
+                SQLiteDatabase database(databasePath);
+                const auto rows = database.query(QStringLiteral("SELECT name FROM items"));
+                ASSERT_EQ(rows.size(), 1u);
+                EXPECT_EQ(*textValue(rows[0], QStringLiteral("name")), QStringLiteral("precious"));
+            } },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(storeDirectory()).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(storeDirectory()));
+        c.build();
+        hashBefore = hash();
+        QProcess &instance = startInstance(false);
+        QProcess search;
+        search.start(QStringLiteral("xdotool"),
+            { QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                QStringLiteral("--pid"), QString::number(instance.processId()),
+                QStringLiteral("--name"), QStringLiteral("Corvane") });
+        ASSERT_TRUE(search.waitForFinished(30000));
+        const QByteArray window = search.readAllStandardOutput().split('\n').value(0);
+        ASSERT_FALSE(window.isEmpty());
+        QProcess::execute(QStringLiteral("xdotool"),
+            { QStringLiteral("windowfocus"), QStringLiteral("--sync"),
+                QString::fromLatin1(window) });
+        QProcess::execute(
+            QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Return") });
+        ASSERT_TRUE(instance.waitForFinished(30000));
+        EXPECT_EQ(instance.exitCode(), 1);
+        const QString log = QString::fromUtf8(instance.readAllStandardError());
+        EXPECT_TRUE(log.contains(QStringLiteral("Could not open the history: ") + c.reason))
+            << log.toStdString();
+        ASSERT_TRUE(QFile::exists(databasePath));
+        c.stillThere();
+    }
 }
 
 } // namespace

@@ -117,6 +117,19 @@ public:
         return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
     }
 
+    // The most memory the process has held so far, in KiB, from the kernel's accounting.
+    qint64 peakMemoryKiB() const
+    {
+        QFile status(QStringLiteral("/proc/%1/status").arg(m_process.processId()));
+        if (!status.open(QIODevice::ReadOnly))
+            return -1;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        }
+        return -1;
+    }
+
     // Standard output not yet taken as reply lines.
     const QByteArray &unreadOutput() const { return m_pending; }
     QByteArray standardError()
@@ -787,6 +800,36 @@ TEST_F(McpEndToEndTest, OnlyAnArgumentExactlyEqualToMcpSelectsTheServer)
     ASSERT_TRUE(renamed.waitForFinished(timeoutMs));
     EXPECT_EQ(renamed.exitCode(), 0);
     EXPECT_EQ(renamed.readAllStandardOutput(), pong(5) + '\n');
+}
+
+// A line far beyond the limit is answered with a parse error once it ends, without the
+// server ever holding it: its peak memory stays below the line's size.
+TEST_F(McpEndToEndTest, AnOverlongLineIsAParseErrorAndMemoryStaysBounded)
+{
+    McpProcess server(dataHome());
+    ASSERT_TRUE(server.started());
+    EXPECT_EQ(server.request(ping(1)), pong(1));
+    const qsizetype limit = qsizetype(64) * 1024 * 1024;
+    const QByteArray chunk(1024 * 1024, 'a');
+    server.send(R"({"id":2,"method":"tools/call","params":{"name":"save_clipboard_item",)"
+                R"("arguments":{"text":")");
+    for (qsizetype sent = 0; sent < 4 * limit; sent += chunk.size())
+        server.send(chunk);
+    server.send("\"}}}\n");
+    EXPECT_EQ(server.nextLine(),
+        R"({"jsonrpc":"2.0","id":null,"error":{"code":-32700,"message":"Parse error"}})");
+    EXPECT_EQ(server.request(ping(3)), pong(3));
+    EXPECT_EQ(server.callTool(QStringLiteral("search_clipboard")),
+        QStringLiteral("The clipboard history is empty."));
+    const qint64 peakKiB = server.peakMemoryKiB();
+    EXPECT_GT(peakKiB, 0);
+    // The limit's worth of buffer, growth copies and the sanitizer's own overhead, but far
+    // below the 256 MiB that was sent.
+    EXPECT_LT(peakKiB, 3 * limit / 1024 + 100 * 1024) << "peak " << peakKiB << " KiB";
+    RecordProperty("peakMemoryKiB", std::to_string(peakKiB));
+    EXPECT_EQ(server.finish(), 0);
+    EXPECT_TRUE(server.standardError().contains(
+        "corvane-mcp: ignored a request longer than 67108864 bytes\n"));
 }
 
 } // namespace

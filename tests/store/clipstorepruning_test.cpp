@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <thread>
+
 namespace corvane {
 namespace {
 
@@ -223,6 +225,32 @@ TEST_F(PruningTest, TwoStoresOnOneFolderLoseNothing)
     // Each store counts only its own changes.
     EXPECT_EQ(store().generation(), 1 + 20 * 3);
     EXPECT_EQ(other.generation(), 20 * 3);
+}
+
+// Another process files an old item while this one prunes. The prune waits for that write and
+// then sees the item as filed; it must not select it as unfiled first and delete it after.
+TEST_F(PruningTest, AnItemFiledByAnotherProcessDuringAPruneIsKept)
+{
+    const Pinboard board = store().createPinboard(QStringLiteral("Keep"));
+    const std::int64_t old = addImage("old image", hoursAgo(30));
+    add(text(QStringLiteral("newer"), 0));
+    const QString blob = blobOf(old);
+
+    const std::unique_ptr<SQLiteDatabase> other = openDirectly();
+    other->query(QStringLiteral("BEGIN IMMEDIATE"));
+    other->query(QStringLiteral("INSERT INTO pinboard_items (pinboard_id, item_id, sort_order, "
+                                "added_at) VALUES (?, ?, 0, 0)"),
+        { board.id, old });
+    std::thread committer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        other->query(QStringLiteral("COMMIT"));
+    });
+    store().prune(1, 1);
+    committer.join();
+
+    EXPECT_TRUE(exists(old));
+    EXPECT_EQ(store().pinboardIDs(old), std::set<std::int64_t> { board.id });
+    EXPECT_TRUE(QFile::exists(store().blobDirectory() + u'/' + blob));
 }
 
 } // namespace

@@ -1,0 +1,100 @@
+#include "reliabilitysupport.h"
+
+#include "store/sqlitedatabase.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <cstdlib>
+
+namespace corvane::test {
+
+McpClient::McpClient(const QString &dataHome, const QString &standardErrorFile)
+    : m_process({ .program = corvaneExecutable(),
+        .arguments = { QStringLiteral("--mcp") },
+        .environment = dataHomeEnvironment(dataHome),
+        .standardErrorFile = standardErrorFile })
+{ }
+
+McpClient::Answer McpClient::callTool(const QString &name, const QJsonObject &arguments)
+{
+    const int id = ++m_nextID;
+    const QJsonObject request { { QStringLiteral("jsonrpc"), QStringLiteral("2.0") },
+        { QStringLiteral("id"), id }, { QStringLiteral("method"), QStringLiteral("tools/call") },
+        { QStringLiteral("params"),
+            QJsonObject {
+                { QStringLiteral("name"), name }, { QStringLiteral("arguments"), arguments } } } };
+    Answer answer;
+    if (!m_process.send(QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n'))
+        return answer;
+    const std::optional<QByteArray> line = m_process.readLine(60000);
+    if (!line)
+        return answer;
+    const QJsonObject reply = QJsonDocument::fromJson(*line).object();
+    if (reply.value(QStringLiteral("id")) != QJsonValue(id))
+        return answer;
+    const QJsonObject result = reply.value(QStringLiteral("result")).toObject();
+    answer.text = result[QStringLiteral("content")][0][QStringLiteral("text")].toString();
+    answer.isError = result.value(QStringLiteral("isError")).toBool(true);
+    answer.replied = result.contains(QStringLiteral("isError"));
+    return answer;
+}
+
+std::map<QString, QString> dataHomeEnvironment(const QString &dataHome)
+{
+    return { { QStringLiteral("XDG_DATA_HOME"), dataHome } };
+}
+
+int countFromEnvironment(const char *name, int fallback)
+{
+    const int value = qEnvironmentVariableIntValue(name);
+    return value > 0 ? value : fallback;
+}
+
+StoreState readStoreState(const QString &storeDirectory)
+{
+    StoreState state;
+    SQLiteDatabase database(storeDirectory + QStringLiteral("/history.sqlite"));
+    QStringList integrity;
+    for (const SQLiteDatabase::Row &row :
+        database.query(QStringLiteral("PRAGMA integrity_check"))) {
+        if (const QString *text = textValue(row, QStringLiteral("integrity_check")))
+            integrity << *text;
+    }
+    state.integrity = integrity.join(u'\n');
+    try {
+        database.query(
+            QStringLiteral("INSERT INTO items_fts (items_fts) VALUES ('integrity-check')"));
+    } catch (const SQLiteDatabase::Error &error) {
+        state.searchIndexError = error.description();
+    }
+    state.foreignKeyViolations
+        = qsizetype(database.query(QStringLiteral("PRAGMA foreign_key_check")).size());
+    for (const SQLiteDatabase::Row &row :
+        database.query(QStringLiteral("SELECT blob_name FROM items WHERE blob_name IS NOT NULL"))) {
+        if (const QString *name = textValue(row, QStringLiteral("blob_name")))
+            state.blobNamesInUse.insert(*name);
+    }
+    const auto count = database.query(QStringLiteral("SELECT COUNT(*) AS n FROM items"));
+    if (const std::int64_t *n
+        = count.empty() ? nullptr : integerValue(count[0], QStringLiteral("n")))
+        state.itemCount = *n;
+    const QStringList entries
+        = QDir(storeDirectory + QStringLiteral("/Blobs"))
+              .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    state.blobFolderEntries = QSet<QString>(entries.cbegin(), entries.cend());
+    return state;
+}
+
+QString corvaneExecutable()
+{
+    return QStringLiteral(CORVANE_EXECUTABLE);
+}
+
+QString recorderExecutable()
+{
+    return QStringLiteral(RECORDER_EXECUTABLE);
+}
+
+} // namespace corvane::test
