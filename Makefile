@@ -8,16 +8,17 @@ deps:
 
 run: deps
 	cmake --preset release
-	cmake --build --preset release
+	cmake --build --preset release --target corvane
 	./build/release/src/corvane
 
+# The fuzzers run first so the test suite's summary is the last thing printed; a fuzzer
+# failure still fails the target once the suite has run.
 test: deps
 	cmake --preset dev
 	cmake --build --preset dev
-	scripts/run-tests.sh build/dev
 	cmake --preset fuzz
 	cmake --build --preset fuzz
-	scripts/run-fuzzers.sh build/fuzz
+	scripts/run-fuzzers.sh build/fuzz; fuzzers=$$?; scripts/run-tests.sh build/dev && exit $$fuzzers
 
 bench: deps
 	cmake --preset release
