@@ -2,6 +2,7 @@
 
 #include "store/clipstore.h"
 #include "store/schema.h"
+#include "store/sqlitedatabase.h"
 
 #include <QDir>
 #include <QFile>
@@ -186,10 +187,15 @@ const std::vector<QString> &HistoryGenerator::vocabulary()
     return words;
 }
 
-HistoryGenerator::Result HistoryGenerator::fill(ClipStore &store, int count, unsigned seed)
+namespace {
+
+// The copying itself, shared by both ways of storing: store(candidate, filed) records one copy
+// and files the new item on the pinboard `filed` when there is one.
+template <typename Store>
+HistoryGenerator::Result copyHistory(ClipStore &store, int count, unsigned seed, Store &&record)
 {
     Maker maker(seed);
-    Result result;
+    HistoryGenerator::Result result;
     for (const char *name : { "Work", "Snippets", "Links" })
         result.pinboardIDs.push_back(store.createPinboard(QString::fromLatin1(name)).id);
 
@@ -204,20 +210,87 @@ HistoryGenerator::Result HistoryGenerator::fill(ClipStore &store, int count, uns
         ClipCandidate candidate
             = repeat ? recorded[maker.below(std::uint32_t(recorded.size()))] : maker.candidate(i);
         candidate.capturedAt = when;
-        const std::optional<ClipItem> item
-            = store.record(candidate, 0, 0, ClipStore::payloadCapBytes);
-        if (!item)
-            continue;
+        std::optional<std::int64_t> filed;
         if (!repeat) {
             recorded.push_back(candidate);
             // One item in a hundred is filed, most of them on the first pinboard.
-            if (maker.below(100) == 0) {
-                const std::uint32_t board = std::min(maker.below(3), maker.below(3));
-                store.addItem(result.pinboardIDs[board], item->id);
-            }
+            if (maker.below(100) == 0)
+                filed = result.pinboardIDs[std::min(maker.below(3), maker.below(3))];
         }
+        record(candidate, filed);
     }
     result.itemCount = std::int64_t(recorded.size());
+    return result;
+}
+
+} // namespace
+
+HistoryGenerator::Result HistoryGenerator::fill(ClipStore &store, int count, unsigned seed)
+{
+    return copyHistory(
+        store, count, seed, [&](const ClipCandidate &candidate, std::optional<std::int64_t> filed) {
+            const std::optional<ClipItem> item
+                = store.record(candidate, 0, 0, ClipStore::payloadCapBytes);
+            if (item && filed)
+                store.addItem(*filed, item->id);
+        });
+}
+
+HistoryGenerator::Result HistoryGenerator::fillInBatches(
+    const QString &directory, int count, unsigned seed)
+{
+    ClipStore store(directory);
+    SQLiteDatabase database(directory + QStringLiteral("/history.sqlite"));
+    using Value = SQLiteDatabase::Value;
+    const auto textOrNull = [](const std::optional<QString> &text) -> Value {
+        return text ? Value(*text) : Value(std::monostate());
+    };
+    constexpr int batch = 5000;
+    int pending = 0;
+    // Begun with the first copy: the pinboards are made through the store before that.
+    HistoryGenerator::Result result = copyHistory(
+        store, count, seed, [&](const ClipCandidate &candidate, std::optional<std::int64_t> filed) {
+            if (pending == 0)
+                database.query(QStringLiteral("BEGIN IMMEDIATE"));
+            // The statements record runs, with the same values.
+            const QString print = fingerprint(candidate.kind, candidate.text, candidate.payload);
+            const std::int64_t capturedAt = toMillis(candidate.capturedAt);
+            const auto existing = database.query(
+                QStringLiteral("SELECT id FROM items WHERE fingerprint = ?"), { print });
+            if (!existing.empty()) {
+                database.query(
+                    QStringLiteral(
+                        "UPDATE items SET created_at = ?, last_used_at = ? WHERE id = ?"),
+                    { capturedAt, capturedAt,
+                        *integerValue(existing.front(), QStringLiteral("id")) });
+            } else {
+                database.query(QStringLiteral("INSERT INTO items (kind, text, title, subtitle, "
+                                              "blob_name, file_bookmark, byte_count,\n"
+                                              "                   source_bundle_id, "
+                                              "source_app_name, created_at, last_used_at, "
+                                              "fingerprint)\nVALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                                              "?, ?, ?)"),
+                    { storedString(candidate.kind), textOrNull(candidate.text), candidate.title,
+                        textOrNull(candidate.subtitle), std::monostate(), std::monostate(),
+                        candidate.byteCount, textOrNull(candidate.sourceBundleID),
+                        textOrNull(candidate.sourceAppName), capturedAt, capturedAt, print });
+                if (filed) {
+                    // As addItem files it: first on the pinboard.
+                    database.query(
+                        QStringLiteral("INSERT INTO pinboard_items (pinboard_id, item_id, "
+                                       "sort_order, added_at) VALUES (?, ?, (SELECT "
+                                       "COALESCE(MIN(sort_order) - 1, 0) FROM pinboard_items "
+                                       "WHERE pinboard_id = ?), ?)"),
+                        { *filed, database.lastInsertRowId(), *filed, capturedAt });
+                }
+            }
+            if (++pending == batch) {
+                database.query(QStringLiteral("COMMIT"));
+                pending = 0;
+            }
+        });
+    if (pending > 0)
+        database.query(QStringLiteral("COMMIT"));
     return result;
 }
 
@@ -231,10 +304,7 @@ QString HistoryGenerator::cachedStore(int count)
     if (QFile::exists(complete))
         return folder;
     QDir(folder).removeRecursively();
-    {
-        ClipStore store(folder);
-        fill(store, count);
-    }
+    fillInBatches(folder, count);
     // Without the mark the next run generates it again, which costs time, not correctness.
     QFile marker(complete);
     if (!marker.open(QIODevice::WriteOnly))

@@ -21,6 +21,13 @@ QString trimmedSearch(const QString &search)
     return cleaned.trimmed();
 }
 
+// Room to make for a list of at most limit items: growing the list moves every item each
+// time, which costs more than reading them on long lists.
+std::size_t expectedRows(std::int64_t limit)
+{
+    return std::size_t(std::clamp<std::int64_t>(limit, 0, 1000));
+}
+
 // The parts of the history statement that restrict and order it, without the search.
 struct Selection
 {
@@ -67,10 +74,11 @@ std::vector<ClipItem> candidateSearch(SQLiteDatabase &database, const Selection 
     std::vector<Value> bindings = selection.bindings;
     bindings.emplace_back(match);
     bindings.emplace_back(limit);
-    return rows::items(database.query(QStringLiteral("SELECT items.* FROM items") + selection.joins
-            + QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND ")) + selection.order
+    return ClipItem::readAll(database,
+        QStringLiteral("SELECT items.* FROM items") + selection.joins + QStringLiteral(" WHERE ")
+            + conditions.join(QStringLiteral(" AND ")) + selection.order
             + QStringLiteral(" LIMIT ?"),
-        bindings));
+        bindings, expectedRows(limit));
 }
 
 // The trigram index expression that every text containing search (compared as LIKE does,
@@ -127,10 +135,11 @@ std::vector<ClipItem> substringSearch(
     }
     std::vector<Value> bindings = selection.bindings;
     bindings.emplace_back(filter.limit);
-    return rows::items(database.query(QStringLiteral("SELECT items.* FROM items") + selection.joins
-            + QStringLiteral("\nWHERE ") + selection.conditions.join(QStringLiteral(" AND "))
-            + selection.order + QStringLiteral(" LIMIT ?"),
-        bindings));
+    return ClipItem::readAll(database,
+        QStringLiteral("SELECT items.* FROM items") + selection.joins + QStringLiteral("\nWHERE ")
+            + selection.conditions.join(QStringLiteral(" AND ")) + selection.order
+            + QStringLiteral(" LIMIT ?"),
+        bindings, expectedRows(filter.limit));
 }
 
 } // namespace
@@ -192,8 +201,8 @@ std::vector<ClipItem> ClipStore::items(const Filter &filter)
                     + selection.conditions.join(QStringLiteral(" AND "));
             std::vector<Value> bindings = selection.bindings;
             bindings.emplace_back(filter.limit);
-            return rows::items(
-                database.query(sql + selection.order + QStringLiteral(" LIMIT ?"), bindings));
+            return ClipItem::readAll(database, sql + selection.order + QStringLiteral(" LIMIT ?"),
+                bindings, expectedRows(filter.limit));
         }
 
         std::vector<ClipItem> found = candidateSearch(

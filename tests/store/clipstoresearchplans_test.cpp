@@ -2,8 +2,8 @@
 // plan, the rows and their order must be those of the single statement that joins the index
 // and sorts by date. Compared here over generated histories with repeat copies (so date order
 // differs from insertion order), pinboards and random filters and searches.
-#include "common/graphemes.h"
 #include "historygenerator.h"
+#include "onestatementquery.h"
 #include "storetestsupport.h"
 
 #include <random>
@@ -11,82 +11,19 @@
 namespace corvane {
 namespace {
 
-using Value = SQLiteDatabase::Value;
-
-// The history statement exactly as one statement: the index joined and the whole match sorted,
-// then the substring scan when that finds nothing.
 std::vector<std::int64_t> oneStatementIDs(SQLiteDatabase &database, const ClipStore::Filter &filter)
 {
-    const auto ids = [&](const QString &sql, const std::vector<Value> &bindings) {
+    const auto ids = [&](const OneStatementQuery &query) {
         std::vector<std::int64_t> found;
-        for (const auto &row : database.query(sql, bindings))
+        for (const auto &row : database.query(query.sql, query.bindings))
             found.push_back(*integerValue(row, QStringLiteral("id")));
         return found;
     };
-    QString joins;
-    QStringList conditions;
-    std::vector<Value> bindings;
-    if (filter.pinboardID) {
-        joins += QStringLiteral(
-            " JOIN pinboard_items pi ON pi.item_id = items.id AND pi.pinboard_id = ?");
-        bindings.emplace_back(*filter.pinboardID);
-    }
-    if (!filter.kinds.empty()) {
-        QStringList marks;
-        for (ClipKind kind : filter.kinds) {
-            marks << QStringLiteral("?");
-            bindings.emplace_back(storedString(kind));
-        }
-        conditions << QStringLiteral("items.kind IN (") + marks.join(QLatin1Char(','))
-                + QLatin1Char(')');
-    }
-    if (filter.onlyUnfiled)
-        conditions << QStringLiteral("items.id NOT IN (SELECT item_id FROM pinboard_items)");
-    if (!filter.sourceBundleIDs.empty()) {
-        QStringList marks;
-        for (const QString &bundleID : filter.sourceBundleIDs) {
-            marks << QStringLiteral("?");
-            bindings.emplace_back(bundleID);
-        }
-        conditions << QStringLiteral("items.source_bundle_id IN (") + marks.join(QLatin1Char(','))
-                + QLatin1Char(')');
-    }
-    QString search = filter.search;
-    search.replace(QChar(u'\0'), QLatin1Char(' '));
-    search = search.trimmed();
-    if (!search.isEmpty()) {
-        joins += QStringLiteral(" JOIN items_fts ON items_fts.rowid = items.id");
-        conditions << QStringLiteral("items_fts MATCH ?");
-        bindings.emplace_back(ClipStore::ftsQuery(search));
-    }
-    QString sql = QStringLiteral("SELECT items.* FROM items") + joins;
-    if (!conditions.isEmpty())
-        sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
-    sql += filter.pinboardID ? QStringLiteral(" ORDER BY pi.sort_order, items.created_at DESC")
-                             : QStringLiteral(" ORDER BY items.created_at DESC");
-    sql += QStringLiteral(" LIMIT ?");
-    bindings.emplace_back(filter.limit);
-    std::vector<std::int64_t> found = ids(sql, bindings);
-    if (!found.empty() || graphemeCount(search) < 2)
+    std::vector<std::int64_t> found = ids(OneStatementQuery::indexed(filter));
+    if (!found.empty())
         return found;
-
-    std::vector<Value> scanBindings;
-    QString scan = QStringLiteral("SELECT items.* FROM items");
-    if (filter.pinboardID) {
-        scan += QStringLiteral(
-            " JOIN pinboard_items pi ON pi.item_id = items.id AND pi.pinboard_id = ?");
-        scanBindings.emplace_back(*filter.pinboardID);
-    }
-    scan += QStringLiteral("\nWHERE (items.title LIKE ? ESCAPE '\\'\n"
-                           "   OR items.subtitle LIKE ? ESCAPE '\\'\n"
-                           "   OR items.text LIKE ? ESCAPE '\\')");
-    if (filter.onlyUnfiled)
-        scan += QStringLiteral(" AND items.id NOT IN (SELECT item_id FROM pinboard_items)");
-    scan += QStringLiteral("\nORDER BY items.created_at DESC LIMIT ?");
-    const QString pattern = ClipStore::likePattern(search);
-    scanBindings.insert(scanBindings.end(), { pattern, pattern, pattern });
-    scanBindings.emplace_back(filter.limit);
-    return ids(scan, scanBindings);
+    const std::optional<OneStatementQuery> scan = OneStatementQuery::substring(filter);
+    return scan ? ids(*scan) : found;
 }
 
 class SearchPlanTest : public test::StoreTest
