@@ -311,6 +311,8 @@ const Shape shapes[] = {
     { "TwoWords", "meeting tom" },
     { "InsideWordsOnly", "xampl" },
     { "NothingMatches", "qxzq" },
+    // Too short for the trigram index to narrow: the substring scan reads the whole table.
+    { "TwoLettersNothingMatches", "qz" },
 };
 
 } // namespace

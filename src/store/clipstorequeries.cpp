@@ -42,10 +42,10 @@ struct Selection
 // order are those of the plain join of the index; only the plan differs, chosen by how many
 // rows the index lists.
 //
-// Few candidates: each is looked up by id and only those are sorted. Many: the order's index
-// is walked from the top, testing each row against the candidates (gathered once), and the
-// walk stops at the limit; sorting tens of thousands of whole rows to keep 300 was what made
-// a one-letter search slow.
+// Few candidates: their ids are read from the index, each row is looked up by id and only
+// those are sorted. Many: the order's index is walked from the top, testing each row against
+// the candidates (gathered once into a temporary index), and the walk stops at the limit; sorting
+// tens of thousands of whole rows to keep 300 was what made a one-letter search slow.
 std::vector<ClipItem> candidateSearch(SQLiteDatabase &database, const Selection &selection,
     const QString &index, const QString &match, std::int64_t limit)
 {
@@ -59,26 +59,54 @@ std::vector<ClipItem> candidateSearch(SQLiteDatabase &database, const Selection 
         QStringLiteral("m"), 0);
     const auto threshold = std::int64_t(
         std::max(256.0, std::sqrt(double(rows) * double(std::max<std::int64_t>(limit, 1)) / 8)));
-    const std::int64_t counted
-        = rows::firstInteger(database.query(QStringLiteral("SELECT count(*) AS n FROM (")
-                                     + candidates + QStringLiteral(" LIMIT ?)"),
-                                 { match, threshold + 1 }),
-            QStringLiteral("n"), 0);
-    if (counted == 0)
+    // The index is read once: up to the threshold its row ids are all that is needed.
+    std::vector<Value> listed;
+    database.forEachRow(candidates + QStringLiteral(" LIMIT ?"), { match, threshold + 1 },
+        [&](const SQLiteDatabase::Cursor &cursor) { listed.emplace_back(cursor.cell(0).integer); });
+    if (listed.empty())
         return {};
 
-    // The unary plus keeps the planner from driving the statement through the candidates.
     QStringList conditions = selection.conditions;
-    conditions << (counted > threshold ? QStringLiteral("+items.id") : QStringLiteral("items.id"))
-            + QStringLiteral(" IN (") + candidates + QLatin1Char(')');
     std::vector<Value> bindings = selection.bindings;
-    bindings.emplace_back(match);
+    const QString where = QStringLiteral(" WHERE ");
+    if (std::int64_t(listed.size()) > threshold) {
+        // The unary plus keeps the planner from driving the statement through the candidates.
+        conditions << QStringLiteral("+items.id IN (") + candidates + QLatin1Char(')');
+        bindings.emplace_back(match);
+        bindings.emplace_back(limit);
+        return ClipItem::readAll(database,
+            QStringLiteral("SELECT items.* FROM items") + selection.joins + where
+                + conditions.join(QStringLiteral(" AND ")) + selection.order
+                + QStringLiteral(" LIMIT ?"),
+            bindings, expectedRows(limit));
+    }
+
+    // Only ids go through the sort: a candidate may be a text of megabytes, and sorting whole
+    // rows copies every one of them. The rows kept are read afterwards and put in that order.
+    conditions << QStringLiteral("items.id IN (") + rows::placeholders(listed.size())
+            + QLatin1Char(')');
+    bindings.insert(bindings.end(), listed.begin(), listed.end());
     bindings.emplace_back(limit);
-    return ClipItem::readAll(database,
-        QStringLiteral("SELECT items.* FROM items") + selection.joins + QStringLiteral(" WHERE ")
+    std::vector<Value> ranked;
+    database.forEachRow(QStringLiteral("SELECT items.id FROM items") + selection.joins + where
             + conditions.join(QStringLiteral(" AND ")) + selection.order
             + QStringLiteral(" LIMIT ?"),
-        bindings, expectedRows(limit));
+        bindings,
+        [&](const SQLiteDatabase::Cursor &cursor) { ranked.emplace_back(cursor.cell(0).integer); });
+    if (ranked.empty())
+        return {};
+    std::vector<ClipItem> found = ClipItem::readAll(database,
+        QStringLiteral("SELECT items.* FROM items WHERE items.id IN (")
+            + rows::placeholders(ranked.size()) + QLatin1Char(')'),
+        ranked, ranked.size());
+    QHash<std::int64_t, qsizetype> rank;
+    rank.reserve(qsizetype(ranked.size()));
+    for (std::size_t i = 0; i < ranked.size(); ++i)
+        rank.insert(std::get<std::int64_t>(ranked[i]), qsizetype(i));
+    std::sort(found.begin(), found.end(), [&](const ClipItem &left, const ClipItem &right) {
+        return rank.value(left.id) < rank.value(right.id);
+    });
+    return found;
 }
 
 // The trigram index expression that every text containing search (compared as LIKE does,
