@@ -16,7 +16,7 @@ namespace corvane {
 namespace {
 
 // Bumped whenever the generated content changes, so older cached stores are not reused.
-constexpr int generatorVersion = 1;
+constexpr int generatorVersion = 2;
 
 const char *const commonWords[] = { "the", "and", "for", "that", "with", "this", "you", "not",
     "are", "from", "have", "was", "will", "can", "all", "but", "about", "please", "thanks",

@@ -88,8 +88,11 @@ std::vector<ClipItem> candidateSearch(SQLiteDatabase &database, const Selection 
     bindings.insert(bindings.end(), listed.begin(), listed.end());
     bindings.emplace_back(limit);
     std::vector<Value> ranked;
-    database.forEachRow(QStringLiteral("SELECT items.id FROM items") + selection.joins + where
-            + conditions.join(QStringLiteral(" AND ")) + selection.order
+    // Without a pinboard the dates come from their own index; a pinboard's few rows are read.
+    const QString ranking = selection.joins.isEmpty()
+        ? QStringLiteral("SELECT items.id FROM items INDEXED BY items_dates")
+        : QStringLiteral("SELECT items.id FROM items") + selection.joins;
+    database.forEachRow(ranking + where + conditions.join(QStringLiteral(" AND ")) + selection.order
             + QStringLiteral(" LIMIT ?"),
         bindings,
         [&](const SQLiteDatabase::Cursor &cursor) { ranked.emplace_back(cursor.cell(0).integer); });

@@ -92,6 +92,7 @@ TEST_F(ClipStoreTest, NewStoreHoldsExactlyTheCurrentSchema)
         { QStringLiteral("index"), QStringLiteral("items_recent") },
         { QStringLiteral("index"), QStringLiteral("items_kind") },
         { QStringLiteral("index"), QStringLiteral("items_trigger") },
+        { QStringLiteral("index"), QStringLiteral("items_dates") },
         { QStringLiteral("index"), QStringLiteral("sqlite_autoindex_items_1") },
         { QStringLiteral("index"), QStringLiteral("sqlite_autoindex_pinboard_items_1") },
         { QStringLiteral("trigger"), QStringLiteral("items_fts_insert") },
