@@ -69,7 +69,8 @@ std::vector<ClipItem> candidateSearch(SQLiteDatabase &database, const Selection 
     QStringList conditions = selection.conditions;
     std::vector<Value> bindings = selection.bindings;
     const QString where = QStringLiteral(" WHERE ");
-    if (std::int64_t(listed.size()) > threshold) {
+    const bool many = std::int64_t(listed.size()) > threshold;
+    if (many) {
         // The unary plus keeps the planner from driving the statement through the candidates.
         conditions << QStringLiteral("+items.id IN (") + candidates + QLatin1Char(')');
         bindings.emplace_back(match);
@@ -88,11 +89,9 @@ std::vector<ClipItem> candidateSearch(SQLiteDatabase &database, const Selection 
     bindings.insert(bindings.end(), listed.begin(), listed.end());
     bindings.emplace_back(limit);
     std::vector<Value> ranked;
-    // Without a pinboard the dates come from their own index; a pinboard's few rows are read.
-    const QString ranking = selection.joins.isEmpty()
-        ? QStringLiteral("SELECT items.id FROM items INDEXED BY items_dates")
-        : QStringLiteral("SELECT items.id FROM items") + selection.joins;
-    database.forEachRow(ranking + where + conditions.join(QStringLiteral(" AND ")) + selection.order
+    // The dates come from their own index, not from the rows.
+    database.forEachRow(QStringLiteral("SELECT items.id FROM items INDEXED BY items_dates")
+            + selection.joins + where + conditions.join(QStringLiteral(" AND ")) + selection.order
             + QStringLiteral(" LIMIT ?"),
         bindings,
         [&](const SQLiteDatabase::Cursor &cursor) { ranked.emplace_back(cursor.cell(0).integer); });
