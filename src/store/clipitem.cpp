@@ -4,46 +4,219 @@
 
 #include <QCryptographicHash>
 
+#include <array>
+
 namespace corvane {
 
 namespace {
 
-std::optional<QString> optionalText(const SQLiteDatabase::Row &row, const QString &column)
+using Value = SQLiteDatabase::Value;
+
+// The columns of `items` an item is read from, in the order of `columnNames`.
+enum Column {
+    id,
+    kind,
+    text,
+    title,
+    subtitle,
+    blobName,
+    fileBookmark,
+    byteCount,
+    sourceBundleID,
+    sourceAppName,
+    createdAt,
+    lastUsedAt,
+    fingerprintColumn,
+    trigger,
+    columnCount
+};
+
+const QString &columnName(Column column)
 {
-    const QString *value = textValue(row, column);
-    return value ? std::optional<QString>(*value) : std::nullopt;
+    static const QString names[columnCount] = { QStringLiteral("id"), QStringLiteral("kind"),
+        QStringLiteral("text"), QStringLiteral("title"), QStringLiteral("subtitle"),
+        QStringLiteral("blob_name"), QStringLiteral("file_bookmark"), QStringLiteral("byte_count"),
+        QStringLiteral("source_bundle_id"), QStringLiteral("source_app_name"),
+        QStringLiteral("created_at"), QStringLiteral("last_used_at"), QStringLiteral("fingerprint"),
+        QStringLiteral("trigger") };
+    return names[column];
 }
 
-Timestamp timestamp(const SQLiteDatabase::Row &row, const QString &column)
+// Builds an item through access, which reads a column as integer, text, blob or kind and
+// gives nothing when the column is missing or holds another kind of value.
+template <typename Access> ClipItem assemble(const Access &access)
 {
-    const std::int64_t *value = integerValue(row, column);
-    return value ? fromMillis(*value) : distantPast;
+    ClipItem item;
+    item.id = access.integer(id).value_or(0);
+    item.kind = access.kind(kind);
+    item.text = access.text(text);
+    item.title = access.textOrSame(title, text, item.text).value_or(QString());
+    item.subtitle = access.text(subtitle);
+    item.blobName = access.text(blobName);
+    item.fileBookmark = access.blob(fileBookmark);
+    item.byteCount = access.integer(byteCount).value_or(0);
+    item.sourceBundleID = access.repeatedText(sourceBundleID);
+    item.sourceAppName = access.repeatedText(sourceAppName);
+    const auto time = [&](Column column) {
+        const std::optional<std::int64_t> millis = access.integer(column);
+        return millis ? fromMillis(*millis) : distantPast;
+    };
+    item.createdAt = time(createdAt);
+    item.lastUsedAt = time(lastUsedAt);
+    item.fingerprint = access.text(fingerprintColumn).value_or(QString());
+    item.trigger = access.text(trigger);
+    return item;
 }
+
+struct RowAccess
+{
+    const SQLiteDatabase::Row &row;
+
+    template <typename T> std::optional<T> get(Column column) const
+    {
+        const auto found = row.values.constFind(columnName(column));
+        if (found == row.values.cend())
+            return std::nullopt;
+        if (const T *value = std::get_if<T>(&found.value()))
+            return *value;
+        return std::nullopt;
+    }
+    std::optional<std::int64_t> integer(Column column) const { return get<std::int64_t>(column); }
+    std::optional<QString> text(Column column) const { return get<QString>(column); }
+    std::optional<QByteArray> blob(Column column) const { return get<QByteArray>(column); }
+    std::optional<QString> textOrSame(Column column, Column, const std::optional<QString> &) const
+    {
+        return text(column);
+    }
+    std::optional<QString> repeatedText(Column column) const { return text(column); }
+    ClipKind kind(Column column) const
+    {
+        const std::optional<QString> stored = text(column);
+        return stored ? clipKindFromStoredString(*stored) : ClipKind::text;
+    }
+};
+
+// Texts that recur from row to row (the source applications), each converted once per list.
+class RepeatedTexts
+{
+public:
+    QString text(QByteArrayView utf8)
+    {
+        for (const auto &[bytes, text] : m_seen) {
+            if (bytes == utf8)
+                return text;
+        }
+        QString converted = QString::fromUtf8(utf8);
+        // A history with many sources just converts the rest as usual.
+        if (m_seen.size() < 64)
+            m_seen.emplace_back(utf8.toByteArray(), converted);
+        return converted;
+    }
+
+private:
+    std::vector<std::pair<QByteArray, QString>> m_seen;
+};
+
+// Reads every column of a row once, then builds the item from those cells.
+class CursorAccess
+{
+public:
+    using Cell = SQLiteDatabase::Cursor::Cell;
+
+    CursorAccess(const SQLiteDatabase::Cursor &cursor, const std::array<int, columnCount> &indexes,
+        RepeatedTexts &repeated)
+        : m_repeated(repeated)
+    {
+        for (std::size_t column = 0; column < columnCount; ++column) {
+            if (indexes[column] >= 0)
+                m_cells[column] = cursor.cell(indexes[column]);
+        }
+    }
+
+    std::optional<std::int64_t> integer(Column column) const
+    {
+        const Cell &found = cell(column);
+        if (found.kind != Cell::Kind::integer)
+            return std::nullopt;
+        return found.integer;
+    }
+    std::optional<QString> text(Column column) const
+    {
+        const Cell &found = cell(column);
+        if (found.kind != Cell::Kind::text)
+            return std::nullopt;
+        return QString::fromUtf8(found.bytes);
+    }
+    std::optional<QByteArray> blob(Column column) const
+    {
+        const Cell &found = cell(column);
+        if (found.kind != Cell::Kind::blob)
+            return std::nullopt;
+        return found.bytes.toByteArray();
+    }
+    // A one-line text is its own title: when the bytes are the same, so is the string, which
+    // saves converting and storing it twice.
+    std::optional<QString> textOrSame(
+        Column column, Column earlier, const std::optional<QString> &earlierValue) const
+    {
+        const Cell &found = cell(column);
+        const Cell &before = cell(earlier);
+        if (earlierValue && found.kind == Cell::Kind::text && before.kind == Cell::Kind::text
+            && found.bytes == before.bytes)
+            return earlierValue;
+        return text(column);
+    }
+    std::optional<QString> repeatedText(Column column) const
+    {
+        const Cell &found = cell(column);
+        if (found.kind != Cell::Kind::text)
+            return std::nullopt;
+        return m_repeated.text(found.bytes);
+    }
+    // Compared as bytes: every row has a kind, and none needs a string built for it.
+    ClipKind kind(Column column) const
+    {
+        const Cell &found = cell(column);
+        if (found.kind != Cell::Kind::text)
+            return ClipKind::text;
+        for (ClipKind candidate : allClipKinds) {
+            if (QAnyStringView::equal(QUtf8StringView(found.bytes), storedString(candidate)))
+                return candidate;
+        }
+        return ClipKind::text;
+    }
+
+private:
+    const Cell &cell(Column column) const { return m_cells[std::size_t(column)]; }
+
+    std::array<Cell, columnCount> m_cells {};
+    RepeatedTexts &m_repeated;
+};
 
 } // namespace
 
 ClipItem ClipItem::fromRow(const SQLiteDatabase::Row &row)
 {
-    ClipItem item;
-    if (const std::int64_t *id = integerValue(row, QStringLiteral("id")))
-        item.id = *id;
-    if (const QString *kind = textValue(row, QStringLiteral("kind")))
-        item.kind = clipKindFromStoredString(*kind);
-    item.text = optionalText(row, QStringLiteral("text"));
-    item.title = optionalText(row, QStringLiteral("title")).value_or(QString());
-    item.subtitle = optionalText(row, QStringLiteral("subtitle"));
-    item.blobName = optionalText(row, QStringLiteral("blob_name"));
-    if (const QByteArray *bookmark = blobValue(row, QStringLiteral("file_bookmark")))
-        item.fileBookmark = *bookmark;
-    if (const std::int64_t *byteCount = integerValue(row, QStringLiteral("byte_count")))
-        item.byteCount = *byteCount;
-    item.sourceBundleID = optionalText(row, QStringLiteral("source_bundle_id"));
-    item.sourceAppName = optionalText(row, QStringLiteral("source_app_name"));
-    item.createdAt = timestamp(row, QStringLiteral("created_at"));
-    item.lastUsedAt = timestamp(row, QStringLiteral("last_used_at"));
-    item.fingerprint = optionalText(row, QStringLiteral("fingerprint")).value_or(QString());
-    item.trigger = optionalText(row, QStringLiteral("trigger"));
-    return item;
+    return assemble(RowAccess { row });
+}
+
+std::vector<ClipItem> ClipItem::readAll(SQLiteDatabase &database, const QString &sql,
+    const std::vector<Value> &bindings, std::size_t expectedRows)
+{
+    std::vector<ClipItem> items;
+    items.reserve(expectedRows);
+    std::array<int, columnCount> indexes {};
+    RepeatedTexts repeated;
+    bool located = false;
+    database.forEachRow(sql, bindings, [&](const SQLiteDatabase::Cursor &cursor) {
+        if (!located) {
+            for (int column = 0; column < columnCount; ++column)
+                indexes[std::size_t(column)] = cursor.columnIndex(columnName(Column(column)));
+            located = true;
+        }
+        items.push_back(assemble(CursorAccess(cursor, indexes, repeated)));
+    });
+    return items;
 }
 
 QString ClipItem::summary(qsizetype limit) const

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace corvane {
 
@@ -35,6 +36,12 @@ struct ClipItem
 
     // Reads an item from a row of `items`; a missing or mistyped column gives its default.
     static ClipItem fromRow(const SQLiteDatabase::Row &row);
+
+    // Every row of a statement selecting the columns of `items`, read as fromRow reads them
+    // but straight from the statement: the columns are found once, not per row. Room for
+    // expectedRows items is made up front.
+    static std::vector<ClipItem> readAll(SQLiteDatabase &database, const QString &sql,
+        const std::vector<SQLiteDatabase::Value> &bindings, std::size_t expectedRows = 0);
 
     // The title, and " — subtitle" when there is one, on one line: white space runs become
     // single spaces, and text over `limit` characters is cut and ends in "…".

@@ -3,6 +3,9 @@
 #include "common/graphemes.h"
 #include "store/rowreading.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace corvane {
 
 namespace {
@@ -18,26 +21,155 @@ QString trimmedSearch(const QString &search)
     return cleaned.trimmed();
 }
 
+// Room to make for a list of at most limit items: growing the list moves every item each
+// time, which costs more than reading them on long lists.
+std::size_t expectedRows(std::int64_t limit)
+{
+    return std::size_t(std::clamp<std::int64_t>(limit, 0, 1000));
+}
+
+// The parts of the history statement that restrict and order it, without the search.
+struct Selection
+{
+    QString joins;
+    QStringList conditions;
+    std::vector<Value> bindings;
+    QString order;
+};
+
+// The matching rows, newest first (or in the pinboard's order), of the selection further
+// restricted to the rows a search index lists for one MATCH expression. The rows and their
+// order are those of the plain join of the index; only the plan differs, chosen by how many
+// rows the index lists.
+//
+// Few candidates: their ids are read from the index, each row is looked up by id and only
+// those are sorted. Many: the order's index is walked from the top, testing each row against
+// the candidates (gathered once into a temporary index), and the walk stops at the limit; sorting
+// tens of thousands of whole rows to keep 300 was what made a one-letter search slow.
+std::vector<ClipItem> candidateSearch(SQLiteDatabase &database, const Selection &selection,
+    const QString &index, const QString &match, std::int64_t limit)
+{
+    const QString candidates = QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH ?").arg(index);
+
+    // A walk visits about rows × limit / candidates entries, a sort costs a look-up per
+    // candidate; they cost the same near the square root of rows × limit (measured: a
+    // look-up costs about eight walked entries).
+    const std::int64_t rows = rows::firstInteger(
+        database.query(QStringLiteral("SELECT COALESCE(MAX(id), 0) AS m FROM items")),
+        QStringLiteral("m"), 0);
+    const auto threshold = std::int64_t(
+        std::max(256.0, std::sqrt(double(rows) * double(std::max<std::int64_t>(limit, 1)) / 8)));
+    // The index is read once: up to the threshold its row ids are all that is needed.
+    std::vector<Value> listed;
+    database.forEachRow(candidates + QStringLiteral(" LIMIT ?"), { match, threshold + 1 },
+        [&](const SQLiteDatabase::Cursor &cursor) { listed.emplace_back(cursor.cell(0).integer); });
+    if (listed.empty())
+        return {};
+
+    QStringList conditions = selection.conditions;
+    std::vector<Value> bindings = selection.bindings;
+    const QString where = QStringLiteral(" WHERE ");
+    const bool many = std::int64_t(listed.size()) > threshold;
+    if (many) {
+        // The unary plus keeps the planner from driving the statement through the candidates.
+        conditions << QStringLiteral("+items.id IN (") + candidates + QLatin1Char(')');
+        bindings.emplace_back(match);
+        bindings.emplace_back(limit);
+        return ClipItem::readAll(database,
+            QStringLiteral("SELECT items.* FROM items") + selection.joins + where
+                + conditions.join(QStringLiteral(" AND ")) + selection.order
+                + QStringLiteral(" LIMIT ?"),
+            bindings, expectedRows(limit));
+    }
+
+    // Only ids go through the sort: a candidate may be a text of megabytes, and sorting whole
+    // rows copies every one of them. The rows kept are read afterwards and put in that order.
+    conditions << QStringLiteral("items.id IN (") + rows::placeholders(listed.size())
+            + QLatin1Char(')');
+    bindings.insert(bindings.end(), listed.begin(), listed.end());
+    bindings.emplace_back(limit);
+    std::vector<Value> ranked;
+    // The dates come from their own index, not from the rows.
+    database.forEachRow(QStringLiteral("SELECT items.id FROM items INDEXED BY items_dates")
+            + selection.joins + where + conditions.join(QStringLiteral(" AND ")) + selection.order
+            + QStringLiteral(" LIMIT ?"),
+        bindings,
+        [&](const SQLiteDatabase::Cursor &cursor) { ranked.emplace_back(cursor.cell(0).integer); });
+    if (ranked.empty())
+        return {};
+    std::vector<ClipItem> found = ClipItem::readAll(database,
+        QStringLiteral("SELECT items.* FROM items WHERE items.id IN (")
+            + rows::placeholders(ranked.size()) + QLatin1Char(')'),
+        ranked, ranked.size());
+    QHash<std::int64_t, qsizetype> rank;
+    rank.reserve(qsizetype(ranked.size()));
+    for (std::size_t i = 0; i < ranked.size(); ++i)
+        rank.insert(std::get<std::int64_t>(ranked[i]), qsizetype(i));
+    std::sort(found.begin(), found.end(), [&](const ClipItem &left, const ClipItem &right) {
+        return rank.value(left.id) < rank.value(right.id);
+    });
+    return found;
+}
+
+// The trigram index expression that every text containing search (compared as LIKE does,
+// ignoring ASCII case) matches: its distinct three-character sequences, all required.
+// Nothing for a search shorter than three characters, which no trigram can narrow.
+std::optional<QString> trigramQuery(const QString &search)
+{
+    const QList<uint> scalars = search.toUcs4();
+    if (scalars.size() < 3)
+        return std::nullopt;
+    // Any subset of the sequences still matches every candidate; a few suffice to narrow.
+    constexpr qsizetype maximumTrigrams = 16;
+    QStringList trigrams;
+    for (qsizetype i = 0; i + 3 <= scalars.size() && trigrams.size() < maximumTrigrams; ++i) {
+        QString trigram
+            = QString::fromUcs4(reinterpret_cast<const char32_t *>(scalars.constData() + i), 3);
+        trigram.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        trigram = QLatin1Char('"') + trigram + QLatin1Char('"');
+        if (!trigrams.contains(trigram))
+            trigrams << trigram;
+    }
+    return trigrams.join(QLatin1Char(' '));
+}
+
+Selection substringSelection(const ClipStore::Filter &filter, const QString &search)
+{
+    Selection selection;
+    if (filter.pinboardID) {
+        selection.joins = QStringLiteral(
+            " JOIN pinboard_items pi ON pi.item_id = items.id AND pi.pinboard_id = ?");
+        selection.bindings.emplace_back(*filter.pinboardID);
+    }
+    selection.conditions << QStringLiteral("(items.title LIKE ? ESCAPE '\\'\n"
+                                           "   OR items.subtitle LIKE ? ESCAPE '\\'\n"
+                                           "   OR items.text LIKE ? ESCAPE '\\')");
+    const QString pattern = ClipStore::likePattern(search);
+    selection.bindings.insert(selection.bindings.end(), { pattern, pattern, pattern });
+    if (filter.onlyUnfiled)
+        selection.conditions << QStringLiteral(
+            "items.id NOT IN (SELECT item_id FROM pinboard_items)");
+    selection.order = QStringLiteral("\nORDER BY items.created_at DESC");
+    return selection;
+}
+
+// Rows whose title, subtitle or text contains search, newest first; pinboard and onlyUnfiled
+// apply, kinds and sources do not.
 std::vector<ClipItem> substringSearch(
     SQLiteDatabase &database, const ClipStore::Filter &filter, const QString &search)
 {
-    std::vector<Value> bindings;
-    QString sql = QStringLiteral("SELECT items.* FROM items");
-    if (filter.pinboardID) {
-        sql += QStringLiteral(
-            " JOIN pinboard_items pi ON pi.item_id = items.id AND pi.pinboard_id = ?");
-        bindings.emplace_back(*filter.pinboardID);
+    const Selection selection = substringSelection(filter, search);
+    if (const std::optional<QString> trigrams = trigramQuery(search)) {
+        return candidateSearch(
+            database, selection, QStringLiteral("items_trigrams"), *trigrams, filter.limit);
     }
-    sql += QStringLiteral("\nWHERE (items.title LIKE ? ESCAPE '\\'\n"
-                          "   OR items.subtitle LIKE ? ESCAPE '\\'\n"
-                          "   OR items.text LIKE ? ESCAPE '\\')");
-    if (filter.onlyUnfiled)
-        sql += QStringLiteral(" AND items.id NOT IN (SELECT item_id FROM pinboard_items)");
-    sql += QStringLiteral("\nORDER BY items.created_at DESC LIMIT ?");
-    const QString pattern = ClipStore::likePattern(search);
-    bindings.insert(bindings.end(), { pattern, pattern, pattern });
+    std::vector<Value> bindings = selection.bindings;
     bindings.emplace_back(filter.limit);
-    return rows::items(database.query(sql, bindings));
+    return ClipItem::readAll(database,
+        QStringLiteral("SELECT items.* FROM items") + selection.joins + QStringLiteral("\nWHERE ")
+            + selection.conditions.join(QStringLiteral(" AND ")) + selection.order
+            + QStringLiteral(" LIMIT ?"),
+        bindings, expectedRows(filter.limit));
 }
 
 } // namespace
@@ -66,45 +198,45 @@ QString ClipStore::likePattern(const QString &search)
 std::vector<ClipItem> ClipStore::items(const Filter &filter)
 {
     return perform([&](SQLiteDatabase &database) {
-        QString joins;
-        QStringList conditions;
-        std::vector<Value> bindings;
-
+        Selection selection;
         if (filter.pinboardID) {
-            joins += QStringLiteral(
+            selection.joins = QStringLiteral(
                 " JOIN pinboard_items pi ON pi.item_id = items.id AND pi.pinboard_id = ?");
-            bindings.emplace_back(*filter.pinboardID);
+            selection.bindings.emplace_back(*filter.pinboardID);
         }
         if (!filter.kinds.empty()) {
-            conditions << QStringLiteral("items.kind IN (")
+            selection.conditions << QStringLiteral("items.kind IN (")
                     + rows::placeholders(filter.kinds.size()) + QLatin1Char(')');
             for (ClipKind kind : filter.kinds)
-                bindings.emplace_back(storedString(kind));
+                selection.bindings.emplace_back(storedString(kind));
         }
         if (filter.onlyUnfiled)
-            conditions << QStringLiteral("items.id NOT IN (SELECT item_id FROM pinboard_items)");
+            selection.conditions << QStringLiteral(
+                "items.id NOT IN (SELECT item_id FROM pinboard_items)");
         if (!filter.sourceBundleIDs.empty()) {
-            conditions << QStringLiteral("items.source_bundle_id IN (")
+            selection.conditions << QStringLiteral("items.source_bundle_id IN (")
                     + rows::placeholders(filter.sourceBundleIDs.size()) + QLatin1Char(')');
             for (const QString &bundleID : filter.sourceBundleIDs)
-                bindings.emplace_back(bundleID);
+                selection.bindings.emplace_back(bundleID);
         }
+        selection.order = filter.pinboardID
+            ? QStringLiteral(" ORDER BY pi.sort_order, items.created_at DESC")
+            : QStringLiteral(" ORDER BY items.created_at DESC");
+
         const QString search = trimmedSearch(filter.search);
-        if (!search.isEmpty()) {
-            joins += QStringLiteral(" JOIN items_fts ON items_fts.rowid = items.id");
-            conditions << QStringLiteral("items_fts MATCH ?");
-            bindings.emplace_back(ftsQuery(search));
+        if (search.isEmpty()) {
+            QString sql = QStringLiteral("SELECT items.* FROM items") + selection.joins;
+            if (!selection.conditions.isEmpty())
+                sql += QStringLiteral(" WHERE ")
+                    + selection.conditions.join(QStringLiteral(" AND "));
+            std::vector<Value> bindings = selection.bindings;
+            bindings.emplace_back(filter.limit);
+            return ClipItem::readAll(database, sql + selection.order + QStringLiteral(" LIMIT ?"),
+                bindings, expectedRows(filter.limit));
         }
 
-        QString sql = QStringLiteral("SELECT items.* FROM items") + joins;
-        if (!conditions.isEmpty())
-            sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
-        sql += filter.pinboardID ? QStringLiteral(" ORDER BY pi.sort_order, items.created_at DESC")
-                                 : QStringLiteral(" ORDER BY items.created_at DESC");
-        sql += QStringLiteral(" LIMIT ?");
-        bindings.emplace_back(filter.limit);
-
-        std::vector<ClipItem> found = rows::items(database.query(sql, bindings));
+        std::vector<ClipItem> found = candidateSearch(
+            database, selection, QStringLiteral("items_fts"), ftsQuery(search), filter.limit);
         // One typed character never scans the whole table; longer texts may match inside a
         // word, which the token index cannot see.
         if (found.empty() && graphemeCount(search) >= 2)

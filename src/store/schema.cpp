@@ -71,6 +71,52 @@ QStringList schemaStepTwoStatements()
     };
 }
 
+QStringList schemaStepThreeStatements()
+{
+    return {
+        // The word index is rebuilt with prefix indexes for the first three characters of a
+        // token: a search of one to three letters then reads one list instead of merging the
+        // lists of every word that starts with them. Same name, columns and triggers, so
+        // code that knows only version 2 reads and writes it unchanged.
+        QStringLiteral("DROP TABLE items_fts"),
+        QStringLiteral("CREATE VIRTUAL TABLE items_fts USING fts5(\n"
+                       "    title, subtitle, text,\n"
+                       "    content='items', content_rowid='id', tokenize='unicode61',\n"
+                       "    prefix='1 2 3'\n"
+                       ")"),
+        QStringLiteral("INSERT INTO items_fts (items_fts) VALUES ('rebuild')"),
+        // Every three-character sequence of the same columns, only to narrow the substring
+        // fallback to the rows that can match before the exact LIKE runs. Without positions
+        // (detail none) it costs a fraction of a positional index.
+        QStringLiteral(
+            "CREATE VIRTUAL TABLE items_trigrams USING fts5(\n"
+            "    title, subtitle, text,\n"
+            "    content='items', content_rowid='id', tokenize='trigram', detail='none'\n"
+            ")"),
+        QStringLiteral("CREATE TRIGGER items_trigrams_insert AFTER INSERT ON items BEGIN\n"
+                       "    INSERT INTO items_trigrams (rowid, title, subtitle, text)\n"
+                       "    VALUES (new.id, new.title, new.subtitle, new.text);\n"
+                       "END"),
+        QStringLiteral(
+            "CREATE TRIGGER items_trigrams_delete AFTER DELETE ON items BEGIN\n"
+            "    INSERT INTO items_trigrams (items_trigrams, rowid, title, subtitle, text)\n"
+            "    VALUES ('delete', old.id, old.title, old.subtitle, old.text);\n"
+            "END"),
+        QStringLiteral(
+            "CREATE TRIGGER items_trigrams_update AFTER UPDATE ON items BEGIN\n"
+            "    INSERT INTO items_trigrams (items_trigrams, rowid, title, subtitle, text)\n"
+            "    VALUES ('delete', old.id, old.title, old.subtitle, old.text);\n"
+            "    INSERT INTO items_trigrams (rowid, title, subtitle, text)\n"
+            "    VALUES (new.id, new.title, new.subtitle, new.text);\n"
+            "END"),
+        QStringLiteral("INSERT INTO items_trigrams (items_trigrams) VALUES ('rebuild')"),
+        // The dates of given items without reading their rows: a row's date is stored after
+        // its text, and reaching it in a text of megabytes reads every page of that text.
+        QStringLiteral("CREATE INDEX items_dates ON items (id, created_at)"),
+        QStringLiteral("PRAGMA user_version = 3"),
+    };
+}
+
 namespace {
 
 std::int64_t userVersion(SQLiteDatabase &database)
@@ -110,9 +156,12 @@ void upgradeSchema(SQLiteDatabase &database)
     const std::int64_t version = userVersion(database);
     if (version >= currentSchemaVersion)
         return;
-    if (version != 1)
+    // Versions below 1 (a new file) and unknown negative ones start from the beginning.
+    if (version < 1)
         runStep(database, 1, schemaStepOneStatements());
-    runStep(database, 2, schemaStepTwoStatements());
+    if (version < 2)
+        runStep(database, 2, schemaStepTwoStatements());
+    runStep(database, 3, schemaStepThreeStatements());
 }
 
 } // namespace corvane

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace corvane {
@@ -114,8 +115,67 @@ SQLiteDatabase::~SQLiteDatabase()
     sqlite3_close_v2(m_handle);
 }
 
-std::vector<SQLiteDatabase::Row> SQLiteDatabase::query(
-    const QString &sql, const std::vector<Value> &bindings)
+int SQLiteDatabase::Cursor::columnCount() const
+{
+    return sqlite3_column_count(m_statement);
+}
+
+QString SQLiteDatabase::Cursor::columnName(int column) const
+{
+    return QString::fromUtf8(sqlite3_column_name(m_statement, column));
+}
+
+int SQLiteDatabase::Cursor::columnIndex(QStringView name) const
+{
+    for (int column = columnCount() - 1; column >= 0; --column) {
+        if (QAnyStringView::equal(QUtf8StringView(sqlite3_column_name(m_statement, column)), name))
+            return column;
+    }
+    return -1;
+}
+
+SQLiteDatabase::Value SQLiteDatabase::Cursor::value(int column) const
+{
+    return columnValue(m_statement, column);
+}
+
+SQLiteDatabase::Cursor::Cell SQLiteDatabase::Cursor::cell(int column) const
+{
+    Cell found;
+    switch (sqlite3_column_type(m_statement, column)) {
+    case SQLITE_INTEGER:
+        found.kind = Cell::Kind::integer;
+        found.integer = sqlite3_column_int64(m_statement, column);
+        break;
+    case SQLITE_FLOAT:
+        found.kind = Cell::Kind::real;
+        break;
+    case SQLITE_TEXT: {
+        found.kind = Cell::Kind::text;
+        const auto *bytes
+            = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
+        const int size = sqlite3_column_bytes(m_statement, column);
+        // Up to the terminating NUL, as the bound text was.
+        found.bytes
+            = QByteArrayView(bytes, qsizetype(qstrnlen(bytes, std::size_t(std::max(size, 0)))));
+        break;
+    }
+    case SQLITE_BLOB: {
+        found.kind = Cell::Kind::blob;
+        const void *bytes = sqlite3_column_blob(m_statement, column);
+        const int size = sqlite3_column_bytes(m_statement, column);
+        if (bytes && size > 0)
+            found.bytes = QByteArrayView(static_cast<const char *>(bytes), size);
+        break;
+    }
+    default:
+        break;
+    }
+    return found;
+}
+
+void SQLiteDatabase::forEachRow(const QString &sql, const std::vector<Value> &bindings,
+    const std::function<void(const Cursor &)> &visit)
 {
     sqlite3_stmt *raw = nullptr;
     if (sqlite3_prepare_v2(m_handle, sql.toUtf8().constData(), -1, &raw, nullptr) != SQLITE_OK)
@@ -123,29 +183,43 @@ std::vector<SQLiteDatabase::Row> SQLiteDatabase::query(
     Statement statement(raw);
     // An SQL text of only white space or comments compiles to no statement at all.
     if (!statement)
-        return {};
+        return;
 
     for (std::size_t i = 0; i < bindings.size(); ++i) {
         if (bindValue(statement.get(), int(i + 1), bindings[i]) != SQLITE_OK)
             throw lastError();
     }
 
-    std::vector<Row> rows;
-    const int columns = sqlite3_column_count(statement.get());
+    const Cursor cursor(statement.get());
     for (;;) {
         const int result = sqlite3_step(statement.get());
         if (result == SQLITE_DONE)
-            return rows;
+            return;
         if (result != SQLITE_ROW)
             throw lastError();
+        visit(cursor);
+    }
+}
+
+std::vector<SQLiteDatabase::Row> SQLiteDatabase::query(
+    const QString &sql, const std::vector<Value> &bindings)
+{
+    std::vector<Row> rows;
+    // The names are the same for every row; made once, each row shares them.
+    std::vector<QString> names;
+    forEachRow(sql, bindings, [&](const Cursor &cursor) {
+        const int columns = cursor.columnCount();
+        if (names.empty()) {
+            for (int column = 0; column < columns; ++column)
+                names.push_back(cursor.columnName(column));
+        }
         Row row;
         row.values.reserve(columns);
-        for (int column = 0; column < columns; ++column) {
-            row.values.insert(QString::fromUtf8(sqlite3_column_name(statement.get(), column)),
-                columnValue(statement.get(), column));
-        }
+        for (int column = 0; column < columns; ++column)
+            row.values.insert(names[std::size_t(column)], cursor.value(column));
         rows.push_back(std::move(row));
-    }
+    });
+    return rows;
 }
 
 std::int64_t SQLiteDatabase::lastInsertRowId() const

@@ -1,16 +1,20 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QString>
 
 #include <cstdint>
 #include <exception>
+#include <functional>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace corvane {
 
@@ -44,6 +48,36 @@ public:
         std::string m_what;
     };
 
+    // The row a statement is on while it is being stepped: values are read by column index
+    // and copied out, so nothing is built for columns nobody reads.
+    class Cursor
+    {
+    public:
+        int columnCount() const;
+        QString columnName(int column) const;
+        // The index of the last column with this name (as in Row), or -1.
+        int columnIndex(QStringView name) const;
+        Value value(int column) const;
+        // A column's value without copying it: its kind, its bytes (text up to its first NUL,
+        // or a blob), or its integer. The bytes are valid until the next row. One call per
+        // column matters: every call into SQLite takes the connection's lock.
+        struct Cell
+        {
+            enum class Kind { integer, real, text, blob, null };
+            Kind kind = Kind::null;
+            QByteArrayView bytes;
+            std::int64_t integer = 0;
+        };
+        Cell cell(int column) const;
+
+    private:
+        friend class SQLiteDatabase;
+        explicit Cursor(sqlite3_stmt *statement)
+            : m_statement(statement)
+        { }
+        sqlite3_stmt *m_statement;
+    };
+
     // Opens (creating if missing) the database at path in serialized mode with WAL,
     // synchronous NORMAL, foreign keys and a 3000 ms busy timeout; throws Error.
     explicit SQLiteDatabase(const QString &path);
@@ -55,6 +89,11 @@ public:
     // Runs the first statement of sql with bindings for parameters 1, 2, 3, … and returns
     // every row it yields; throws Error and leaves the connection usable.
     std::vector<Row> query(const QString &sql, const std::vector<Value> &bindings = {});
+
+    // Runs the statement like query but hands each row to visit as it is stepped instead of
+    // collecting maps; the cursor is valid only during the call. Throws Error like query.
+    void forEachRow(const QString &sql, const std::vector<Value> &bindings,
+        const std::function<void(const Cursor &)> &visit);
 
     // The row id of the most recent successful INSERT on this connection.
     std::int64_t lastInsertRowId() const;

@@ -74,7 +74,7 @@ TEST_F(ClipStoreTest, NewStoreHoldsExactlyTheCurrentSchema)
     EXPECT_TRUE(QDir(store.blobDirectory()).isEmpty());
 
     auto database = openDirectly();
-    EXPECT_EQ(userVersion(*database), 2);
+    EXPECT_EQ(userVersion(*database), 3);
     const std::set<std::pair<QString, QString>> expected = {
         { QStringLiteral("table"), QStringLiteral("items") },
         { QStringLiteral("table"), QStringLiteral("pinboards") },
@@ -84,16 +84,31 @@ TEST_F(ClipStoreTest, NewStoreHoldsExactlyTheCurrentSchema)
         { QStringLiteral("table"), QStringLiteral("items_fts_idx") },
         { QStringLiteral("table"), QStringLiteral("items_fts_docsize") },
         { QStringLiteral("table"), QStringLiteral("items_fts_config") },
+        { QStringLiteral("table"), QStringLiteral("items_trigrams") },
+        { QStringLiteral("table"), QStringLiteral("items_trigrams_data") },
+        { QStringLiteral("table"), QStringLiteral("items_trigrams_idx") },
+        { QStringLiteral("table"), QStringLiteral("items_trigrams_docsize") },
+        { QStringLiteral("table"), QStringLiteral("items_trigrams_config") },
         { QStringLiteral("index"), QStringLiteral("items_recent") },
         { QStringLiteral("index"), QStringLiteral("items_kind") },
         { QStringLiteral("index"), QStringLiteral("items_trigger") },
+        { QStringLiteral("index"), QStringLiteral("items_dates") },
         { QStringLiteral("index"), QStringLiteral("sqlite_autoindex_items_1") },
         { QStringLiteral("index"), QStringLiteral("sqlite_autoindex_pinboard_items_1") },
         { QStringLiteral("trigger"), QStringLiteral("items_fts_insert") },
         { QStringLiteral("trigger"), QStringLiteral("items_fts_delete") },
         { QStringLiteral("trigger"), QStringLiteral("items_fts_update") },
+        { QStringLiteral("trigger"), QStringLiteral("items_trigrams_insert") },
+        { QStringLiteral("trigger"), QStringLiteral("items_trigrams_delete") },
+        { QStringLiteral("trigger"), QStringLiteral("items_trigrams_update") },
     };
     EXPECT_EQ(schemaObjects(*database), expected);
+    EXPECT_EQ(objectSQL(*database, "items_fts"),
+        QStringLiteral("CREATE VIRTUAL TABLE items_fts USING fts5(\n"
+                       "    title, subtitle, text,\n"
+                       "    content='items', content_rowid='id', tokenize='unicode61',\n"
+                       "    prefix='1 2 3'\n"
+                       ")"));
 
     // The statements are stored as they were written.
     EXPECT_EQ(objectSQL(*database, "items_trigger"),
@@ -126,7 +141,7 @@ TEST_F(ClipStoreTest, VersionOneDatabaseIsUpgradedKeepingItsRows)
     }
     ClipStore store(storeDir());
     auto database = openDirectly();
-    EXPECT_EQ(userVersion(*database), 2);
+    EXPECT_EQ(userVersion(*database), 3);
     const auto rows = database->query(QStringLiteral("SELECT * FROM items"));
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(*textValue(rows.front(), QStringLiteral("text")), QStringLiteral("kept words"));
@@ -148,12 +163,47 @@ TEST_F(ClipStoreTest, VersionOneDatabaseIsUpgradedKeepingItsRows)
         SQLiteDatabase::Error);
 }
 
+TEST_F(ClipStoreTest, VersionTwoDatabaseGainsSearchIndexesBuiltFromItsRows)
+{
+    {
+        auto database = openDirectly();
+        for (const QString &statement : schemaStepOneStatements() + schemaStepTwoStatements())
+            database->query(statement);
+        database->query(QStringLiteral("INSERT INTO items (kind, text, title, created_at, "
+                                       "last_used_at, fingerprint) VALUES ('text', 'documentation "
+                                       "kept', 'documentation kept', 1, 2, 'f1')"));
+    }
+    ClipStore store(storeDir());
+    auto database = openDirectly();
+    EXPECT_EQ(userVersion(*database), 3);
+    ASSERT_EQ(database->query(QStringLiteral("SELECT * FROM items")).size(), 1u);
+    const auto matches = [&](const char *index, const char *expression) {
+        return database
+            ->query(QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH ?")
+                        .arg(QString::fromLatin1(index)),
+                { QString::fromUtf8(expression) })
+            .size();
+    };
+    EXPECT_EQ(matches("items_fts", "\"d\"*"), 1u);
+    EXPECT_EQ(matches("items_trigrams", "\"ume\" \"nta\""), 1u);
+
+    // Code that knows only version 2 writes through the same triggers, so both indexes
+    // follow its changes.
+    database->query(QStringLiteral("UPDATE items SET title = 'renamed', text = 'renamed'"));
+    EXPECT_EQ(matches("items_fts", "\"d\"*"), 0u);
+    EXPECT_EQ(matches("items_trigrams", "\"ume\""), 0u);
+    EXPECT_EQ(matches("items_trigrams", "\"nam\""), 1u);
+    database->query(QStringLiteral("DELETE FROM items"));
+    EXPECT_EQ(matches("items_fts", "\"r\"*"), 0u);
+    EXPECT_EQ(matches("items_trigrams", "\"nam\""), 0u);
+}
+
 TEST_F(ClipStoreTest, CurrentVersionDatabaseOpensWithoutSchemaChanges)
 {
     {
         auto database = openDirectly();
         database->query(QStringLiteral("CREATE TABLE unrelated (x)"));
-        database->query(QStringLiteral("PRAGMA user_version = 2"));
+        database->query(QStringLiteral("PRAGMA user_version = 3"));
     }
     ClipStore store(storeDir());
     auto database = openDirectly();
@@ -181,7 +231,7 @@ TEST_F(ClipStoreTest, FailedUpgradeStepRollsBackAndIsRetriedNextTime)
     }
     ClipStore store(storeDir());
     auto database = openDirectly();
-    EXPECT_EQ(userVersion(*database), 2);
+    EXPECT_EQ(userVersion(*database), 3);
 }
 
 TEST_F(ClipStoreTest, UnusableLocationsFailWithAFileSystemError)
@@ -246,7 +296,7 @@ TEST_F(ClipStoreTest, TwoStoresShareOneFile)
     ClipStore first(storeDir());
     ClipStore second(storeDir());
     auto database = openDirectly();
-    EXPECT_EQ(userVersion(*database), 2);
+    EXPECT_EQ(userVersion(*database), currentSchemaVersion);
     EXPECT_EQ(first.blobDirectory(), second.blobDirectory());
 }
 

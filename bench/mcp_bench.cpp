@@ -1,0 +1,233 @@
+// The tool server: request lines handled in process, and the real executable measured from
+// outside through pipes next to a C program that only echoes a fixed reply line.
+#include "benchsupport.h"
+#include "historygenerator.h"
+#include "mcp/mcpserver.h"
+#include "store/clipstore.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <benchmark/benchmark.h>
+#include <cerrno>
+#include <memory>
+#include <spawn.h>
+#include <stdexcept>
+#include <string>
+
+extern char **environ;
+
+namespace corvane::bench {
+
+namespace {
+
+const QByteArray initializeLine
+    = R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"protocolVersion":"2025-06-18","capabilities":{},"clientInfo":{"name":"bench","version":"1"}}})"
+      "\n";
+const QByteArray pingLine = R"({"jsonrpc":"2.0","id":2,"method":"ping"})"
+                            "\n";
+const QByteArray toolsListLine = R"({"jsonrpc":"2.0","id":3,"method":"tools/list"})"
+                                 "\n";
+const QByteArray searchLine
+    = R"({"jsonrpc":"2.0","id":4,"method":"tools/call","params":{"name":"search_clipboard","arguments":{"query":"meeting","limit":20}}})"
+      "\n";
+
+void handle(benchmark::State &state, int size, const QByteArray &line)
+{
+    ClipStore store(HistoryGenerator::cachedStore(size));
+    McpServer server(store, [](const QString &) {});
+    qsizetype replyBytes = 0;
+    for (auto _ : state) {
+        const QByteArray reply = server.handleLine(line);
+        replyBytes = reply.size();
+        benchmark::DoNotOptimize(reply.constData());
+    }
+    if (replyBytes == 0)
+        state.SkipWithError("The line got no reply");
+    state.counters["reply_bytes"] = double(replyBytes);
+}
+
+// A child process talking JSON lines through two pipes.
+class Child
+{
+public:
+    Child(const char *program, const std::vector<std::string> &arguments,
+        const std::vector<std::string> &environment)
+    {
+        int input[2];
+        int output[2];
+        if (::pipe2(input, O_CLOEXEC) != 0 || ::pipe2(output, O_CLOEXEC) != 0)
+            throw std::runtime_error("Could not create pipes");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+        std::vector<char *> argv { const_cast<char *>(program) };
+        for (const std::string &argument : arguments)
+            argv.push_back(const_cast<char *>(argument.c_str()));
+        argv.push_back(nullptr);
+        std::vector<char *> envp;
+        for (char **variable = environ; *variable; ++variable)
+            envp.push_back(*variable);
+        for (const std::string &variable : environment)
+            envp.push_back(const_cast<char *>(variable.c_str()));
+        envp.push_back(nullptr);
+        const int spawned
+            = posix_spawn(&m_pid, program, &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(input[0]);
+        ::close(output[1]);
+        m_input = input[1];
+        m_output = output[0];
+        if (spawned != 0)
+            throw std::runtime_error("Could not start the program");
+    }
+
+    ~Child()
+    {
+        ::close(m_input);
+        // Reading to the end lets the child finish writing before it exits.
+        char sink[4096];
+        while (::read(m_output, sink, sizeof sink) > 0) { }
+        ::close(m_output);
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+    }
+
+    Child(const Child &) = delete;
+    Child &operator=(const Child &) = delete;
+
+    // Sends one line and waits for one line back.
+    QByteArray exchange(const QByteArray &line)
+    {
+        for (qsizetype written = 0; written < line.size();) {
+            const ssize_t count
+                = ::write(m_input, line.constData() + written, std::size_t(line.size() - written));
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count <= 0)
+                throw std::runtime_error("Could not write to the program");
+            written += count;
+        }
+        for (;;) {
+            const qsizetype end = m_pending.indexOf('\n');
+            if (end >= 0) {
+                const QByteArray reply = m_pending.left(end + 1);
+                m_pending.remove(0, end + 1);
+                return reply;
+            }
+            char chunk[65536];
+            const ssize_t count = ::read(m_output, chunk, sizeof chunk);
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count <= 0)
+                throw std::runtime_error("The program ended without replying");
+            m_pending.append(chunk, count);
+        }
+    }
+
+private:
+    pid_t m_pid = 0;
+    int m_input = -1;
+    int m_output = -1;
+    QByteArray m_pending;
+};
+
+// The server opens the store at $XDG_DATA_HOME/Corvane: a prepared empty one, so that start
+// includes opening a current store but not creating it.
+class ServerHome
+{
+public:
+    ServerHome()
+    {
+        ClipStore prepared(m_home.filePath(QStringLiteral("Corvane")));
+        m_environment = { "XDG_DATA_HOME=" + m_home.path().toStdString() };
+    }
+    const std::vector<std::string> &environment() const { return m_environment; }
+
+private:
+    QTemporaryDir m_home;
+    std::vector<std::string> m_environment;
+};
+
+void startToInitializeReply(benchmark::State &state)
+{
+    const ServerHome home;
+    std::vector<double> floorTimes;
+    std::vector<double> serverTimes;
+    for (auto _ : state) {
+        const double start = wallSeconds();
+        double replied = 0;
+        {
+            Child server(CORVANE_EXECUTABLE, { "--mcp" }, home.environment());
+            benchmark::DoNotOptimize(server.exchange(initializeLine));
+            replied = wallSeconds();
+        }
+        state.SetIterationTime(replied - start);
+        serverTimes.push_back(replied - start);
+
+        const double floorStart = wallSeconds();
+        {
+            Child echo(CORVANE_ECHO_FLOOR, {}, {});
+            benchmark::DoNotOptimize(echo.exchange(initializeLine));
+            floorTimes.push_back(wallSeconds() - floorStart);
+        }
+    }
+    state.counters["server_ms"] = median(serverTimes) * 1e3;
+    state.counters["floor_ms"] = median(floorTimes) * 1e3;
+    state.counters["ratio"] = median(serverTimes) / std::max(median(floorTimes), 1e-9);
+}
+
+void pingRoundTrip(benchmark::State &state)
+{
+    const ServerHome home;
+    Child server(CORVANE_EXECUTABLE, { "--mcp" }, home.environment());
+    Child echo(CORVANE_ECHO_FLOOR, {}, {});
+    server.exchange(initializeLine);
+    echo.exchange(initializeLine);
+    std::vector<double> floorTimes;
+    std::vector<double> serverTimes;
+    for (auto _ : state) {
+        const double start = wallSeconds();
+        benchmark::DoNotOptimize(server.exchange(pingLine));
+        const double replied = wallSeconds();
+        state.SetIterationTime(replied - start);
+        serverTimes.push_back(replied - start);
+
+        const double floorStart = wallSeconds();
+        benchmark::DoNotOptimize(echo.exchange(pingLine));
+        floorTimes.push_back(wallSeconds() - floorStart);
+    }
+    state.counters["server_us"] = median(serverTimes) * 1e6;
+    state.counters["floor_us"] = median(floorTimes) * 1e6;
+    state.counters["ratio"] = median(serverTimes) / std::max(median(floorTimes), 1e-12);
+}
+
+} // namespace
+
+void registerServerBenchmarks(int size)
+{
+    const std::string suffix = "/" + std::to_string(size);
+    benchmark::RegisterBenchmark(("Server/InProcess/Ping" + suffix).c_str(),
+        [=](benchmark::State &state) { handle(state, size, pingLine); })
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("Server/InProcess/ToolsList" + suffix).c_str(),
+        [=](benchmark::State &state) { handle(state, size, toolsListLine); })
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("Server/InProcess/SearchClipboard" + suffix).c_str(),
+        [=](benchmark::State &state) { handle(state, size, searchLine); })
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("Server/Process/StartToInitializeReply", startToInitializeReply)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Server/Process/PingRoundTrip", pingRoundTrip)
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
+}
+
+} // namespace corvane::bench

@@ -1,0 +1,91 @@
+#include "onestatementquery.h"
+
+#include "common/graphemes.h"
+
+namespace corvane {
+
+namespace {
+
+QString trimmedSearch(const ClipStore::Filter &filter)
+{
+    QString search = filter.search;
+    search.replace(QChar(u'\0'), QLatin1Char(' '));
+    return search.trimmed();
+}
+
+QString marks(std::size_t count)
+{
+    QStringList made;
+    for (std::size_t i = 0; i < count; ++i)
+        made << QStringLiteral("?");
+    return made.join(QLatin1Char(','));
+}
+
+} // namespace
+
+OneStatementQuery OneStatementQuery::indexed(const ClipStore::Filter &filter)
+{
+    OneStatementQuery query;
+    QString joins;
+    QStringList conditions;
+    if (filter.pinboardID) {
+        joins += QStringLiteral(
+            " JOIN pinboard_items pi ON pi.item_id = items.id AND pi.pinboard_id = ?");
+        query.bindings.emplace_back(*filter.pinboardID);
+    }
+    if (!filter.kinds.empty()) {
+        conditions << QStringLiteral("items.kind IN (") + marks(filter.kinds.size())
+                + QLatin1Char(')');
+        for (ClipKind kind : filter.kinds)
+            query.bindings.emplace_back(storedString(kind));
+    }
+    if (filter.onlyUnfiled)
+        conditions << QStringLiteral("items.id NOT IN (SELECT item_id FROM pinboard_items)");
+    if (!filter.sourceBundleIDs.empty()) {
+        conditions << QStringLiteral("items.source_bundle_id IN (")
+                + marks(filter.sourceBundleIDs.size()) + QLatin1Char(')');
+        for (const QString &bundleID : filter.sourceBundleIDs)
+            query.bindings.emplace_back(bundleID);
+    }
+    const QString search = trimmedSearch(filter);
+    if (!search.isEmpty()) {
+        joins += QStringLiteral(" JOIN items_fts ON items_fts.rowid = items.id");
+        conditions << QStringLiteral("items_fts MATCH ?");
+        query.bindings.emplace_back(ClipStore::ftsQuery(search));
+    }
+    query.sql = QStringLiteral("SELECT items.* FROM items") + joins;
+    if (!conditions.isEmpty())
+        query.sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+    query.sql += filter.pinboardID
+        ? QStringLiteral(" ORDER BY pi.sort_order, items.created_at DESC")
+        : QStringLiteral(" ORDER BY items.created_at DESC");
+    query.sql += QStringLiteral(" LIMIT ?");
+    query.bindings.emplace_back(filter.limit);
+    return query;
+}
+
+std::optional<OneStatementQuery> OneStatementQuery::substring(const ClipStore::Filter &filter)
+{
+    const QString search = trimmedSearch(filter);
+    if (graphemeCount(search) < 2)
+        return std::nullopt;
+    OneStatementQuery query;
+    query.sql = QStringLiteral("SELECT items.* FROM items");
+    if (filter.pinboardID) {
+        query.sql += QStringLiteral(
+            " JOIN pinboard_items pi ON pi.item_id = items.id AND pi.pinboard_id = ?");
+        query.bindings.emplace_back(*filter.pinboardID);
+    }
+    query.sql += QStringLiteral("\nWHERE (items.title LIKE ? ESCAPE '\\'\n"
+                                "   OR items.subtitle LIKE ? ESCAPE '\\'\n"
+                                "   OR items.text LIKE ? ESCAPE '\\')");
+    if (filter.onlyUnfiled)
+        query.sql += QStringLiteral(" AND items.id NOT IN (SELECT item_id FROM pinboard_items)");
+    query.sql += QStringLiteral("\nORDER BY items.created_at DESC LIMIT ?");
+    const QString pattern = ClipStore::likePattern(search);
+    query.bindings.insert(query.bindings.end(), { pattern, pattern, pattern });
+    query.bindings.emplace_back(filter.limit);
+    return query;
+}
+
+} // namespace corvane
