@@ -31,7 +31,7 @@ public:
     // id in a later folder.
     explicit DesktopEntries(const QStringList &applicationFolders);
 
-    // The folders the XDG base directory specification names: $XDG_DATA_HOME/applications,
+    // The folders the XDG base directory standard names: $XDG_DATA_HOME/applications,
     // then each of $XDG_DATA_DIRS.
     static QStringList standardApplicationFolders();
 
