@@ -1,6 +1,7 @@
 // Pinboards, their membership, and snippet triggers, which may only live on filed items.
 #include "clipstore.h"
 #include "store/rowreading.h"
+#include "store/writetransaction.h"
 
 #include <algorithm>
 
@@ -53,22 +54,13 @@ Pinboard ClipStore::createPinboard(const QString &name, std::optional<std::int64
 void ClipStore::reorderPinboards(const std::vector<std::int64_t> &pinboardIDs)
 {
     perform([&](SQLiteDatabase &database) {
-        database.query(QStringLiteral("BEGIN IMMEDIATE"));
-        try {
+        inWriteTransaction(database, [&] {
             std::int64_t position = 0;
             for (std::int64_t id : pinboardIDs) {
                 database.query(QStringLiteral("UPDATE pinboards SET sort_order = ? WHERE id = ?"),
                     { position++, id });
             }
-            database.query(QStringLiteral("COMMIT"));
-        } catch (const SQLiteDatabase::Error &) {
-            try {
-                database.query(QStringLiteral("ROLLBACK"));
-            } catch (const SQLiteDatabase::Error &) {
-                // The failing statement's error is the one worth reporting.
-            }
-            throw;
-        }
+        });
         advanceGeneration();
     });
 }

@@ -4,6 +4,7 @@
 #include "clipstore.h"
 #include "store/blobfiles.h"
 #include "store/rowreading.h"
+#include "store/writetransaction.h"
 
 #include <QDir>
 #include <QFile>
@@ -56,19 +57,9 @@ QStringList deleteSelectionRows(
 void pruneSelection(SQLiteDatabase &database, const QString &blobDirectory,
     const QString &selectSql, const std::vector<Value> &bindings)
 {
-    database.query(QStringLiteral("BEGIN IMMEDIATE"));
     QStringList names;
-    try {
-        names = deleteSelectionRows(database, database.query(selectSql, bindings));
-        database.query(QStringLiteral("COMMIT"));
-    } catch (const SQLiteDatabase::Error &) {
-        try {
-            database.query(QStringLiteral("ROLLBACK"));
-        } catch (const SQLiteDatabase::Error &) {
-            // The failure that matters is the one being raised.
-        }
-        throw;
-    }
+    inWriteTransaction(database,
+        [&] { names = deleteSelectionRows(database, database.query(selectSql, bindings)); });
     for (const QString &name : names)
         removeBlob(blobDirectory, name);
 }

@@ -1,6 +1,7 @@
 #include "schema.h"
 
 #include "store/sqlitedatabase.h"
+#include "store/writetransaction.h"
 
 namespace corvane {
 
@@ -130,23 +131,14 @@ std::int64_t userVersion(SQLiteDatabase &database)
 
 void runStep(SQLiteDatabase &database, std::int64_t targetVersion, const QStringList &statements)
 {
-    database.query(QStringLiteral("BEGIN IMMEDIATE"));
-    try {
+    inWriteTransaction(database, [&] {
         // Another process opening the same new file may have run this step while we waited
         // for the write lock; running it again would fail on the objects it created.
         if (userVersion(database) < targetVersion) {
             for (const QString &statement : statements)
                 database.query(statement);
         }
-        database.query(QStringLiteral("COMMIT"));
-    } catch (const SQLiteDatabase::Error &) {
-        try {
-            database.query(QStringLiteral("ROLLBACK"));
-        } catch (const SQLiteDatabase::Error &) {
-            // The step's own error is the one worth reporting.
-        }
-        throw;
-    }
+    });
 }
 
 } // namespace
