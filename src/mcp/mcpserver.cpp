@@ -138,7 +138,7 @@ QByteArray McpServer::handleLine(QByteArrayView line)
             return {};
         text = trimmed.toUtf8();
     }
-    if (containsRawControlCharacter(text))
+    if (containsForbiddenJsonCharacter(text))
         return parseErrorReply();
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(text, &parseError);

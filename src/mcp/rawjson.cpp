@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <QString>
 
+#include <cctype>
+
 namespace corvane {
 
 namespace {
@@ -154,17 +156,32 @@ std::optional<QByteArray> rawJsonMember(QByteArrayView objectText, QStringView k
     return withoutSpace(*found);
 }
 
-bool containsRawControlCharacter(QByteArrayView text)
+bool containsForbiddenJsonCharacter(QByteArrayView text)
 {
+    static constexpr QByteArrayView simpleEscapes = "\"\\/bfnrt";
     bool inString = false;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (static_cast<unsigned char>(c) < 0x20 && (inString || !isJsonSpace(c)))
             return true;
-        if (inString && c == '\\')
-            ++i;
-        else if (c == '"')
+        if (inString && c == '\\') {
+            if (++i == text.size())
+                return true;
+            const char escaped = text[i];
+            if (escaped == 'u') {
+                if (i + 4 >= text.size())
+                    return true;
+                for (qsizetype digit = 1; digit <= 4; ++digit) {
+                    if (!std::isxdigit(static_cast<unsigned char>(text[i + digit])))
+                        return true;
+                }
+                i += 4;
+            } else if (!simpleEscapes.contains(escaped)) {
+                return true;
+            }
+        } else if (c == '"') {
             inString = !inString;
+        }
     }
     return false;
 }

@@ -16,10 +16,11 @@ namespace corvane {
 // anything else the result is nothing or meaningless, never a crash.
 std::optional<QByteArray> rawJsonMember(QByteArrayView objectText, QStringView key);
 
-// Whether text holds a control character JSON does not allow: inside a string any byte below
-// 0x20 must be escaped, and outside strings only space, tab, line feed and carriage return
-// may appear. Qt's parser lets such bytes through inside strings, and an id echoed as
-// written would carry them into the reply.
-bool containsRawControlCharacter(QByteArrayView text);
+// Whether text holds a character or an escape JSON does not allow: inside a string any byte
+// below 0x20 must be escaped and a backslash may only start one of the escapes JSON defines;
+// outside strings only space, tab, line feed and carriage return may appear. Qt's parser lets
+// raw control characters and unknown escapes through inside strings, and an id echoed as
+// written would carry them into the reply, where a strict client would fail on it.
+bool containsForbiddenJsonCharacter(QByteArrayView text);
 
 } // namespace corvane
