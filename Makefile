@@ -1,7 +1,7 @@
 # The two entry points of the README: `make run` and `make test`.
 # Each installs what is missing, configures, builds and then runs.
 
-.PHONY: deps run test build bench format clean
+.PHONY: deps run test fuzz build bench format clean
 
 deps:
 	@scripts/install-deps.sh
@@ -12,13 +12,21 @@ run: deps
 	./build/release/src/corvane
 
 # The fuzzers run first so the test suite's summary is the last thing printed; a fuzzer
-# failure still fails the target once the suite has run.
+# failure is repeated after the suite's summary and still fails the target.
 test: deps
 	cmake --preset dev
 	cmake --build --preset dev
 	cmake --preset fuzz
 	cmake --build --preset fuzz
-	scripts/run-fuzzers.sh build/fuzz; fuzzers=$$?; scripts/run-tests.sh build/dev && exit $$fuzzers
+	scripts/run-fuzzers.sh build/fuzz >build/fuzz.log 2>&1; fuzzers=$$?; cat build/fuzz.log; \
+	scripts/run-tests.sh build/dev; tests=$$?; \
+	if [ $$fuzzers -ne 0 ]; then grep -A3 -E 'check failed|ERROR:|SUMMARY:|failed;' build/fuzz.log; fi; \
+	[ $$tests -eq 0 ] && [ $$fuzzers -eq 0 ]
+
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	scripts/run-fuzzers.sh build/fuzz $${FUZZ_SECONDS:-300}
 
 bench: deps
 	cmake --preset release
