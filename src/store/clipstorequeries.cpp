@@ -37,64 +37,9 @@ struct Selection
     QString order;
 };
 
-// The matching rows, newest first (or in the pinboard's order), of the selection further
-// restricted to the rows a search index lists for one MATCH expression. The rows and their
-// order are those of the plain join of the index; only the plan differs, chosen by how many
-// rows the index lists.
-//
-// Few candidates: their ids are read from the index, each row is looked up by id and only
-// those are sorted. Many: the order's index is walked from the top, testing each row against
-// the candidates (gathered once into a temporary index), and the walk stops at the limit; sorting
-// tens of thousands of whole rows to keep 300 was what made a one-letter search slow.
-std::vector<ClipItem> candidateSearch(SQLiteDatabase &database, const Selection &selection,
-    const QString &index, const QString &match, std::int64_t limit)
+// The rows with these ids, in the order of the ids.
+std::vector<ClipItem> rowsInOrder(SQLiteDatabase &database, const std::vector<Value> &ranked)
 {
-    const QString candidates = QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH ?").arg(index);
-
-    // A walk visits about rows × limit / candidates entries, a sort costs a look-up per
-    // candidate; they cost the same near the square root of rows × limit (measured: a
-    // look-up costs about eight walked entries).
-    const std::int64_t rows = rows::firstInteger(
-        database.query(QStringLiteral("SELECT COALESCE(MAX(id), 0) AS m FROM items")),
-        QStringLiteral("m"), 0);
-    const auto threshold = std::int64_t(
-        std::max(256.0, std::sqrt(double(rows) * double(std::max<std::int64_t>(limit, 1)) / 8)));
-    // The index is read once: up to the threshold its row ids are all that is needed.
-    std::vector<Value> listed;
-    database.forEachRow(candidates + QStringLiteral(" LIMIT ?"), { match, threshold + 1 },
-        [&](const SQLiteDatabase::Cursor &cursor) { listed.emplace_back(cursor.cell(0).integer); });
-    if (listed.empty())
-        return {};
-
-    QStringList conditions = selection.conditions;
-    std::vector<Value> bindings = selection.bindings;
-    const QString where = QStringLiteral(" WHERE ");
-    const bool many = std::int64_t(listed.size()) > threshold;
-    if (many) {
-        // The unary plus keeps the planner from driving the statement through the candidates.
-        conditions << QStringLiteral("+items.id IN (") + candidates + QLatin1Char(')');
-        bindings.emplace_back(match);
-        bindings.emplace_back(limit);
-        return ClipItem::readAll(database,
-            QStringLiteral("SELECT items.* FROM items") + selection.joins + where
-                + conditions.join(QStringLiteral(" AND ")) + selection.order
-                + QStringLiteral(" LIMIT ?"),
-            bindings, expectedRows(limit));
-    }
-
-    // Only ids go through the sort: a candidate may be a text of megabytes, and sorting whole
-    // rows copies every one of them. The rows kept are read afterwards and put in that order.
-    conditions << QStringLiteral("items.id IN (") + rows::placeholders(listed.size())
-            + QLatin1Char(')');
-    bindings.insert(bindings.end(), listed.begin(), listed.end());
-    bindings.emplace_back(limit);
-    std::vector<Value> ranked;
-    // The dates come from their own index, not from the rows.
-    database.forEachRow(QStringLiteral("SELECT items.id FROM items INDEXED BY items_dates")
-            + selection.joins + where + conditions.join(QStringLiteral(" AND ")) + selection.order
-            + QStringLiteral(" LIMIT ?"),
-        bindings,
-        [&](const SQLiteDatabase::Cursor &cursor) { ranked.emplace_back(cursor.cell(0).integer); });
     if (ranked.empty())
         return {};
     std::vector<ClipItem> found = ClipItem::readAll(database,
@@ -109,6 +54,76 @@ std::vector<ClipItem> candidateSearch(SQLiteDatabase &database, const Selection 
         return rank.value(left.id) < rank.value(right.id);
     });
     return found;
+}
+
+// The matching rows, newest first (or in the pinboard's order), of the selection further
+// restricted to the rows a search index lists for one MATCH expression. The rows and their
+// order are those of the plain join of the index; only the plan differs, chosen by how many
+// rows the index lists. Either way only ids go through the ordering: a candidate may be a text
+// of megabytes, and sorting whole rows copies every one of them. The rows kept are read last.
+//
+// Few candidates: the rows with those ids are ranked through the dates index alone. Many: the
+// selection is walked in its order, each row tested against the candidates, and the walk
+// stops at the limit. Sorting tens of thousands of whole rows to keep 300 was what made a
+// one-letter search slow; handing tens of thousands of ids to SQLite as an IN table was what
+// made it slow on a million items, so the walk tests them here, in a sorted list.
+std::vector<ClipItem> candidateSearch(SQLiteDatabase &database, const Selection &selection,
+    const QString &index, const QString &match, std::int64_t limit)
+{
+    if (limit == 0)
+        return {};
+    // The index hands out its rows in id order, so the list comes sorted; reading ids from
+    // it is cheap (about 50 ns each), far cheaper than anything SQLite builds from them.
+    std::vector<std::int64_t> candidates;
+    database.forEachRow(
+        QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH ? ORDER BY rowid").arg(index),
+        { match }, [&](const SQLiteDatabase::Cursor &cursor) {
+            candidates.push_back(cursor.cell(0).integer);
+        });
+    if (candidates.empty())
+        return {};
+
+    // A walk visits about rows × limit / candidates entries, ranking costs a look-up per
+    // candidate; they cost the same near the square root of rows × limit (measured: a
+    // look-up costs about eight walked entries).
+    const std::int64_t rows = rows::firstInteger(
+        database.query(QStringLiteral("SELECT COALESCE(MAX(id), 0) AS m FROM items")),
+        QStringLiteral("m"), 0);
+    const std::int64_t wanted = limit < 0 ? rows : limit;
+    const auto threshold = std::int64_t(
+        std::max(256.0, std::sqrt(double(rows) * double(std::max<std::int64_t>(wanted, 1)) / 8)));
+
+    QString where;
+    std::vector<Value> bindings = selection.bindings;
+    std::vector<Value> ranked;
+    // Ranking binds every candidate, and SQLite takes at most 32,766 parameters.
+    constexpr std::size_t maximumRanked = 30000;
+    if (std::int64_t(candidates.size()) > threshold || candidates.size() > maximumRanked) {
+        if (!selection.conditions.isEmpty())
+            where = QStringLiteral(" WHERE ") + selection.conditions.join(QStringLiteral(" AND "));
+        database.forEachRowWhile(QStringLiteral("SELECT items.id FROM items") + selection.joins
+                + where + selection.order,
+            bindings, [&](const SQLiteDatabase::Cursor &cursor) {
+                const std::int64_t id = cursor.cell(0).integer;
+                if (std::binary_search(candidates.begin(), candidates.end(), id))
+                    ranked.emplace_back(id);
+                return limit < 0 || std::int64_t(ranked.size()) < limit;
+            });
+        return rowsInOrder(database, ranked);
+    }
+
+    QStringList conditions = selection.conditions;
+    conditions << QStringLiteral("items.id IN (") + rows::placeholders(candidates.size())
+            + QLatin1Char(')');
+    bindings.insert(bindings.end(), candidates.begin(), candidates.end());
+    bindings.emplace_back(limit);
+    // The dates come from their own index, not from the rows.
+    database.forEachRow(QStringLiteral("SELECT items.id FROM items INDEXED BY items_dates")
+            + selection.joins + QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "))
+            + selection.order + QStringLiteral(" LIMIT ?"),
+        bindings,
+        [&](const SQLiteDatabase::Cursor &cursor) { ranked.emplace_back(cursor.cell(0).integer); });
+    return rowsInOrder(database, ranked);
 }
 
 // The trigram index expression that every text containing search (compared as LIKE does,

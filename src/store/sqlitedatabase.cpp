@@ -177,6 +177,15 @@ SQLiteDatabase::Cursor::Cell SQLiteDatabase::Cursor::cell(int column) const
 void SQLiteDatabase::forEachRow(const QString &sql, const std::vector<Value> &bindings,
     const std::function<void(const Cursor &)> &visit)
 {
+    forEachRowWhile(sql, bindings, [&](const Cursor &cursor) {
+        visit(cursor);
+        return true;
+    });
+}
+
+void SQLiteDatabase::forEachRowWhile(const QString &sql, const std::vector<Value> &bindings,
+    const std::function<bool(const Cursor &)> &visit)
+{
     sqlite3_stmt *raw = nullptr;
     if (sqlite3_prepare_v2(m_handle, sql.toUtf8().constData(), -1, &raw, nullptr) != SQLITE_OK)
         throw lastError();
@@ -197,7 +206,8 @@ void SQLiteDatabase::forEachRow(const QString &sql, const std::vector<Value> &bi
             return;
         if (result != SQLITE_ROW)
             throw lastError();
-        visit(cursor);
+        if (!visit(cursor))
+            return;
     }
 }
 

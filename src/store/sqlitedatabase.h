@@ -95,6 +95,11 @@ public:
     void forEachRow(const QString &sql, const std::vector<Value> &bindings,
         const std::function<void(const Cursor &)> &visit);
 
+    // Like forEachRow, but stops stepping as soon as visit returns false, so a statement
+    // whose rows come in order can be read only as far as needed.
+    void forEachRowWhile(const QString &sql, const std::vector<Value> &bindings,
+        const std::function<bool(const Cursor &)> &visit);
+
     // The row id of the most recent successful INSERT on this connection.
     std::int64_t lastInsertRowId() const;
 
