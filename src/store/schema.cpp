@@ -3,6 +3,8 @@
 #include "store/sqlitedatabase.h"
 #include "store/writetransaction.h"
 
+#include <chrono>
+
 namespace corvane {
 
 QStringList schemaStepOneStatements()
@@ -141,6 +143,33 @@ void runStep(SQLiteDatabase &database, std::int64_t targetVersion, const QString
     });
 }
 
+// Raises the connection's busy timeout for as long as it lives.
+class LongerBusyTimeout
+{
+public:
+    LongerBusyTimeout(SQLiteDatabase &database, std::chrono::milliseconds timeout)
+        : m_database(database)
+    {
+        setTimeout(timeout);
+    }
+    ~LongerBusyTimeout()
+    {
+        try {
+            setTimeout(SQLiteDatabase::busyTimeout);
+        } catch (const SQLiteDatabase::Error &) { }
+    }
+    LongerBusyTimeout(const LongerBusyTimeout &) = delete;
+    LongerBusyTimeout &operator=(const LongerBusyTimeout &) = delete;
+
+private:
+    void setTimeout(std::chrono::milliseconds timeout)
+    {
+        m_database.query(QStringLiteral("PRAGMA busy_timeout = %1").arg(timeout.count()));
+    }
+
+    SQLiteDatabase &m_database;
+};
+
 } // namespace
 
 void upgradeSchema(SQLiteDatabase &database)
@@ -148,6 +177,10 @@ void upgradeSchema(SQLiteDatabase &database)
     const std::int64_t version = userVersion(database);
     if (version >= currentSchemaVersion)
         return;
+    // Another process may be running the same upgrade, which rebuilds the search indexes and
+    // holds the write lock for seconds on a long history (tens of seconds on a million
+    // items). Waiting for it to finish beats failing to open the history.
+    const LongerBusyTimeout patience(database, upgradeBusyTimeout);
     // Versions below 1 (a new file) and unknown negative ones start from the beginning.
     if (version < 1)
         runStep(database, 1, schemaStepOneStatements());

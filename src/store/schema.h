@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <chrono>
+
 namespace corvane {
 
 class SQLiteDatabase;
@@ -19,8 +21,12 @@ QStringList schemaStepThreeStatements();
 // The schema version this build writes and reads.
 inline constexpr int currentSchemaVersion = 3;
 
+// How long opening an older file waits for the write lock while another process upgrades it.
+inline constexpr std::chrono::milliseconds upgradeBusyTimeout { 180'000 };
+
 // Brings the database to the current version, one transaction per step; a failed step
-// is rolled back and its error thrown, leaving the version it had before.
+// is rolled back and its error thrown, leaving the version it had before. While it runs,
+// the connection waits up to upgradeBusyTimeout for the write lock instead of the usual one.
 void upgradeSchema(SQLiteDatabase &database);
 
 } // namespace corvane

@@ -97,12 +97,12 @@ SQLiteDatabase::SQLiteDatabase(const QString &path)
     }
     // Switching to WAL needs a lock that another process opening the same new file may
     // hold for a moment; wait for it as every later statement does, rather than failing.
-    sqlite3_busy_timeout(m_handle, 3000);
+    sqlite3_busy_timeout(m_handle, int(busyTimeout.count()));
     try {
         query(QStringLiteral("PRAGMA journal_mode = WAL"));
         query(QStringLiteral("PRAGMA synchronous = NORMAL"));
         query(QStringLiteral("PRAGMA foreign_keys = ON"));
-        query(QStringLiteral("PRAGMA busy_timeout = 3000"));
+        query(QStringLiteral("PRAGMA busy_timeout = %1").arg(busyTimeout.count()));
     } catch (...) {
         sqlite3_close_v2(m_handle);
         m_handle = nullptr;

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -78,8 +79,11 @@ public:
         sqlite3_stmt *m_statement;
     };
 
+    // How long a statement waits for a lock another connection holds before failing.
+    static constexpr std::chrono::milliseconds busyTimeout { 3000 };
+
     // Opens (creating if missing) the database at path in serialized mode with WAL,
-    // synchronous NORMAL, foreign keys and a 3000 ms busy timeout; throws Error.
+    // synchronous NORMAL, foreign keys and busyTimeout; throws Error.
     explicit SQLiteDatabase(const QString &path);
     ~SQLiteDatabase();
 

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <optional>
 #include <set>
 #include <thread>
 #include <utility>
@@ -196,6 +197,36 @@ TEST_F(ClipStoreTest, VersionTwoDatabaseGainsSearchIndexesBuiltFromItsRows)
     database->query(QStringLiteral("DELETE FROM items"));
     EXPECT_EQ(matches("items_fts", "\"r\"*"), 0u);
     EXPECT_EQ(matches("items_trigrams", "\"nam\""), 0u);
+}
+
+TEST_F(ClipStoreTest, OpeningWaitsForAnotherProcessUpgradingTheSameFile)
+{
+    {
+        auto database = openDirectly();
+        for (const QString &statement : schemaStepOneStatements() + schemaStepTwoStatements())
+            database->query(statement);
+    }
+    // The other connection holds the write lock through its upgrade for longer than the
+    // usual busy timeout, as rebuilding the indexes of a long history does.
+    auto upgrader = openDirectly();
+    upgrader->query(QStringLiteral("BEGIN IMMEDIATE"));
+    for (const QString &statement : schemaStepThreeStatements())
+        upgrader->query(statement);
+    std::atomic<bool> committed = false;
+    std::thread finisher([&] {
+        std::this_thread::sleep_for(SQLiteDatabase::busyTimeout + std::chrono::milliseconds(500));
+        committed = true;
+        upgrader->query(QStringLiteral("COMMIT"));
+    });
+
+    std::optional<ClipStore> store;
+    EXPECT_NO_THROW(store.emplace(storeDir()));
+    finisher.join();
+    EXPECT_TRUE(committed);
+    ASSERT_TRUE(store);
+    // The upgrade was not run twice, and the store works on the upgraded file.
+    EXPECT_EQ(userVersion(*openDirectly()), 3);
+    EXPECT_EQ(store->createPinboard(QStringLiteral("Work")).name, QStringLiteral("Work"));
 }
 
 TEST_F(ClipStoreTest, CurrentVersionDatabaseOpensWithoutSchemaChanges)
