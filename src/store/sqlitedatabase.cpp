@@ -1,9 +1,12 @@
 #include "sqlitedatabase.h"
 
+#include <QDeadlineTimer>
+
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <memory>
+#include <thread>
 
 namespace corvane {
 
@@ -95,11 +98,9 @@ SQLiteDatabase::SQLiteDatabase(const QString &path)
         m_handle = nullptr;
         throw Error(result, message);
     }
-    // Switching to WAL needs a lock that another process opening the same new file may
-    // hold for a moment; wait for it as every later statement does, rather than failing.
     sqlite3_busy_timeout(m_handle, int(busyTimeout.count()));
     try {
-        query(QStringLiteral("PRAGMA journal_mode = WAL"));
+        switchToWriteAheadLog();
         query(QStringLiteral("PRAGMA synchronous = NORMAL"));
         query(QStringLiteral("PRAGMA foreign_keys = ON"));
         query(QStringLiteral("PRAGMA busy_timeout = %1").arg(busyTimeout.count()));
@@ -107,6 +108,24 @@ SQLiteDatabase::SQLiteDatabase(const QString &path)
         sqlite3_close_v2(m_handle);
         m_handle = nullptr;
         throw;
+    }
+}
+
+// Switching a new file to WAL needs an exclusive lock. When another connection is opening the
+// same new file (the application and the tool server on a first run), SQLite answers busy at
+// once instead of calling the busy handler, so the wait is done here.
+void SQLiteDatabase::switchToWriteAheadLog()
+{
+    const QDeadlineTimer deadline(busyTimeout);
+    for (;;) {
+        try {
+            query(QStringLiteral("PRAGMA journal_mode = WAL"));
+            return;
+        } catch (const Error &error) {
+            if (error.code() != SQLITE_BUSY || deadline.hasExpired())
+                throw;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
 }
 

@@ -108,6 +108,7 @@ public:
     std::int64_t lastInsertRowId() const;
 
 private:
+    void switchToWriteAheadLog();
     Error lastError() const;
 
     sqlite3 *m_handle = nullptr;
