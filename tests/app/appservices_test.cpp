@@ -2,6 +2,7 @@
 #include "app/preferences.h"
 #include "capture/clipboardwatcher.h"
 #include "capture/linkenricher.h"
+#include "eventloopwait.h"
 #include "platform/fake/fakepasteboard.h"
 #include "platform/fake/fakeworkspace.h"
 #include "platform/pasteboardtypes.h"
@@ -22,18 +23,9 @@
 namespace corvane {
 namespace {
 
-using namespace std::chrono_literals;
+using test::spinUntil;
 
-bool spinUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout)
-{
-    QDeadlineTimer deadline(timeout);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
+using namespace std::chrono_literals;
 
 class AppServicesTest : public test::TemporaryFolderTest
 {

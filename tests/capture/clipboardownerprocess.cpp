@@ -7,28 +7,6 @@
 
 namespace corvane::test {
 
-bool spinUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout)
-{
-    if (done())
-        return true;
-    QEventLoop loop;
-    QTimer check;
-    QElapsedTimer clock;
-    clock.start();
-    bool held = false;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done()) {
-            held = true;
-            loop.quit();
-        } else if (clock.elapsed() > timeout.count()) {
-            loop.quit();
-        }
-    });
-    check.start(1);
-    loop.exec();
-    return held;
-}
-
 ClipboardOwnerProcess::ClipboardOwnerProcess(const QStringList &arguments)
 {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);

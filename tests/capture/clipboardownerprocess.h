@@ -1,5 +1,7 @@
 #pragma once
 
+#include "eventloopwait.h"
+
 #include <QProcess>
 #include <QStringList>
 
@@ -7,10 +9,6 @@
 #include <functional>
 
 namespace corvane::test {
-
-// Runs the event loop (without sleeping, so timers keep their pace) until done() holds or
-// the time is up; whether done() held.
-bool spinUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout);
 
 // Another process that can own the clipboard: the clipboardowner helper, started with the
 // given arguments and ended (by its process id) with this object.

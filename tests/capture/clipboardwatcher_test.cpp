@@ -1,5 +1,6 @@
 #include "app/preferences.h"
 #include "capture/clipboardwatcher.h"
+#include "eventloopwait.h"
 #include "logcapture.h"
 #include "platform/fake/fakepasteboard.h"
 #include "platform/fake/fakeworkspace.h"
@@ -23,6 +24,9 @@
 namespace corvane {
 namespace {
 
+using test::spinFor;
+using test::spinUntil;
+
 using namespace std::chrono_literals;
 namespace type = pasteboardtype;
 
@@ -40,24 +44,6 @@ QByteArray pngImage()
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "png");
     return bytes;
-}
-
-void spinFor(std::chrono::milliseconds duration)
-{
-    QDeadlineTimer deadline(duration);
-    while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-bool spinUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout = 2000ms)
-{
-    QDeadlineTimer deadline(timeout);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
 }
 
 class ClipboardWatcherTest : public test::TemporaryFolderTest

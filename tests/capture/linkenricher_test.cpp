@@ -1,5 +1,6 @@
 #include "capture/clipcandidate.h"
 #include "capture/linkenricher.h"
+#include "eventloopwait.h"
 #include "logcapture.h"
 #include "platform/pasteboardtypes.h"
 #include "store/clipstore.h"
@@ -21,23 +22,10 @@
 namespace corvane {
 namespace {
 
+using test::spinFor;
+using test::spinUntil;
+
 using namespace std::chrono_literals;
-
-bool spinUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout)
-{
-    QDeadlineTimer deadline(timeout);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-void spinFor(std::chrono::milliseconds duration)
-{
-    spinUntil([] { return false; }, duration);
-}
 
 QByteArray response(QByteArray status, QByteArray contentType, const QByteArray &body,
     const QByteArray &extraHeaders = {})

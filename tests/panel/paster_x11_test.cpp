@@ -1,4 +1,5 @@
 #include "app/preferences.h"
+#include "eventloopwait.h"
 #include "panel/delayscheduler.h"
 #include "panel/paster.h"
 #include "platform/x11/x11inputdevicestate.h"
@@ -20,19 +21,6 @@ using namespace std::chrono_literals;
 
 namespace corvane::test {
 namespace {
-
-// Runs the event loop until done answers true or the time is up; answers done's last word.
-bool spinUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeout.count())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 // What other processes read of the clipboard, through xclip.
 QByteArray readWithXclip(const QString &target)
