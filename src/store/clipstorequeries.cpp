@@ -1,10 +1,10 @@
 // The read side of the store: the filtered and searched history list and single look-ups.
 #include "clipstore.h"
 #include "common/graphemes.h"
+#include "store/candidatesearch.h"
 #include "store/rowreading.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace corvane {
 
@@ -26,104 +26,6 @@ QString trimmedSearch(const QString &search)
 std::size_t expectedRows(std::int64_t limit)
 {
     return std::size_t(std::clamp<std::int64_t>(limit, 0, 1000));
-}
-
-// The parts of the history statement that restrict and order it, without the search.
-struct Selection
-{
-    QString joins;
-    QStringList conditions;
-    std::vector<Value> bindings;
-    QString order;
-};
-
-// The rows with these ids, in the order of the ids.
-std::vector<ClipItem> rowsInOrder(SQLiteDatabase &database, const std::vector<Value> &ranked)
-{
-    if (ranked.empty())
-        return {};
-    std::vector<ClipItem> found = ClipItem::readAll(database,
-        QStringLiteral("SELECT items.* FROM items WHERE items.id IN (")
-            + rows::placeholders(ranked.size()) + QLatin1Char(')'),
-        ranked, ranked.size());
-    QHash<std::int64_t, qsizetype> rank;
-    rank.reserve(qsizetype(ranked.size()));
-    for (std::size_t i = 0; i < ranked.size(); ++i)
-        rank.insert(std::get<std::int64_t>(ranked[i]), qsizetype(i));
-    std::sort(found.begin(), found.end(), [&](const ClipItem &left, const ClipItem &right) {
-        return rank.value(left.id) < rank.value(right.id);
-    });
-    return found;
-}
-
-// The matching rows, newest first (or in the pinboard's order), of the selection further
-// restricted to the rows a search index lists for one MATCH expression. The rows and their
-// order are those of the plain join of the index; only the plan differs, chosen by how many
-// rows the index lists. Either way only ids go through the ordering: a candidate may be a text
-// of megabytes, and sorting whole rows copies every one of them. The rows kept are read last.
-//
-// Few candidates: the rows with those ids are ranked through the dates index alone. Many: the
-// selection is walked in its order, each row tested against the candidates, and the walk
-// stops at the limit. Sorting tens of thousands of whole rows to keep 300 was what made a
-// one-letter search slow; handing tens of thousands of ids to SQLite as an IN table was what
-// made it slow on a million items, so the walk tests them here, in a sorted list.
-std::vector<ClipItem> candidateSearch(SQLiteDatabase &database, const Selection &selection,
-    const QString &index, const QString &match, std::int64_t limit)
-{
-    if (limit == 0)
-        return {};
-    // The index hands out its rows in id order, so the list comes sorted; reading ids from
-    // it is cheap (about 50 ns each), far cheaper than anything SQLite builds from them.
-    std::vector<std::int64_t> candidates;
-    database.forEachRow(
-        QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH ? ORDER BY rowid").arg(index),
-        { match }, [&](const SQLiteDatabase::Cursor &cursor) {
-            candidates.push_back(cursor.cell(0).integer);
-        });
-    if (candidates.empty())
-        return {};
-
-    // A walk visits about rows × limit / candidates entries, ranking costs a look-up per
-    // candidate; they cost the same near the square root of rows × limit (measured: a
-    // look-up costs about eight walked entries).
-    const std::int64_t rows = rows::firstInteger(
-        database.query(QStringLiteral("SELECT COALESCE(MAX(id), 0) AS m FROM items")),
-        QStringLiteral("m"), 0);
-    const std::int64_t wanted = limit < 0 ? rows : limit;
-    const auto threshold = std::int64_t(
-        std::max(256.0, std::sqrt(double(rows) * double(std::max<std::int64_t>(wanted, 1)) / 8)));
-
-    QString where;
-    std::vector<Value> bindings = selection.bindings;
-    std::vector<Value> ranked;
-    // Ranking binds every candidate, and SQLite takes at most 32,766 parameters.
-    constexpr std::size_t maximumRanked = 30000;
-    if (std::int64_t(candidates.size()) > threshold || candidates.size() > maximumRanked) {
-        if (!selection.conditions.isEmpty())
-            where = QStringLiteral(" WHERE ") + selection.conditions.join(QStringLiteral(" AND "));
-        database.forEachRowWhile(QStringLiteral("SELECT items.id FROM items") + selection.joins
-                + where + selection.order,
-            bindings, [&](const SQLiteDatabase::Cursor &cursor) {
-                const std::int64_t id = cursor.cell(0).integer;
-                if (std::binary_search(candidates.begin(), candidates.end(), id))
-                    ranked.emplace_back(id);
-                return limit < 0 || std::int64_t(ranked.size()) < limit;
-            });
-        return rowsInOrder(database, ranked);
-    }
-
-    QStringList conditions = selection.conditions;
-    conditions << QStringLiteral("items.id IN (") + rows::placeholders(candidates.size())
-            + QLatin1Char(')');
-    bindings.insert(bindings.end(), candidates.begin(), candidates.end());
-    bindings.emplace_back(limit);
-    // The dates come from their own index, not from the rows.
-    database.forEachRow(QStringLiteral("SELECT items.id FROM items INDEXED BY items_dates")
-            + selection.joins + QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "))
-            + selection.order + QStringLiteral(" LIMIT ?"),
-        bindings,
-        [&](const SQLiteDatabase::Cursor &cursor) { ranked.emplace_back(cursor.cell(0).integer); });
-    return rowsInOrder(database, ranked);
 }
 
 // The trigram index expression that every text containing search (compared as LIKE does,
@@ -148,9 +50,9 @@ std::optional<QString> trigramQuery(const QString &search)
     return trigrams.join(QLatin1Char(' '));
 }
 
-Selection substringSelection(const ClipStore::Filter &filter, const QString &search)
+HistorySelection substringSelection(const ClipStore::Filter &filter, const QString &search)
 {
-    Selection selection;
+    HistorySelection selection;
     if (filter.pinboardID) {
         selection.joins = QStringLiteral(
             " JOIN pinboard_items pi ON pi.item_id = items.id AND pi.pinboard_id = ?");
@@ -173,10 +75,11 @@ Selection substringSelection(const ClipStore::Filter &filter, const QString &sea
 std::vector<ClipItem> substringSearch(
     SQLiteDatabase &database, const ClipStore::Filter &filter, const QString &search)
 {
-    const Selection selection = substringSelection(filter, search);
+    const HistorySelection selection = substringSelection(filter, search);
     if (const std::optional<QString> trigrams = trigramQuery(search)) {
-        return candidateSearch(
-            database, selection, QStringLiteral("items_trigrams"), *trigrams, filter.limit);
+        return CandidateSearch(
+            database, selection, QStringLiteral("items_trigrams"), *trigrams, filter.limit)
+            .run();
     }
     std::vector<Value> bindings = selection.bindings;
     bindings.emplace_back(filter.limit);
@@ -213,7 +116,7 @@ QString ClipStore::likePattern(const QString &search)
 std::vector<ClipItem> ClipStore::items(const Filter &filter)
 {
     return perform([&](SQLiteDatabase &database) {
-        Selection selection;
+        HistorySelection selection;
         if (filter.pinboardID) {
             selection.joins = QStringLiteral(
                 " JOIN pinboard_items pi ON pi.item_id = items.id AND pi.pinboard_id = ?");
@@ -250,8 +153,9 @@ std::vector<ClipItem> ClipStore::items(const Filter &filter)
                 bindings, expectedRows(filter.limit));
         }
 
-        std::vector<ClipItem> found = candidateSearch(
-            database, selection, QStringLiteral("items_fts"), ftsQuery(search), filter.limit);
+        std::vector<ClipItem> found = CandidateSearch(
+            database, selection, QStringLiteral("items_fts"), ftsQuery(search), filter.limit)
+                                          .run();
         // One typed character never scans the whole table; longer texts may match inside a
         // word, which the token index cannot see.
         if (found.empty() && graphemeCount(search) >= 2)

@@ -193,6 +193,11 @@ SQLiteDatabase::Cursor::Cell SQLiteDatabase::Cursor::cell(int column) const
     return found;
 }
 
+std::int64_t SQLiteDatabase::Cursor::integer(int column) const
+{
+    return sqlite3_column_int64(m_statement, column);
+}
+
 void SQLiteDatabase::forEachRow(const QString &sql, const std::vector<Value> &bindings,
     const std::function<void(const Cursor &)> &visit)
 {

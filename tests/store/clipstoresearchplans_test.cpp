@@ -4,9 +4,11 @@
 // differs from insertion order), pinboards and random filters and searches.
 #include "historygenerator.h"
 #include "onestatementquery.h"
+#include "store/candidatesearch.h"
 #include "storetestsupport.h"
 
 #include <random>
+#include <set>
 
 namespace corvane {
 namespace {
@@ -118,6 +120,80 @@ TEST_F(SearchPlanTest, EveryPlanReturnsTheRowsAndOrderOfTheOneStatementQuery)
     EXPECT_EQ(compared, 400);
     // The comparison means little if the searches mostly find nothing.
     EXPECT_GT(nonEmpty, 150);
+}
+
+// The walk that starts from the newest candidates alone pays only on histories of hundreds of
+// thousands of items; told to take it whenever it can, it must still return the same rows, the
+// older rows it meets (copied again lately) included.
+TEST_F(SearchPlanTest, StartingFromTheNewestCandidatesReturnsTheSameRows)
+{
+    HistoryGenerator::fill(store(), 1500, 5);
+    auto database = openDirectly();
+    // Some of the oldest items, matching or not, copied again just now, as bumping does.
+    const auto bump = [&](const QString &sql) {
+        for (const auto &row : database->query(sql)) {
+            database->query(QStringLiteral("UPDATE items SET created_at = (SELECT MAX(created_at) "
+                                           "FROM items) + 1000 WHERE id = ?"),
+                { *integerValue(row, QStringLiteral("id")) });
+        }
+    };
+    bump(QStringLiteral("SELECT rowid AS id FROM items_fts WHERE items_fts MATCH '\"s\"*' "
+                        "ORDER BY rowid LIMIT 6"));
+    bump(QStringLiteral("SELECT id FROM items ORDER BY id LIMIT 6"));
+    // Taken whenever the newest do not list everything, with time enough to ask about every
+    // older row met.
+    const CandidateSearch::Tuning eager { 0, std::chrono::milliseconds(1) };
+    struct Case
+    {
+        QString search;
+        std::int64_t limit;
+        std::set<ClipKind> kinds;
+        bool onlyUnfiled;
+    };
+    const Case cases[] = {
+        { QStringLiteral("s"), 1, {}, false },
+        { QStringLiteral("s"), 7, {}, false },
+        { QStringLiteral("t"), 40, {}, false },
+        { QStringLiteral("c"), 40, {}, true },
+        { QStringLiteral("a"), 33, { ClipKind::text }, false },
+        { QStringLiteral("h"), 20, { ClipKind::link, ClipKind::text }, true },
+        { QStringLiteral("co"), 25, {}, false },
+        { QStringLiteral("meeting t"), 10, {}, false },
+    };
+    int startedFromNewest = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.search.toStdString() + " limit " + std::to_string(c.limit));
+        ClipStore::Filter filter;
+        filter.search = c.search;
+        filter.limit = c.limit;
+        filter.kinds = c.kinds;
+        filter.onlyUnfiled = c.onlyUnfiled;
+
+        HistorySelection selection;
+        if (!c.kinds.empty()) {
+            selection.conditions << QStringLiteral("items.kind IN (%1)")
+                                        .arg(c.kinds.size() == 1 ? QStringLiteral("?")
+                                                                 : QStringLiteral("?,?"));
+            for (ClipKind kind : c.kinds)
+                selection.bindings.emplace_back(storedString(kind));
+        }
+        if (c.onlyUnfiled)
+            selection.conditions << QStringLiteral(
+                "items.id NOT IN (SELECT item_id FROM pinboard_items)");
+        selection.order = QStringLiteral(" ORDER BY items.created_at DESC");
+
+        CandidateSearch search(*database, selection, QStringLiteral("items_fts"),
+            ClipStore::ftsQuery(c.search), c.limit, eager);
+        std::vector<std::int64_t> got;
+        for (const ClipItem &item : search.run())
+            got.push_back(item.id);
+        const std::vector<std::int64_t> expected = oneStatementIDs(*database, filter);
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(std::int64_t(expected.size()), c.limit) << "the search should fill the limit";
+        startedFromNewest += search.startedFromNewest() ? 1 : 0;
+    }
+    // Most of these must have taken the plan under test, not its fallback.
+    EXPECT_GE(startedFromNewest, 5);
 }
 
 } // namespace
