@@ -267,7 +267,8 @@ bool ClipCandidate::looksLikeSecret(const QString &text, bool enabled)
     if (!enabled)
         return false;
     const QString token = text.trimmed();
-    const qsizetype length = graphemeCount(token);
+    // A long text is not counted to its end: a copied book is no secret either way.
+    const qsizetype length = graphemeCountUpTo(token, maximumCharacters);
     if (length < minimumCharacters || length > maximumCharacters || containsWhitespace(token))
         return false;
     const QUrl url(token, QUrl::StrictMode);

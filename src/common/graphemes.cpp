@@ -70,6 +70,13 @@ qsizetype graphemeCount(QStringView text)
     return count;
 }
 
+qsizetype graphemeCountUpTo(QStringView text, qsizetype limit)
+{
+    qsizetype count = 0;
+    forEachBoundary(text, [&](qsizetype) { return ++count <= limit; });
+    return count;
+}
+
 QString leftGraphemes(QStringView text, qsizetype count)
 {
     if (count <= 0)

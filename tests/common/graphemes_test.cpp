@@ -1,5 +1,6 @@
 #include "common/graphemes.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace corvane {
@@ -36,6 +37,8 @@ TEST(Graphemes, CountsAndCutsUserPerceivedCharacters)
         SCOPED_TRACE(c.name);
         EXPECT_EQ(graphemeCount(c.text), c.count);
         EXPECT_EQ(leftGraphemes(c.text, c.take), c.prefix);
+        // Counting stops one past the limit.
+        EXPECT_EQ(graphemeCountUpTo(c.text, c.take), std::min(c.count, c.take + 1));
     }
 }
 
