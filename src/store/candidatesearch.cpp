@@ -107,7 +107,8 @@ std::vector<ClipItem> CandidateSearch::rankAll(const Ids &candidates)
 {
     if (candidates.empty())
         return {};
-    return rowsInOrder(isFull(candidates.size()) ? rankByWalking(candidates) : rankFew(candidates));
+    return rowsInOrder(
+        walkingPays(candidates.size()) ? rankByWalking(candidates) : rankFew(candidates));
 }
 
 // The index's ids for the expression, with clauses (and their bindings) after the MATCH.
@@ -123,10 +124,10 @@ CandidateSearch::Ids CandidateSearch::listCandidates(
     return ids;
 }
 
-// A walk visits about rows × limit / candidates entries, ranking costs a look-up per
-// candidate; they cost the same near the square root of rows × limit (measured: a look-up
-// costs about eight walked entries).
-bool CandidateSearch::isFull(std::size_t count) const
+// Whether walking the selection beats ranking this many candidates. A walk visits about
+// rows × limit / candidates entries, ranking costs a look-up per candidate; they cost the same
+// near the square root of rows × limit (measured: a look-up costs about eight walked entries).
+bool CandidateSearch::walkingPays(std::size_t count) const
 {
     const std::int64_t wanted = m_limit < 0 ? m_rows : m_limit;
     const double threshold = std::max(

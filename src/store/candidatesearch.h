@@ -72,7 +72,7 @@ private:
     Ids rankFew(const Ids &candidates);
     std::vector<ClipItem> rowsInOrder(const Ids &ranked);
     QString walkStatement() const;
-    bool isFull(std::size_t count) const;
+    bool walkingPays(std::size_t count) const;
 
     SQLiteDatabase &m_database;
     const HistorySelection &m_selection;
