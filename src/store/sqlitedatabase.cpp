@@ -1,6 +1,7 @@
 #include "sqlitedatabase.h"
 
 #include <QDeadlineTimer>
+#include <QScopeGuard>
 
 #include <sqlite3.h>
 
@@ -12,11 +13,6 @@ namespace corvane {
 
 namespace {
 
-struct StatementFinalizer
-{
-    void operator()(sqlite3_stmt *statement) const { sqlite3_finalize(statement); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
 SQLiteDatabase::Value columnValue(sqlite3_stmt *statement, int column)
 {
@@ -131,6 +127,8 @@ void SQLiteDatabase::switchToWriteAheadLog()
 
 SQLiteDatabase::~SQLiteDatabase()
 {
+    for (const CachedStatement &entry : m_cache)
+        sqlite3_finalize(entry.statement);
     sqlite3_close_v2(m_handle);
 }
 
@@ -207,25 +205,68 @@ void SQLiteDatabase::forEachRow(const QString &sql, const std::vector<Value> &bi
     });
 }
 
+sqlite3_stmt *SQLiteDatabase::takeStatement(const QString &sql)
+{
+    {
+        const std::lock_guard lock(m_cacheMutex);
+        const auto found = std::find_if(m_cache.begin(), m_cache.end(),
+            [&](const CachedStatement &entry) { return !entry.inUse && entry.sql == sql; });
+        if (found != m_cache.end()) {
+            found->inUse = true;
+            // The most recently used stay at the end; the oldest go first.
+            std::rotate(found, found + 1, m_cache.end());
+            return m_cache.back().statement;
+        }
+    }
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(m_handle, sql.toUtf8().constData(), -1, &statement, nullptr)
+        != SQLITE_OK)
+        throw lastError();
+    return statement;
+}
+
+void SQLiteDatabase::returnStatement(const QString &sql, sqlite3_stmt *statement)
+{
+    // Resetting ends the statement's read transaction; its error, if any, was reported.
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    const std::lock_guard lock(m_cacheMutex);
+    const auto cached = std::find_if(m_cache.begin(), m_cache.end(),
+        [&](const CachedStatement &entry) { return entry.statement == statement; });
+    if (cached != m_cache.end()) {
+        cached->inUse = false;
+        return;
+    }
+    if (m_cache.size() >= statementCacheSize) {
+        const auto oldest = std::find_if(m_cache.begin(), m_cache.end(),
+            [](const CachedStatement &entry) { return !entry.inUse; });
+        if (oldest == m_cache.end()) {
+            sqlite3_finalize(statement);
+            return;
+        }
+        sqlite3_finalize(oldest->statement);
+        m_cache.erase(oldest);
+    }
+    m_cache.push_back({ sql, statement, false });
+}
+
 void SQLiteDatabase::forEachRowWhile(const QString &sql, const std::vector<Value> &bindings,
     const std::function<bool(const Cursor &)> &visit)
 {
-    sqlite3_stmt *raw = nullptr;
-    if (sqlite3_prepare_v2(m_handle, sql.toUtf8().constData(), -1, &raw, nullptr) != SQLITE_OK)
-        throw lastError();
-    Statement statement(raw);
     // An SQL text of only white space or comments compiles to no statement at all.
+    sqlite3_stmt *const statement = takeStatement(sql);
     if (!statement)
         return;
+    const auto giveBack = qScopeGuard([&] { returnStatement(sql, statement); });
 
     for (std::size_t i = 0; i < bindings.size(); ++i) {
-        if (bindValue(statement.get(), int(i + 1), bindings[i]) != SQLITE_OK)
+        if (bindValue(statement, int(i + 1), bindings[i]) != SQLITE_OK)
             throw lastError();
     }
 
-    const Cursor cursor(statement.get());
+    const Cursor cursor(statement);
     for (;;) {
-        const int result = sqlite3_step(statement.get());
+        const int result = sqlite3_step(statement);
         if (result == SQLITE_DONE)
             return;
         if (result != SQLITE_ROW)

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <variant>
@@ -111,10 +112,28 @@ public:
     std::int64_t lastInsertRowId() const;
 
 private:
+    // Compiled statements are kept for reuse, keyed by their SQL text: compiling costs 5 to
+    // 25 µs, a noticeable part of a search or a recording. A statement in use (a visitor may
+    // run another query) is never handed out twice.
+    struct CachedStatement
+    {
+        QString sql;
+        sqlite3_stmt *statement = nullptr;
+        bool inUse = false;
+    };
+    static constexpr std::size_t statementCacheSize = 24;
+
+    // A compiled statement for sql, ready to bind; nullptr for a text without a statement.
+    sqlite3_stmt *takeStatement(const QString &sql);
+    // Resets the statement (ending its read) and keeps it for the next use of sql.
+    void returnStatement(const QString &sql, sqlite3_stmt *statement);
+
     void switchToWriteAheadLog();
     Error lastError() const;
 
     sqlite3 *m_handle = nullptr;
+    std::mutex m_cacheMutex;
+    std::vector<CachedStatement> m_cache;
 };
 
 // Convenience readers for row values: the value when it has the expected kind.

@@ -134,5 +134,56 @@ TEST_F(SQLiteDatabaseTest, LastInsertRowIdFollowsInserts)
     EXPECT_EQ(database->lastInsertRowId(), 42);
 }
 
+// Compiled statements are reused; reuse must never hold a read open, hand out a statement that
+// is still running, or keep a compiled form of a table another connection changed.
+TEST_F(SQLiteDatabaseTest, ReusedStatementsSeeOtherConnectionsChangesAndNestSafely)
+{
+    SQLiteDatabase other(path(QStringLiteral("test.sqlite")));
+    const QString count = QStringLiteral("SELECT COUNT(*) AS n FROM t");
+    const auto countRows = [&] {
+        return std::get<std::int64_t>(database->query(count).front().values.value(u"n"_qs));
+    };
+    database->query(QStringLiteral("INSERT INTO t (v) VALUES (1), (2), (3)"));
+    EXPECT_EQ(countRows(), 3);
+
+    // A read stopped early ends with its statement: the other connection can write and
+    // truncate the log, and the next read sees the new row.
+    int visited = 0;
+    database->forEachRowWhile(QStringLiteral("SELECT v FROM t"), {},
+        [&](const SQLiteDatabase::Cursor &) { return ++visited < 1; });
+    EXPECT_EQ(visited, 1);
+    other.query(QStringLiteral("INSERT INTO t (v) VALUES (4)"));
+    const auto checkpoint = other.query(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    EXPECT_EQ(std::get<std::int64_t>(checkpoint.front().values.value(u"busy"_qs)), 0);
+    EXPECT_EQ(countRows(), 4);
+
+    // The same text run again while it is still being stepped (and once before, so that it
+    // is a kept statement both times).
+    database->query(QStringLiteral("SELECT v FROM t ORDER BY v"));
+    std::vector<std::int64_t> pairs;
+    database->forEachRow(
+        QStringLiteral("SELECT v FROM t ORDER BY v"), {}, [&](const SQLiteDatabase::Cursor &outer) {
+            database->forEachRow(QStringLiteral("SELECT v FROM t ORDER BY v"), {},
+                [&](const SQLiteDatabase::Cursor &inner) {
+                    pairs.push_back(outer.integer(0) * 10 + inner.integer(0));
+                });
+        });
+    EXPECT_EQ(pairs.size(), 16u);
+    EXPECT_EQ(pairs.front(), 11);
+    EXPECT_EQ(pairs.back(), 44);
+
+    // Another connection changes the table under a statement compiled here.
+    const QString everything = QStringLiteral("SELECT * FROM t ORDER BY v LIMIT 1");
+    EXPECT_EQ(database->query(everything).front().values.size(), 1);
+    other.query(QStringLiteral("ALTER TABLE t ADD COLUMN w DEFAULT 'new'"));
+    const auto widened = database->query(everything);
+    EXPECT_EQ(widened.front().values.value(u"w"_qs), Value(QStringLiteral("new")));
+
+    // More distinct statements than are kept, then the first again.
+    for (int i = 0; i < 40; ++i)
+        database->query(QStringLiteral("SELECT %1 AS x").arg(i));
+    EXPECT_EQ(countRows(), 4);
+}
+
 } // namespace
 } // namespace corvane
