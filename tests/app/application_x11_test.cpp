@@ -2,6 +2,7 @@
 // applications would, then looks into the history it writes.
 
 #include "clipboardownerprocess.h"
+#include "clipboardtesttools.h"
 #include "platform/pasteboardtypes.h"
 #include "store/clipstore.h"
 #include "store/sqlitedatabase.h"
@@ -182,17 +183,6 @@ protected:
     std::unique_ptr<ClipStore> m_store;
 };
 
-QByteArray pngImage()
-{
-    QImage image(24, 16, QImage::Format_RGB32);
-    image.fill(Qt::darkMagenta);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "png");
-    return bytes;
-}
-
 TEST_F(ApplicationTest, RecordsWhatOtherApplicationsCopyAndNothingTheyHide)
 {
     // Already on the clipboard at launch: never recorded.
@@ -215,7 +205,7 @@ TEST_F(ApplicationTest, RecordsWhatOtherApplicationsCopyAndNothingTheyHide)
 
     QFile image(QDir(m_folder.path()).filePath(QStringLiteral("copied.png")));
     ASSERT_TRUE(image.open(QIODevice::WriteOnly));
-    image.write(pngImage());
+    image.write(test::encodedImage(24, 16));
     image.close();
     copy({ type::png() + QStringLiteral("=@") + image.fileName() });
     items = itemsOnceTopIs(QStringLiteral("24 × 16"));

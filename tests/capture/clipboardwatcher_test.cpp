@@ -1,5 +1,6 @@
 #include "app/preferences.h"
 #include "capture/clipboardwatcher.h"
+#include "clipboardtesttools.h"
 #include "eventloopwait.h"
 #include "logcapture.h"
 #include "platform/fake/fakepasteboard.h"
@@ -33,17 +34,6 @@ namespace type = pasteboardtype;
 QByteArray utf8(const char *text)
 {
     return QByteArray(text);
-}
-
-QByteArray pngImage()
-{
-    QImage image(3, 2, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "png");
-    return bytes;
 }
 
 class ClipboardWatcherTest : public test::TemporaryFolderTest
@@ -171,14 +161,14 @@ TEST_F(ClipboardWatcherTest, RefusesIgnoredApplicationsAndHonoursThePreferences)
     m_workspace.setFrontmostApplication(std::nullopt);
 
     m_preferences->setCapturesImages(false);
-    m_pasteboard.copyFromOtherProcess({ { type::png(), pngImage() } });
+    m_pasteboard.copyFromOtherProcess({ { type::png(), test::encodedImage(3, 2) } });
     tick();
     EXPECT_TRUE(storedTexts().empty());
     EXPECT_FALSE(m_pasteboard.fetchedTypes().contains(type::png()));
 
     m_preferences->setCapturesImages(true);
     m_preferences->setItemLimit(2);
-    m_pasteboard.copyFromOtherProcess({ { type::png(), pngImage() } });
+    m_pasteboard.copyFromOtherProcess({ { type::png(), test::encodedImage(3, 2) } });
     tick();
     copy("one");
     tick();
@@ -199,7 +189,7 @@ TEST_F(ClipboardWatcherTest, LogsAFailedRecordingAndKeepsCapturing)
     blocker.close();
 
     test::LogCapture log("com.ferrowen.corvane.watcher");
-    m_pasteboard.copyFromOtherProcess({ { type::png(), pngImage() } });
+    m_pasteboard.copyFromOtherProcess({ { type::png(), test::encodedImage(3, 2) } });
     tick();
     ASSERT_EQ(log.messages().size(), 1);
     EXPECT_TRUE(log.messages()[0].startsWith(QStringLiteral("Could not record a image copy: ")))

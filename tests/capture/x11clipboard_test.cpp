@@ -1,5 +1,6 @@
 #include "capture/clipboardownerprocess.h"
 #include "capture/clipcandidate.h"
+#include "clipboardtesttools.h"
 #include "common/bytecount.h"
 #include "platform/x11/x11pasteboard.h"
 #include "testsupport.h"
@@ -207,18 +208,6 @@ TEST_F(X11ClipboardTest, ASlowOwnerIsStillRead)
     EXPECT_EQ(snapshot->string(), QStringLiteral("slow"));
 }
 
-// What other processes read of the clipboard, through xclip.
-QByteArray readWithXclip(const QString &target)
-{
-    QProcess xclip;
-    xclip.start(QStringLiteral("xclip"),
-        { QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o"),
-            QStringLiteral("-t"), target });
-    // Qt answers xclip from this thread's event loop, so it must keep running meanwhile.
-    EXPECT_TRUE(spinUntil([&] { return xclip.state() == QProcess::NotRunning; }, 10s));
-    return xclip.readAllStandardOutput();
-}
-
 TEST_F(X11ClipboardTest, EachOwnWriteAdvancesTheCountByExactlyOne)
 {
     // Let the notification of an earlier test's owner exiting arrive first.
@@ -233,8 +222,8 @@ TEST_F(X11ClipboardTest, EachOwnWriteAdvancesTheCountByExactlyOne)
     spinUntil([] { return false; }, 500ms);
     EXPECT_EQ(m_pasteboard.changeCount(), before + 1);
     EXPECT_EQ(changed.count(), 1);
-    EXPECT_EQ(readWithXclip(QStringLiteral("UTF8_STRING")), "written back");
-    EXPECT_EQ(readWithXclip(QStringLiteral("text/html")), "<i>written</i>");
+    EXPECT_EQ(test::readClipboardWithXclip(QStringLiteral("UTF8_STRING")), "written back");
+    EXPECT_EQ(test::readClipboardWithXclip(QStringLiteral("text/html")), "<i>written</i>");
     const auto own = read();
     ASSERT_TRUE(own);
     EXPECT_EQ(own->string(), QStringLiteral("written back"));
@@ -254,7 +243,8 @@ TEST_F(X11ClipboardTest, EachOwnWriteAdvancesTheCountByExactlyOne)
         EXPECT_EQ(m_pasteboard.changeCount(), before + 1);
         spinUntil([] { return false; }, 300ms);
         EXPECT_EQ(m_pasteboard.changeCount(), before + 1);
-        EXPECT_EQ(readWithXclip(QStringLiteral("text/uri-list")), "file:///tmp/a%20b.txt\r\n");
+        EXPECT_EQ(test::readClipboardWithXclip(QStringLiteral("text/uri-list")),
+            "file:///tmp/a%20b.txt\r\n");
     }
 }
 

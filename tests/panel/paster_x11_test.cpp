@@ -1,4 +1,5 @@
 #include "app/preferences.h"
+#include "clipboardtesttools.h"
 #include "eventloopwait.h"
 #include "panel/delayscheduler.h"
 #include "panel/paster.h"
@@ -21,18 +22,6 @@ using namespace std::chrono_literals;
 
 namespace corvane::test {
 namespace {
-
-// What other processes read of the clipboard, through xclip.
-QByteArray readWithXclip(const QString &target)
-{
-    QProcess xclip;
-    xclip.start(QStringLiteral("xclip"),
-        { QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o"),
-            QStringLiteral("-t"), target });
-    // This process owns the clipboard and answers xclip from its event loop.
-    EXPECT_TRUE(spinUntil([&] { return xclip.state() == QProcess::NotRunning; }, 10s));
-    return xclip.readAllStandardOutput();
-}
 
 void xdotool(const QStringList &arguments)
 {
@@ -80,7 +69,8 @@ protected:
 
     QStringList targets()
     {
-        return QString::fromUtf8(readWithXclip(QStringLiteral("TARGETS"))).split(QLatin1Char('\n'));
+        return QString::fromUtf8(readClipboardWithXclip(QStringLiteral("TARGETS")))
+            .split(QLatin1Char('\n'));
     }
 
     std::unique_ptr<ClipStore> m_store;
@@ -94,12 +84,13 @@ TEST_F(PasterX11Test, ALinkCarriesItsURLTypeUnlessPastedAsPlainText)
 {
     const ClipItem link = record(ClipKind::link, QStringLiteral("https://example.com/page"));
     ASSERT_TRUE(m_paster->copy({ link }, false));
-    EXPECT_EQ(readWithXclip(QStringLiteral("UTF8_STRING")), "https://example.com/page");
+    EXPECT_EQ(readClipboardWithXclip(QStringLiteral("UTF8_STRING")), "https://example.com/page");
     EXPECT_TRUE(targets().contains(QStringLiteral("text/uri-list")));
-    EXPECT_EQ(readWithXclip(QStringLiteral("text/uri-list")).trimmed(), "https://example.com/page");
+    EXPECT_EQ(readClipboardWithXclip(QStringLiteral("text/uri-list")).trimmed(),
+        "https://example.com/page");
 
     ASSERT_TRUE(m_paster->copy({ link }, true));
-    EXPECT_EQ(readWithXclip(QStringLiteral("UTF8_STRING")), "https://example.com/page");
+    EXPECT_EQ(readClipboardWithXclip(QStringLiteral("UTF8_STRING")), "https://example.com/page");
     EXPECT_FALSE(targets().contains(QStringLiteral("text/uri-list")));
 }
 
@@ -108,7 +99,7 @@ TEST_F(PasterX11Test, TwoTextsAreJoinedByALineFeedAndAnImageIsWrittenAsPNG)
     const ClipItem first = record(ClipKind::text, QStringLiteral("first line"));
     const ClipItem second = record(ClipKind::text, QStringLiteral("second line"));
     ASSERT_TRUE(m_paster->copy({ first, second }, false));
-    EXPECT_EQ(readWithXclip(QStringLiteral("UTF8_STRING")), "first line\nsecond line");
+    EXPECT_EQ(readClipboardWithXclip(QStringLiteral("UTF8_STRING")), "first line\nsecond line");
 
     const QByteArray png
         = QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR4nGNgYPj/"
@@ -116,7 +107,7 @@ TEST_F(PasterX11Test, TwoTextsAreJoinedByALineFeedAndAnImageIsWrittenAsPNG)
     const ClipItem image = record(ClipKind::image, std::nullopt, png);
     ASSERT_TRUE(m_paster->copy({ image }, false));
     EXPECT_TRUE(targets().contains(QStringLiteral("image/png")));
-    EXPECT_EQ(readWithXclip(QStringLiteral("image/png")), png);
+    EXPECT_EQ(readClipboardWithXclip(QStringLiteral("image/png")), png);
 }
 
 TEST_F(PasterX11Test, PastingSendsControlVToTheFocusedWindowAfterTheDelay)
