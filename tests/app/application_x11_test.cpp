@@ -102,6 +102,34 @@ protected:
         return QDir(folder("data")).filePath(QStringLiteral("Corvane"));
     }
 
+    // Dismisses the alert of an application that could not open its history, waits for the
+    // application to end with status 1 and answers what it logged. The alert is a window of
+    // its own; bare Xvfb has no window manager, so the window is given the focus directly.
+    QString dismissAlert(QProcess &instance)
+    {
+        QProcess search;
+        search.start(QStringLiteral("xdotool"),
+            { QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                QStringLiteral("--pid"), QString::number(instance.processId()),
+                QStringLiteral("--name"), QStringLiteral("Corvane") });
+        const QByteArray window = search.waitForFinished(30000)
+            ? search.readAllStandardOutput().split('\n').value(0)
+            : QByteArray();
+        if (window.isEmpty()) {
+            ADD_FAILURE() << "the alert window did not appear";
+            return {};
+        }
+        EXPECT_EQ(instance.state(), QProcess::Running);
+        QProcess::execute(QStringLiteral("xdotool"),
+            { QStringLiteral("windowfocus"), QStringLiteral("--sync"),
+                QString::fromLatin1(window) });
+        QProcess::execute(
+            QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Return") });
+        EXPECT_TRUE(instance.waitForFinished(30000));
+        EXPECT_EQ(instance.exitCode(), 1);
+        return QString::fromUtf8(instance.readAllStandardError());
+    }
+
     // Starts the application; with waitUntilRunning, waits until it listens for later starts.
     QProcess &startInstance(bool waitUntilRunning = true)
     {
@@ -313,24 +341,7 @@ TEST_F(ApplicationTest, AHistoryThatCannotBeOpenedIsReportedAndEndsTheApplicatio
     blocker.close();
     QProcess &instance = startInstance(false);
 
-    // The alert is a window of its own; dismissing it ends the application. (Bare Xvfb has
-    // no window manager, so the window is given the focus directly.)
-    QProcess search;
-    search.start(QStringLiteral("xdotool"),
-        { QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-            QStringLiteral("--pid"), QString::number(instance.processId()),
-            QStringLiteral("--name"), QStringLiteral("Corvane") });
-    ASSERT_TRUE(search.waitForFinished(30000));
-    const QByteArray window = search.readAllStandardOutput().split('\n').value(0);
-    ASSERT_FALSE(window.isEmpty());
-    EXPECT_EQ(instance.state(), QProcess::Running);
-    QProcess::execute(QStringLiteral("xdotool"),
-        { QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::fromLatin1(window) });
-    QProcess::execute(
-        QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Return") });
-    ASSERT_TRUE(instance.waitForFinished(30000));
-    EXPECT_EQ(instance.exitCode(), 1);
-    const QString log = QString::fromUtf8(instance.readAllStandardError());
+    const QString log = dismissAlert(instance);
     EXPECT_TRUE(log.contains(QStringLiteral("Could not open the history: "))) << log.toStdString();
 }
 
@@ -387,22 +398,7 @@ TEST_F(ApplicationTest, ACorruptOrForeignHistoryFileShowsTheAlertAndIsKept)
         c.build();
         hashBefore = hash();
         QProcess &instance = startInstance(false);
-        QProcess search;
-        search.start(QStringLiteral("xdotool"),
-            { QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                QStringLiteral("--pid"), QString::number(instance.processId()),
-                QStringLiteral("--name"), QStringLiteral("Corvane") });
-        ASSERT_TRUE(search.waitForFinished(30000));
-        const QByteArray window = search.readAllStandardOutput().split('\n').value(0);
-        ASSERT_FALSE(window.isEmpty());
-        QProcess::execute(QStringLiteral("xdotool"),
-            { QStringLiteral("windowfocus"), QStringLiteral("--sync"),
-                QString::fromLatin1(window) });
-        QProcess::execute(
-            QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Return") });
-        ASSERT_TRUE(instance.waitForFinished(30000));
-        EXPECT_EQ(instance.exitCode(), 1);
-        const QString log = QString::fromUtf8(instance.readAllStandardError());
+        const QString log = dismissAlert(instance);
         EXPECT_TRUE(log.contains(QStringLiteral("Could not open the history: ") + c.reason))
             << log.toStdString();
         ASSERT_TRUE(QFile::exists(databasePath));
