@@ -1,5 +1,6 @@
 #include "mcpserver.h"
 
+#include "common/writeall.h"
 #include "mcp/linereader.h"
 #include "mcp/mcptools.h"
 #include "mcp/rawjson.h"
@@ -49,25 +50,6 @@ QString serverVersion()
         return built.isEmpty() ? QStringLiteral("0") : built;
     }();
     return version;
-}
-
-// Writes all of bytes with as few system calls as the pipe allows: one, unless the reader
-// is slow to drain a very long reply.
-bool writeAll(int descriptor, QByteArrayView bytes)
-{
-    const char *data = bytes.data();
-    qsizetype remaining = bytes.size();
-    while (remaining > 0) {
-        const ssize_t written = ::write(descriptor, data, size_t(remaining));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += written;
-        remaining -= written;
-    }
-    return true;
 }
 
 void writeDiagnostic(const QString &message)

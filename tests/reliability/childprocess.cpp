@@ -1,5 +1,7 @@
 #include "childprocess.h"
 
+#include "common/writeall.h"
+
 #include <QFile>
 
 #include <fcntl.h>
@@ -99,19 +101,7 @@ ChildProcess::~ChildProcess()
 
 bool ChildProcess::send(const QByteArray &bytes)
 {
-    const char *data = bytes.constData();
-    qsizetype remaining = bytes.size();
-    while (remaining > 0 && m_input >= 0) {
-        const ssize_t written = ::write(m_input, data, size_t(remaining));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += written;
-        remaining -= written;
-    }
-    return remaining == 0;
+    return m_input >= 0 && writeAll(m_input, bytes);
 }
 
 void ChildProcess::closeInput()
