@@ -2,27 +2,46 @@
 
 namespace corvane {
 
-QString storedString(ClipKind kind)
+namespace {
+
+// The stored strings are ASCII, so their UTF-8 bytes are these characters.
+const char *storedAscii(ClipKind kind)
 {
     switch (kind) {
     case ClipKind::text:
-        return QStringLiteral("text");
+        return "text";
     case ClipKind::link:
-        return QStringLiteral("link");
+        return "link";
     case ClipKind::image:
-        return QStringLiteral("image");
+        return "image";
     case ClipKind::file:
-        return QStringLiteral("file");
+        return "file";
     case ClipKind::color:
-        return QStringLiteral("color");
+        return "color";
     }
-    return QStringLiteral("text");
+    return "text";
+}
+
+} // namespace
+
+QString storedString(ClipKind kind)
+{
+    return QString::fromLatin1(storedAscii(kind));
 }
 
 ClipKind clipKindFromStoredString(const QString &stored)
 {
     for (ClipKind kind : allClipKinds) {
-        if (storedString(kind) == stored)
+        if (stored == QLatin1StringView(storedAscii(kind)))
+            return kind;
+    }
+    return ClipKind::text;
+}
+
+ClipKind clipKindFromStoredUtf8(QByteArrayView stored)
+{
+    for (ClipKind kind : allClipKinds) {
+        if (stored == QByteArrayView(storedAscii(kind)))
             return kind;
     }
     return ClipKind::text;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <array>
@@ -22,6 +23,9 @@ QString storedString(ClipKind kind);
 
 // The kind a stored string names; anything else, including an empty string, is text.
 ClipKind clipKindFromStoredString(const QString &stored);
+
+// The same, straight from the column's UTF-8 bytes, without building a string per row.
+ClipKind clipKindFromStoredUtf8(QByteArrayView stored);
 
 // The label shown to the user ("Text", "Link", …).
 QString label(ClipKind kind);
