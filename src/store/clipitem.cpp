@@ -4,6 +4,7 @@
 
 #include <QCryptographicHash>
 
+#include <algorithm>
 #include <array>
 
 namespace corvane {
@@ -42,11 +43,10 @@ const QString &columnName(Column column)
     return names[column];
 }
 
-// Builds an item through access, which reads a column as integer, text, blob or kind and
-// gives nothing when the column is missing or holds another kind of value.
-template <typename Access> ClipItem assemble(const Access &access)
+// Fills a default item through access, which reads a column as integer, text, blob or kind
+// and gives nothing when the column is missing or holds another kind of value.
+template <typename Access> void assemble(ClipItem &item, const Access &access)
 {
-    ClipItem item;
     item.id = access.integer(id).value_or(0);
     item.kind = access.kind(kind);
     item.text = access.text(text);
@@ -65,7 +65,6 @@ template <typename Access> ClipItem assemble(const Access &access)
     item.lastUsedAt = time(lastUsedAt);
     item.fingerprint = access.text(fingerprintColumn).value_or(QString());
     item.trigger = access.text(trigger);
-    return item;
 }
 
 struct RowAccess
@@ -102,19 +101,27 @@ class RepeatedTexts
 public:
     QString text(QByteArrayView utf8)
     {
-        for (const auto &[bytes, text] : m_seen) {
-            if (bytes == utf8)
-                return text;
+        // Compared by hash first: most rows name one of a dozen applications.
+        const std::size_t hash = qHash(utf8);
+        for (const Seen &seen : m_seen) {
+            if (seen.hash == hash && seen.bytes == utf8)
+                return seen.text;
         }
         QString converted = QString::fromUtf8(utf8);
         // A history with many sources just converts the rest as usual.
         if (m_seen.size() < 64)
-            m_seen.emplace_back(utf8.toByteArray(), converted);
+            m_seen.push_back({ hash, utf8.toByteArray(), converted });
         return converted;
     }
 
 private:
-    std::vector<std::pair<QByteArray, QString>> m_seen;
+    struct Seen
+    {
+        std::size_t hash;
+        QByteArray bytes;
+        QString text;
+    };
+    std::vector<Seen> m_seen;
 };
 
 // Reads every column of a row once, then builds the item from those cells.
@@ -179,11 +186,7 @@ public:
         const Cell &found = cell(column);
         if (found.kind != Cell::Kind::text)
             return ClipKind::text;
-        for (ClipKind candidate : allClipKinds) {
-            if (QAnyStringView::equal(QUtf8StringView(found.bytes), storedString(candidate)))
-                return candidate;
-        }
-        return ClipKind::text;
+        return clipKindFromStoredUtf8(found.bytes);
     }
 
 private:
@@ -193,11 +196,22 @@ private:
     RepeatedTexts &m_repeated;
 };
 
+// Where each column of an item is in the statement's rows, or -1.
+std::array<int, columnCount> columnIndexes(const SQLiteDatabase::Cursor &cursor)
+{
+    std::array<int, columnCount> indexes {};
+    for (int column = 0; column < columnCount; ++column)
+        indexes[std::size_t(column)] = cursor.columnIndex(columnName(Column(column)));
+    return indexes;
+}
+
 } // namespace
 
 ClipItem ClipItem::fromRow(const SQLiteDatabase::Row &row)
 {
-    return assemble(RowAccess { row });
+    ClipItem item;
+    assemble(item, RowAccess { row });
+    return item;
 }
 
 std::vector<ClipItem> ClipItem::readAll(SQLiteDatabase &database, const QString &sql,
@@ -210,11 +224,36 @@ std::vector<ClipItem> ClipItem::readAll(SQLiteDatabase &database, const QString 
     bool located = false;
     database.forEachRow(sql, bindings, [&](const SQLiteDatabase::Cursor &cursor) {
         if (!located) {
-            for (int column = 0; column < columnCount; ++column)
-                indexes[std::size_t(column)] = cursor.columnIndex(columnName(Column(column)));
+            indexes = columnIndexes(cursor);
             located = true;
         }
-        items.push_back(assemble(CursorAccess(cursor, indexes, repeated)));
+        // Built where it stays: an item is large, and moving it costs as much as a field.
+        assemble(items.emplace_back(), CursorAccess(cursor, indexes, repeated));
+    });
+    return items;
+}
+
+std::vector<ClipItem> ClipItem::readAllSkipping(SQLiteDatabase &database, const QString &sql,
+    const std::vector<Value> &bindings, const std::function<bool(std::int64_t id)> &skip,
+    std::size_t limit)
+{
+    std::vector<ClipItem> items;
+    if (limit == 0)
+        return items;
+    items.reserve(std::min<std::size_t>(limit, 1000));
+    std::array<int, columnCount> indexes {};
+    RepeatedTexts repeated;
+    bool located = false;
+    database.forEachRowWhile(sql, bindings, [&](const SQLiteDatabase::Cursor &cursor) {
+        if (!located) {
+            indexes = columnIndexes(cursor);
+            located = true;
+        }
+        const int idIndex = indexes[std::size_t(Column::id)];
+        if (idIndex >= 0 && skip(cursor.integer(idIndex)))
+            return true;
+        assemble(items.emplace_back(), CursorAccess(cursor, indexes, repeated));
+        return items.size() < limit;
     });
     return items;
 }

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -42,6 +43,12 @@ struct ClipItem
     // expectedRows items is made up front.
     static std::vector<ClipItem> readAll(SQLiteDatabase &database, const QString &sql,
         const std::vector<SQLiteDatabase::Value> &bindings, std::size_t expectedRows = 0);
+
+    // Like readAll, but passes over the rows whose id skip accepts, without building them,
+    // and stops stepping once it has limit items.
+    static std::vector<ClipItem> readAllSkipping(SQLiteDatabase &database, const QString &sql,
+        const std::vector<SQLiteDatabase::Value> &bindings,
+        const std::function<bool(std::int64_t id)> &skip, std::size_t limit);
 
     // The title, and " — subtitle" when there is one, on one line: white space runs become
     // single spaces, and text over `limit` characters is cut and ends in "…".

@@ -4,6 +4,7 @@
 #include "common/timestamp.h"
 #include "store/clipitem.h"
 #include "store/clipstoreerror.h"
+#include "store/fileditemids.h"
 #include "store/pinboard.h"
 #include "store/sqlitedatabase.h"
 
@@ -157,11 +158,15 @@ private:
 
     void advanceGeneration() { m_generation.fetch_add(1); }
 
+    // The history list without a search on the Clipboard tab (onlyUnfiled, no pinboard).
+    std::vector<ClipItem> unfiledItems(SQLiteDatabase &database, const Filter &filter);
+
     QString m_directory;
     QString m_blobDirectory;
     std::recursive_mutex m_queue;
     std::unique_ptr<SQLiteDatabase> m_database;
     std::atomic<std::int64_t> m_generation = 0;
+    FiledItemIDs m_filedItems;
 };
 
 } // namespace corvane

@@ -2,9 +2,11 @@
 #include "clipstore.h"
 #include "common/graphemes.h"
 #include "store/candidatesearch.h"
+#include "store/readtransaction.h"
 #include "store/rowreading.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace corvane {
 
@@ -90,6 +92,32 @@ std::vector<ClipItem> substringSearch(
         bindings, expectedRows(filter.limit));
 }
 
+// The kind and source conditions of filter, added to selection.
+void appendKindsAndSources(HistorySelection &selection, const ClipStore::Filter &filter)
+{
+    if (!filter.kinds.empty()) {
+        selection.conditions << QStringLiteral("items.kind IN (")
+                + rows::placeholders(filter.kinds.size()) + QLatin1Char(')');
+        for (ClipKind kind : filter.kinds)
+            selection.bindings.emplace_back(storedString(kind));
+    }
+    if (!filter.sourceBundleIDs.empty()) {
+        selection.conditions << QStringLiteral("items.source_bundle_id IN (")
+                + rows::placeholders(filter.sourceBundleIDs.size()) + QLatin1Char(')');
+        for (const QString &bundleID : filter.sourceBundleIDs)
+            selection.bindings.emplace_back(bundleID);
+    }
+}
+
+// "SELECT items.* FROM items" with the selection's joins and conditions, not yet ordered.
+QString selectItems(const HistorySelection &selection)
+{
+    QString sql = QStringLiteral("SELECT items.* FROM items") + selection.joins;
+    if (!selection.conditions.isEmpty())
+        sql += QStringLiteral(" WHERE ") + selection.conditions.join(QStringLiteral(" AND "));
+    return sql;
+}
+
 } // namespace
 
 QString ClipStore::ftsQuery(const QString &search)
@@ -116,41 +144,32 @@ QString ClipStore::likePattern(const QString &search)
 std::vector<ClipItem> ClipStore::items(const Filter &filter)
 {
     return perform([&](SQLiteDatabase &database) {
+        const QString search = trimmedSearch(filter.search);
+        // The list the panel opens on: the newest unfiled items, which the filed ones are
+        // taken out of here rather than by the statement.
+        if (search.isEmpty() && filter.onlyUnfiled && !filter.pinboardID)
+            return unfiledItems(database, filter);
+
         HistorySelection selection;
         if (filter.pinboardID) {
             selection.joins = QStringLiteral(
                 " JOIN pinboard_items pi ON pi.item_id = items.id AND pi.pinboard_id = ?");
             selection.bindings.emplace_back(*filter.pinboardID);
         }
-        if (!filter.kinds.empty()) {
-            selection.conditions << QStringLiteral("items.kind IN (")
-                    + rows::placeholders(filter.kinds.size()) + QLatin1Char(')');
-            for (ClipKind kind : filter.kinds)
-                selection.bindings.emplace_back(storedString(kind));
-        }
+        appendKindsAndSources(selection, filter);
         if (filter.onlyUnfiled)
             selection.conditions << QStringLiteral(
                 "items.id NOT IN (SELECT item_id FROM pinboard_items)");
-        if (!filter.sourceBundleIDs.empty()) {
-            selection.conditions << QStringLiteral("items.source_bundle_id IN (")
-                    + rows::placeholders(filter.sourceBundleIDs.size()) + QLatin1Char(')');
-            for (const QString &bundleID : filter.sourceBundleIDs)
-                selection.bindings.emplace_back(bundleID);
-        }
         selection.order = filter.pinboardID
             ? QStringLiteral(" ORDER BY pi.sort_order, items.created_at DESC")
             : QStringLiteral(" ORDER BY items.created_at DESC");
 
-        const QString search = trimmedSearch(filter.search);
         if (search.isEmpty()) {
-            QString sql = QStringLiteral("SELECT items.* FROM items") + selection.joins;
-            if (!selection.conditions.isEmpty())
-                sql += QStringLiteral(" WHERE ")
-                    + selection.conditions.join(QStringLiteral(" AND "));
             std::vector<Value> bindings = selection.bindings;
             bindings.emplace_back(filter.limit);
-            return ClipItem::readAll(database, sql + selection.order + QStringLiteral(" LIMIT ?"),
-                bindings, expectedRows(filter.limit));
+            return ClipItem::readAll(database,
+                selectItems(selection) + selection.order + QStringLiteral(" LIMIT ?"), bindings,
+                expectedRows(filter.limit));
         }
 
         std::vector<ClipItem> found = CandidateSearch(
@@ -161,6 +180,30 @@ std::vector<ClipItem> ClipStore::items(const Filter &filter)
         if (found.empty() && graphemeCount(search) >= 2)
             return substringSearch(database, filter, search);
         return found;
+    });
+}
+
+std::vector<ClipItem> ClipStore::unfiledItems(SQLiteDatabase &database, const Filter &filter)
+{
+    return inReadTransaction(database, [&] {
+        m_filedItems.refresh(database);
+        HistorySelection selection;
+        appendKindsAndSources(selection, filter);
+        // Every filed row the walk passes costs one more row; SQLite's LIMIT stays, so the
+        // statement's plan is the one it would choose for the exclusion in SQL. A negative
+        // limit means none, as in SQLite.
+        const auto filed = std::int64_t(m_filedItems.size());
+        const std::int64_t sqlLimit = filter.limit < 0 ? -1
+            : filter.limit > std::numeric_limits<std::int64_t>::max() - filed
+            ? std::numeric_limits<std::int64_t>::max()
+            : filter.limit + filed;
+        std::vector<Value> bindings = selection.bindings;
+        bindings.emplace_back(sqlLimit);
+        return ClipItem::readAllSkipping(
+            database,
+            selectItems(selection) + QStringLiteral(" ORDER BY items.created_at DESC LIMIT ?"),
+            bindings, [&](std::int64_t id) { return m_filedItems.contains(id); },
+            filter.limit < 0 ? std::numeric_limits<std::size_t>::max() : std::size_t(filter.limit));
     });
 }
 

@@ -13,7 +13,6 @@ namespace corvane {
 
 namespace {
 
-
 SQLiteDatabase::Value columnValue(sqlite3_stmt *statement, int column)
 {
     switch (sqlite3_column_type(statement, column)) {
@@ -300,6 +299,16 @@ std::vector<SQLiteDatabase::Row> SQLiteDatabase::query(
 std::int64_t SQLiteDatabase::lastInsertRowId() const
 {
     return sqlite3_last_insert_rowid(m_handle);
+}
+
+std::int64_t SQLiteDatabase::changeCount() const
+{
+    return sqlite3_total_changes64(m_handle);
+}
+
+bool SQLiteDatabase::inTransaction() const
+{
+    return sqlite3_get_autocommit(m_handle) == 0;
 }
 
 SQLiteDatabase::Error SQLiteDatabase::lastError() const

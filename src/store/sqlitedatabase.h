@@ -111,6 +111,13 @@ public:
     // The row id of the most recent successful INSERT on this connection.
     std::int64_t lastInsertRowId() const;
 
+    // How many rows statements on this connection have inserted, changed or deleted since it
+    // opened, triggers' changes included; it moves with every change this connection makes.
+    std::int64_t changeCount() const;
+
+    // Whether a transaction is open on this connection.
+    bool inTransaction() const;
+
 private:
     // Compiled statements are kept for reuse, keyed by their SQL text: compiling costs 5 to
     // 25 µs, a noticeable part of a search or a recording. A statement in use (a visitor may

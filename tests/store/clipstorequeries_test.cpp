@@ -1,6 +1,7 @@
 #include "storetestsupport.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace corvane {
 namespace {
@@ -200,6 +201,72 @@ TEST_F(QueriesTest, FiltersNarrowTheListAndBindInStatementOrder)
     EXPECT_TRUE(ids(fallback).empty());
     fallback.search = QStringLiteral("CDE");
     EXPECT_EQ(ids(fallback), std::vector { colourID });
+}
+
+// The unfiled list leaves out filed items from a set it keeps between calls; whoever changes
+// the pinboards (this store, another store on the file, another program), the next list
+// must show the change.
+TEST_F(QueriesTest, UnfiledListFollowsEveryChangeToThePinboards)
+{
+    std::vector<std::int64_t> newestFirst;
+    for (int minute = 0; minute < 6; ++minute)
+        newestFirst.insert(newestFirst.begin(), add(text(QString::number(minute), minute)));
+    ClipStore other(storeDir());
+    auto direct = openDirectly();
+    const Pinboard board = store().createPinboard(QStringLiteral("Board"));
+    ClipStore::Filter unfiled;
+    unfiled.onlyUnfiled = true;
+    unfiled.limit = 3;
+    const auto ids = [&] {
+        std::vector<std::int64_t> result;
+        for (const ClipItem &item : store().items(unfiled))
+            result.push_back(item.id);
+        return result;
+    };
+    const auto without = [&](std::vector<std::int64_t> filed, std::size_t count) {
+        std::vector<std::int64_t> expected;
+        for (std::int64_t id : newestFirst) {
+            if (std::find(filed.begin(), filed.end(), id) == filed.end() && expected.size() < count)
+                expected.push_back(id);
+        }
+        return expected;
+    };
+    const auto fileDirectly = [&](std::int64_t id) {
+        direct->query(QStringLiteral("INSERT INTO pinboard_items (pinboard_id, item_id, "
+                                     "sort_order, added_at) VALUES (?, ?, 0, 0)"),
+            { board.id, id });
+    };
+
+    const struct
+    {
+        const char *change;
+        std::function<void()> make;
+        std::vector<std::int64_t> filed;
+    } steps[] = {
+        { "nothing filed", [] {}, {} },
+        { "this store files the newest", [&] { store().addItem(board.id, newestFirst[0]); },
+            { newestFirst[0] } },
+        { "another store files the second", [&] { other.addItem(board.id, newestFirst[1]); },
+            { newestFirst[0], newestFirst[1] } },
+        { "another connection files the fourth", [&] { fileDirectly(newestFirst[3]); },
+            { newestFirst[0], newestFirst[1], newestFirst[3] } },
+        { "this store unfiles the newest", [&] { store().removeItem(newestFirst[0], board.id); },
+            { newestFirst[1], newestFirst[3] } },
+        { "another store deletes the pinboard", [&] { other.deletePinboard(board.id); }, {} },
+    };
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.change);
+        step.make();
+        EXPECT_EQ(ids(), without(step.filed, 3));
+        // Asked again with nothing changed, from the kept set.
+        EXPECT_EQ(ids(), without(step.filed, 3));
+    }
+
+    // A negative limit lists everything unfiled, as SQLite reads it; zero lists nothing.
+    unfiled.limit = -1;
+    EXPECT_EQ(ids(), newestFirst);
+    unfiled.limit = 0;
+    EXPECT_TRUE(ids().empty());
 }
 
 TEST_F(QueriesTest, SourceAppsAndStatisticsSummariseTheHistory)
