@@ -77,7 +77,7 @@ std::vector<ClipItem> CandidateSearch::run()
     // expression of several phrases, whose every listing first spends milliseconds merging
     // the lists of the words they start, and which lists newest first only slowly.
     if (!m_selection.joins.isEmpty() || m_limit < 0 || phraseCount(m_match) != 1)
-        return rankAll(listCandidates(QStringLiteral(" ORDER BY rowid"), {}));
+        return rankAll(gatherCandidates({}, {}));
 
     // Otherwise the newest candidates are listed first, a few times the limit: a walk by date
     // that keeps limit rows meets few others, and most searches list everything right there.
@@ -97,8 +97,7 @@ std::vector<ClipItem> CandidateSearch::run()
             return rowsInOrder(*ranked);
         }
     }
-    Ids candidates
-        = listCandidates(QStringLiteral(" AND rowid < ? ORDER BY rowid"), { newest.back() });
+    Ids candidates = gatherCandidates(QStringLiteral(" AND rowid < ?"), { newest.back() });
     candidates.insert(candidates.end(), newest.rbegin(), newest.rend());
     return rankAll(candidates);
 }
@@ -121,6 +120,22 @@ CandidateSearch::Ids CandidateSearch::listCandidates(
     m_database.forEachRow(
         QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH ?").arg(m_index) + clauses, bindings,
         [&](const SQLiteDatabase::Cursor &cursor) { ids.push_back(cursor.integer(0)); });
+    return ids;
+}
+
+// The same in ascending order, gathered inside SQLite: for the long listings.
+CandidateSearch::Ids CandidateSearch::gatherCandidates(
+    const QString &clauses, const std::vector<Value> &more)
+{
+    std::vector<Value> bindings { m_match };
+    bindings.insert(bindings.end(), more.begin(), more.end());
+    Ids ids = m_database.gatherIntegers(QStringLiteral("rowid"),
+        QStringLiteral("FROM %1 WHERE %1 MATCH ?").arg(m_index) + clauses, bindings);
+    // The index visits its rows by ascending id; should a version of SQLite not, the ids
+    // are put in order here rather than asked for in the statement, which would make them
+    // pass through a sorter.
+    if (!std::is_sorted(ids.begin(), ids.end()))
+        std::sort(ids.begin(), ids.end());
     return ids;
 }
 

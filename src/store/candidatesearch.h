@@ -64,6 +64,7 @@ private:
     using Ids = std::vector<std::int64_t>;
 
     Ids listCandidates(const QString &clauses, const std::vector<SQLiteDatabase::Value> &more);
+    Ids gatherCandidates(const QString &clauses, const std::vector<SQLiteDatabase::Value> &more);
     // Ranks candidates listed in full, in ascending order.
     std::vector<ClipItem> rankAll(const Ids &candidates);
     std::optional<Ids> rankFromNewest(const Ids &newestDescending);

@@ -99,6 +99,7 @@ SQLiteDatabase::SQLiteDatabase(const QString &path)
         query(QStringLiteral("PRAGMA synchronous = NORMAL"));
         query(QStringLiteral("PRAGMA foreign_keys = ON"));
         query(QStringLiteral("PRAGMA busy_timeout = %1").arg(busyTimeout.count()));
+        registerGatherFunction();
     } catch (...) {
         sqlite3_close_v2(m_handle);
         m_handle = nullptr;
@@ -122,6 +123,42 @@ void SQLiteDatabase::switchToWriteAheadLog()
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+}
+
+// "corvane_gather(value)" appends each value, as an integer, to the list gatherIntegers set
+// up; used anywhere else (a trigger or view in a file someone edited cannot call it at all,
+// SQLite refuses), it fails the statement.
+void SQLiteDatabase::registerGatherFunction()
+{
+    const auto step = [](sqlite3_context *context, int, sqlite3_value **arguments) {
+        auto *database = static_cast<SQLiteDatabase *>(sqlite3_user_data(context));
+        if (!database->m_gatherInto) {
+            sqlite3_result_error(context, "corvane_gather is for gatherIntegers only", -1);
+            return;
+        }
+        try {
+            database->m_gatherInto->push_back(sqlite3_value_int64(arguments[0]));
+        } catch (const std::bad_alloc &) {
+            sqlite3_result_error_nomem(context);
+        }
+    };
+    const auto finish = [](sqlite3_context *context) { sqlite3_result_null(context); };
+    if (sqlite3_create_function_v2(m_handle, "corvane_gather", 1, SQLITE_UTF8 | SQLITE_DIRECTONLY,
+            this, nullptr, step, finish, nullptr)
+        != SQLITE_OK)
+        throw lastError();
+}
+
+std::vector<std::int64_t> SQLiteDatabase::gatherIntegers(
+    const QString &expression, const QString &from, const std::vector<Value> &bindings)
+{
+    std::vector<std::int64_t> gathered;
+    const std::lock_guard lock(m_gatherMutex);
+    m_gatherInto = &gathered;
+    const auto forget = qScopeGuard([&] { m_gatherInto = nullptr; });
+    forEachRow(QStringLiteral("SELECT corvane_gather(") + expression + QStringLiteral(") ") + from,
+        bindings, [](const Cursor &) {});
+    return gathered;
 }
 
 SQLiteDatabase::~SQLiteDatabase()

@@ -185,5 +185,32 @@ TEST_F(SQLiteDatabaseTest, ReusedStatementsSeeOtherConnectionsChangesAndNestSafe
     EXPECT_EQ(countRows(), 4);
 }
 
+// Gathering hands back every value of the rows in the order they were visited, and the
+// function behind it works for nobody else: not a plain statement, not a view or trigger
+// that a tampered file might hold.
+TEST_F(SQLiteDatabaseTest, GatheringCollectsInVisitOrderAndIsNotCallableFromTheFile)
+{
+    database->query(QStringLiteral("INSERT INTO t (v) VALUES (3), ('12'), (NULL), (-7)"));
+    const QString fromT = QStringLiteral("FROM t");
+    EXPECT_EQ(database->gatherIntegers(QStringLiteral("v"), fromT, {}),
+        (std::vector<std::int64_t> { 3, 12, 0, -7 }));
+    EXPECT_EQ(database->gatherIntegers(QStringLiteral("v * 2"),
+                  QStringLiteral("FROM t WHERE v > ? ORDER BY v"), { std::int64_t(0) }),
+        (std::vector<std::int64_t> { 6, 24 }));
+    EXPECT_TRUE(database->gatherIntegers(QStringLiteral("v"), QStringLiteral("FROM t WHERE 0"), {})
+                    .empty());
+    EXPECT_THROW(database->gatherIntegers(QStringLiteral("v"), QStringLiteral("FROM nowhere"), {}),
+        SQLiteDatabase::Error);
+
+    EXPECT_THROW(
+        database->query(QStringLiteral("SELECT corvane_gather(v) FROM t")), SQLiteDatabase::Error);
+    SQLiteDatabase other(path(QStringLiteral("test.sqlite")));
+    other.query(QStringLiteral("CREATE VIEW gathered AS SELECT corvane_gather(v) AS g FROM t"));
+    EXPECT_THROW(database->gatherIntegers(QStringLiteral("g"), QStringLiteral("FROM gathered"), {}),
+        SQLiteDatabase::Error);
+    // Still usable afterwards.
+    EXPECT_EQ(database->gatherIntegers(QStringLiteral("v"), fromT, {}).size(), 4u);
+}
+
 } // namespace
 } // namespace corvane
