@@ -16,6 +16,8 @@
 #include <benchmark/benchmark.h>
 #include <cerrno>
 #include <memory>
+#include <optional>
+#include <sched.h>
 #include <spawn.h>
 #include <stdexcept>
 #include <string>
@@ -131,6 +133,8 @@ public:
         }
     }
 
+    pid_t pid() const { return m_pid; }
+
 private:
     pid_t m_pid = 0;
     int m_input = -1;
@@ -183,11 +187,73 @@ void startToInitializeReply(benchmark::State &state)
     state.counters["ratio"] = median(serverTimes) / std::max(median(floorTimes), 1e-9);
 }
 
-void pingRoundTrip(benchmark::State &state)
+// Where the server and the floor run relative to the benchmark. Left to the scheduler, the
+// two landed on different CPUs from run to run (the server on the other CPU, the floor on
+// this one, or the reverse), and on a virtual machine waking a process on an idle CPU costs
+// tens of microseconds, which swamped everything else measured. So both are placed alike:
+// on the benchmark's own CPU, or both on another one.
+enum class Placement { sameCPU, otherCPU };
+
+// Pins the calling thread to the CPU it is on and gives the CPU the children are to run on;
+// restores the thread's CPUs when destroyed.
+class CpuPlacement
+{
+public:
+    explicit CpuPlacement(Placement placement)
+    {
+        CPU_ZERO(&m_original);
+        if (::sched_getaffinity(0, sizeof m_original, &m_original) != 0)
+            return;
+        const int here = ::sched_getcpu();
+        if (here < 0)
+            return;
+        cpu_set_t own;
+        CPU_ZERO(&own);
+        CPU_SET(here, &own);
+        if (::sched_setaffinity(0, sizeof own, &own) != 0)
+            return;
+        m_pinned = true;
+        for (int cpu = 0; cpu < CPU_SETSIZE && !m_target; ++cpu) {
+            const bool other = cpu != here && CPU_ISSET(cpu, &m_original);
+            if (placement == Placement::sameCPU ? cpu == here : other)
+                m_target = cpu;
+        }
+    }
+    ~CpuPlacement()
+    {
+        if (m_pinned)
+            ::sched_setaffinity(0, sizeof m_original, &m_original);
+    }
+    CpuPlacement(const CpuPlacement &) = delete;
+    CpuPlacement &operator=(const CpuPlacement &) = delete;
+
+    // False when the placement cannot be had (one CPU only, or affinity refused).
+    bool place(pid_t child) const
+    {
+        if (!m_target)
+            return false;
+        cpu_set_t target;
+        CPU_ZERO(&target);
+        CPU_SET(*m_target, &target);
+        return ::sched_setaffinity(child, sizeof target, &target) == 0;
+    }
+
+private:
+    cpu_set_t m_original;
+    bool m_pinned = false;
+    std::optional<int> m_target;
+};
+
+void pingRoundTrip(benchmark::State &state, Placement placement)
 {
     const ServerHome home;
     Child server(CORVANE_EXECUTABLE, { "--mcp" }, home.environment());
     Child echo(CORVANE_ECHO_FLOOR, {}, {});
+    const CpuPlacement cpus(placement);
+    if (!cpus.place(server.pid()) || !cpus.place(echo.pid())) {
+        state.SkipWithError("These CPUs cannot be chosen on this machine");
+        return;
+    }
     server.exchange(initializeLine);
     echo.exchange(initializeLine);
     std::vector<double> floorTimes;
@@ -225,7 +291,12 @@ void registerServerBenchmarks(int size)
     benchmark::RegisterBenchmark("Server/Process/StartToInitializeReply", startToInitializeReply)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("Server/Process/PingRoundTrip", pingRoundTrip)
+    benchmark::RegisterBenchmark("Server/Process/PingRoundTrip/SameCPU",
+        [](benchmark::State &state) { pingRoundTrip(state, Placement::sameCPU); })
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("Server/Process/PingRoundTrip/OtherCPU",
+        [](benchmark::State &state) { pingRoundTrip(state, Placement::otherCPU); })
         ->UseManualTime()
         ->Unit(benchmark::kMicrosecond);
 }
