@@ -52,6 +52,15 @@ std::optional<QString> trigramQuery(const QString &search)
     return trigrams.join(QLatin1Char(' '));
 }
 
+// "SELECT items.* FROM items" with the selection's joins and conditions, not yet ordered.
+QString selectItems(const HistorySelection &selection)
+{
+    QString sql = QStringLiteral("SELECT items.* FROM items") + selection.joins;
+    if (!selection.conditions.isEmpty())
+        sql += QStringLiteral(" WHERE ") + selection.conditions.join(QStringLiteral(" AND "));
+    return sql;
+}
+
 HistorySelection substringSelection(const ClipStore::Filter &filter, const QString &search)
 {
     HistorySelection selection;
@@ -86,10 +95,8 @@ std::vector<ClipItem> substringSearch(
     std::vector<Value> bindings = selection.bindings;
     bindings.emplace_back(filter.limit);
     return ClipItem::readAll(database,
-        QStringLiteral("SELECT items.* FROM items") + selection.joins + QStringLiteral("\nWHERE ")
-            + selection.conditions.join(QStringLiteral(" AND ")) + selection.order
-            + QStringLiteral(" LIMIT ?"),
-        bindings, expectedRows(filter.limit));
+        selectItems(selection) + selection.order + QStringLiteral(" LIMIT ?"), bindings,
+        expectedRows(filter.limit));
 }
 
 // The kind and source conditions of filter, added to selection.
@@ -107,15 +114,6 @@ void appendKindsAndSources(HistorySelection &selection, const ClipStore::Filter 
         for (const QString &bundleID : filter.sourceBundleIDs)
             selection.bindings.emplace_back(bundleID);
     }
-}
-
-// "SELECT items.* FROM items" with the selection's joins and conditions, not yet ordered.
-QString selectItems(const HistorySelection &selection)
-{
-    QString sql = QStringLiteral("SELECT items.* FROM items") + selection.joins;
-    if (!selection.conditions.isEmpty())
-        sql += QStringLiteral(" WHERE ") + selection.conditions.join(QStringLiteral(" AND "));
-    return sql;
 }
 
 } // namespace
