@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 namespace corvane {
 
@@ -205,6 +206,34 @@ std::array<int, columnCount> columnIndexes(const SQLiteDatabase::Cursor &cursor)
     return indexes;
 }
 
+// Every row of the statement as an item, but those whose id skip (when given) accepts, and
+// at most limit of them; room for expectedRows items is made up front.
+std::vector<ClipItem> readItems(SQLiteDatabase &database, const QString &sql,
+    const std::vector<Value> &bindings, const std::function<bool(std::int64_t id)> &skip,
+    std::size_t limit, std::size_t expectedRows)
+{
+    std::vector<ClipItem> items;
+    if (limit == 0)
+        return items;
+    items.reserve(expectedRows);
+    std::array<int, columnCount> indexes {};
+    RepeatedTexts repeated;
+    bool located = false;
+    database.forEachRowWhile(sql, bindings, [&](const SQLiteDatabase::Cursor &cursor) {
+        if (!located) {
+            indexes = columnIndexes(cursor);
+            located = true;
+        }
+        const int idIndex = indexes[std::size_t(Column::id)];
+        if (skip && idIndex >= 0 && skip(cursor.integer(idIndex)))
+            return true;
+        // Built where it stays: an item is large, and moving it costs as much as a field.
+        assemble(items.emplace_back(), CursorAccess(cursor, indexes, repeated));
+        return items.size() < limit;
+    });
+    return items;
+}
+
 } // namespace
 
 ClipItem ClipItem::fromRow(const SQLiteDatabase::Row &row)
@@ -217,45 +246,15 @@ ClipItem ClipItem::fromRow(const SQLiteDatabase::Row &row)
 std::vector<ClipItem> ClipItem::readAll(SQLiteDatabase &database, const QString &sql,
     const std::vector<Value> &bindings, std::size_t expectedRows)
 {
-    std::vector<ClipItem> items;
-    items.reserve(expectedRows);
-    std::array<int, columnCount> indexes {};
-    RepeatedTexts repeated;
-    bool located = false;
-    database.forEachRow(sql, bindings, [&](const SQLiteDatabase::Cursor &cursor) {
-        if (!located) {
-            indexes = columnIndexes(cursor);
-            located = true;
-        }
-        // Built where it stays: an item is large, and moving it costs as much as a field.
-        assemble(items.emplace_back(), CursorAccess(cursor, indexes, repeated));
-    });
-    return items;
+    return readItems(
+        database, sql, bindings, nullptr, std::numeric_limits<std::size_t>::max(), expectedRows);
 }
 
 std::vector<ClipItem> ClipItem::readAllSkipping(SQLiteDatabase &database, const QString &sql,
     const std::vector<Value> &bindings, const std::function<bool(std::int64_t id)> &skip,
     std::size_t limit)
 {
-    std::vector<ClipItem> items;
-    if (limit == 0)
-        return items;
-    items.reserve(std::min<std::size_t>(limit, 1000));
-    std::array<int, columnCount> indexes {};
-    RepeatedTexts repeated;
-    bool located = false;
-    database.forEachRowWhile(sql, bindings, [&](const SQLiteDatabase::Cursor &cursor) {
-        if (!located) {
-            indexes = columnIndexes(cursor);
-            located = true;
-        }
-        const int idIndex = indexes[std::size_t(Column::id)];
-        if (idIndex >= 0 && skip(cursor.integer(idIndex)))
-            return true;
-        assemble(items.emplace_back(), CursorAccess(cursor, indexes, repeated));
-        return items.size() < limit;
-    });
-    return items;
+    return readItems(database, sql, bindings, skip, limit, std::min<std::size_t>(limit, 1000));
 }
 
 QString ClipItem::summary(qsizetype limit) const

@@ -1,7 +1,7 @@
 // Pinboards, their membership, and snippet triggers, which may only live on filed items.
 #include "clipstore.h"
 #include "store/rowreading.h"
-#include "store/writetransaction.h"
+#include "store/transaction.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 #include "clipstore.h"
 #include "store/blobfiles.h"
 #include "store/rowreading.h"
-#include "store/writetransaction.h"
+#include "store/transaction.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,8 +2,8 @@
 #include "clipstore.h"
 #include "common/graphemes.h"
 #include "store/candidatesearch.h"
-#include "store/readtransaction.h"
 #include "store/rowreading.h"
+#include "store/transaction.h"
 
 #include <algorithm>
 #include <limits>

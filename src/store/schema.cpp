@@ -1,7 +1,7 @@
 #include "schema.h"
 
 #include "store/sqlitedatabase.h"
-#include "store/writetransaction.h"
+#include "store/transaction.h"
 
 #include <chrono>
 
