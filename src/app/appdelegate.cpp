@@ -1,15 +1,26 @@
 #include "appdelegate.h"
 
 #include "app/appservices.h"
+#include "app/crashrecoveryagent.h"
 #include "common/logging.h"
+#include "panel/panelcontroller.h"
 #include "platform/x11/clipboardxlib.h"
+#include "platform/x11/synthetickeyledger.h"
+#include "platform/x11/x11activationnotifier.h"
+#include "platform/x11/x11hotkeyregistrar.h"
+#include "platform/x11/x11inputdevicestate.h"
+#include "platform/x11/x11keystrokesynthesizer.h"
+#include "platform/x11/x11keystroketap.h"
 #include "platform/x11/x11pasteboard.h"
+#include "platform/x11/x11pastekeystrokeposter.h"
+#include "platform/x11/x11windowmanager.h"
 #include "platform/x11/x11workspace.h"
 #include "store/clipstore.h"
 #include "store/errordescription.h"
+#include "ui/historypanel.h"
 
-#include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QMessageBox>
 
 namespace corvane {
@@ -17,10 +28,32 @@ namespace corvane {
 AppDelegate::AppDelegate()
     : m_pasteboard(std::make_unique<X11Pasteboard>())
     , m_workspace(std::make_unique<X11Workspace>(xlib::applicationDisplayName()))
+    , m_keystrokes(std::make_unique<X11PasteKeystrokePoster>(xlib::applicationDisplayName()))
+    , m_input(std::make_unique<X11InputDeviceState>(xlib::applicationDisplayName()))
+    , m_hotkeys(createX11HotkeyRegistrar())
+    , m_activations(createX11ActivationNotifier())
+    , m_windowManager(std::make_unique<X11WindowManager>(xlib::applicationDisplayName()))
+    , m_crashRecovery(std::make_unique<UnavailableCrashRecoveryAgent>())
+    , m_keyLedger(std::make_shared<SyntheticKeyLedger>())
 {
+    const AppServices::Desktop desktop {
+        .pasteboard = *m_pasteboard,
+        .workspace = *m_workspace,
+        .keystrokes = *m_keystrokes,
+        .input = *m_input,
+        .hotkeys = *m_hotkeys,
+        .activations = *m_activations,
+        .crashRecovery = *m_crashRecovery,
+        .hasKeyboardAccess = &isX11KeyboardAccessAvailable,
+        .makeKeystrokeTap = [this] { return createX11KeystrokeTap(m_keyLedger); },
+        .makeKeystrokeSynthesizer = [this] { return createX11KeystrokeSynthesizer(m_keyLedger); },
+        .makePanelWindow
+        = [this](HistoryModel &model, const ClipStore &store) -> std::unique_ptr<PanelWindow> {
+            return std::make_unique<HistoryPanel>(model, store.blobDirectory(), *m_windowManager);
+        },
+    };
     try {
-        m_services = std::make_unique<AppServices>(
-            AppServices::Desktop { .pasteboard = *m_pasteboard, .workspace = *m_workspace });
+        m_services = std::make_unique<AppServices>(desktop);
     } catch (const std::exception &error) {
         m_failure = errorDescription(error);
     }
@@ -28,9 +61,9 @@ AppDelegate::AppDelegate()
 
 AppDelegate::~AppDelegate() = default;
 
-std::optional<int> AppDelegate::launch()
+std::optional<int> AppDelegate::launch(SingleInstance::Request request)
 {
-    if (const auto other = m_instance.claim()) {
+    if (const auto other = m_instance.claim(request)) {
         qCInfo(lcLaunch,
             "Another Corvane (pid %lld, %s) is already running — activating it and standing "
             "down.",
@@ -39,15 +72,29 @@ std::optional<int> AppDelegate::launch()
         return 0;
     }
     if (m_services) {
-        connect(&m_instance, &SingleInstance::activationRequested, this, [] {
-            // There is no window to bring forward yet; the history panel will come here.
-            qCInfo(lcLaunch, "Another start of Corvane asked this one to come forward");
-        });
+        connect(&m_instance, &SingleInstance::activationRequested, this,
+            [this] { m_services->panelController().toggle(); });
+        connect(&m_instance, &SingleInstance::settingsRequested, this, &AppDelegate::openSettings);
+        // On X11 the application becomes active when one of its windows takes the focus.
+        connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) {
+                if (state == Qt::ApplicationActive)
+                    m_services->applicationDidBecomeActive();
+            });
         m_services->start();
+        if (request == SingleInstance::Request::openSettings)
+            openSettings();
         return std::nullopt;
     }
     reportFailure();
     return 1;
+}
+
+void AppDelegate::openSettings()
+{
+    // The settings window is not part of this build yet; the request is acknowledged so a
+    // launcher's "Settings" action is seen to arrive.
+    qCInfo(lcLaunch, "Asked to open the settings, which this build does not have yet");
 }
 
 void AppDelegate::reportFailure()

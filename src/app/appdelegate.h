@@ -10,13 +10,21 @@
 
 namespace corvane {
 
+class ActivationNotifier;
 class AppServices;
+class CrashRecoveryAgent;
+class HotkeyRegistrar;
+class InputDeviceState;
 class Pasteboard;
+class PasteKeystrokePoster;
+class SyntheticKeyLedger;
+class WindowManager;
 class Workspace;
 
-// The application's frame on the desktop: builds the service graph once (or keeps the reason
-// it could not), then at launch applies the single-instance rule and either starts the
-// services or reports the history that could not be opened. Needs a QApplication on xcb.
+// The application's frame on the desktop: builds the X11 backend and the service graph once
+// (or keeps the reason the graph could not be built), then at launch applies the
+// single-instance rule and either starts the services or reports the history that could not
+// be opened. Needs a QApplication on xcb.
 class AppDelegate : public QObject
 {
     Q_OBJECT
@@ -25,16 +33,24 @@ public:
     AppDelegate();
     ~AppDelegate() override;
 
-    // The exit status when the process should end now (another instance runs, or the
-    // history could not be opened and the alert was dismissed); nothing when the
-    // application runs.
-    std::optional<int> launch();
+    // The exit status when the process should end now (another instance runs and was given
+    // the request, or the history could not be opened and the alert was dismissed); nothing
+    // when the application runs.
+    std::optional<int> launch(SingleInstance::Request request = SingleInstance::Request::activate);
 
 private:
     void reportFailure();
+    void openSettings();
 
     std::unique_ptr<Pasteboard> m_pasteboard;
     std::unique_ptr<Workspace> m_workspace;
+    std::unique_ptr<PasteKeystrokePoster> m_keystrokes;
+    std::unique_ptr<InputDeviceState> m_input;
+    std::unique_ptr<HotkeyRegistrar> m_hotkeys;
+    std::unique_ptr<ActivationNotifier> m_activations;
+    std::unique_ptr<WindowManager> m_windowManager;
+    std::unique_ptr<CrashRecoveryAgent> m_crashRecovery;
+    std::shared_ptr<SyntheticKeyLedger> m_keyLedger;
     std::unique_ptr<AppServices> m_services;
     std::optional<QString> m_failure;
     SingleInstance m_instance;

@@ -1,64 +1,156 @@
 #pragma once
 
+#include "expansion/expansionmatcher.h"
+#include "platform/keystroketap.h"
+
+#include <QObject>
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace corvane {
 
+class AccessibilityMonitor;
+class ActivationNotifier;
 class ClipStore;
 class ClipboardWatcher;
+class CrashRecoveryAgent;
+class DelayScheduler;
+class HistoryModel;
+class Hotkey;
+class HotkeyRegistrar;
+class InputDeviceState;
+class KeystrokeSynthesizer;
 class LinkEnricher;
+class PanelController;
+class PanelWindow;
+class PasteKeystrokePoster;
 class Pasteboard;
+class Paster;
 class Preferences;
+class TextExpander;
 class Workspace;
 
-// The application's service graph: every long-lived service, built once in dependency order
-// and kept for the life of the process. Holds what the desktop provides by reference; the
-// owner keeps those alive longer than this object.
-class AppServices
+// The application's service graph: every long-lived service, built once in dependency order,
+// tied together here and kept for the life of the process. What the desktop provides is
+// held by reference; the owner keeps it alive longer than this object. Main thread only.
+class AppServices : public QObject
 {
+    Q_OBJECT
+    Q_PROPERTY(bool hotkeyRegistrationFailed READ hotkeyRegistrationFailed NOTIFY
+            hotkeyRegistrationFailedChanged)
+    Q_PROPERTY(bool crashRecoveryRefreshFailed READ crashRecoveryRefreshFailed NOTIFY
+            crashRecoveryRefreshFailedChanged)
+
 public:
     // How often the watcher looks at the clipboard besides the change signals.
     static constexpr std::chrono::milliseconds watcherInterval { 400 };
     // How long a link title fetch may take.
     static constexpr std::chrono::milliseconds linkTitleTimeout { 8000 };
 
+    using PanelWindowFactory
+        = std::function<std::unique_ptr<PanelWindow>(HistoryModel &, const ClipStore &)>;
+
+    // The desktop's side of every service.
     struct Desktop
     {
         Pasteboard &pasteboard;
         Workspace &workspace;
+        PasteKeystrokePoster &keystrokes;
+        InputDeviceState &input;
+        HotkeyRegistrar &hotkeys;
+        ActivationNotifier &activations;
+        CrashRecoveryAgent &crashRecovery;
+        // Whether keyboard events may be observed and synthesised.
+        std::function<bool()> hasKeyboardAccess;
+        std::function<std::unique_ptr<KeystrokeTap>()> makeKeystrokeTap;
+        std::function<std::unique_ptr<KeystrokeSynthesizer>()> makeKeystrokeSynthesizer;
+        // The history panel's window over the model (it is built later, by prewarm).
+        PanelWindowFactory makePanelWindow;
     };
 
     // Opens the store (throwing its error when it cannot be opened), loads the preferences,
-    // builds the clipboard watcher and the link enricher and ties them together. The
-    // folders default to the user's.
+    // then builds the paster, the history model, the panel controller, the clipboard watcher,
+    // the link enricher and the text expander and ties them together. The folders default to
+    // the user's.
     AppServices(const Desktop &desktop, const QString &storeDirectory, const QString &settingsPath);
     explicit AppServices(const Desktop &desktop);
-    ~AppServices();
+    ~AppServices() override;
 
-    AppServices(const AppServices &) = delete;
-    AppServices &operator=(const AppServices &) = delete;
-
-    // Starts the services once, after the application has launched: clipboard polling, then
-    // the store's maintenance and the removal of left-over drag files (whose failures are
-    // ignored).
+    // Starts the services once, after the application has launched: clipboard polling, the
+    // hot key, expansion, the keyboard-access observation, the crash-recovery agent, the
+    // panel built ahead of use, the emoji names, then the store's maintenance and the removal
+    // of left-over drag files (whose failures are ignored).
     void start();
+    // (Re-)registers the hot key of the preferences; hotkeyRegistrationFailed tells how it
+    // went.
+    void registerHotkey();
+    // Starts, stops or re-prefixes expansion after the preferences or keyboard access
+    // changed; a tap that cannot start is remembered in expansionFailure.
+    void configureExpansion();
+    // The application became active (a window of ours took the focus): expansion that is
+    // wanted but not running is tried again.
+    void applicationDidBecomeActive();
+    // Keeps the crash-recovery agent registered for this build.
+    void refreshCrashRecovery();
+    // Snippet triggers over emoji names and aliases, rebuilt only when the store or the
+    // emoji settings changed.
+    ExpansionMatcher::TriggerTable expansionTriggers();
+    // The hot key's action: hides a visible panel, shows it otherwise.
+    void togglePanel();
 
     // A folder as the user is shown it: inside the home folder written from "~".
     static QString displayedLocation(const QString &folder, const QString &home);
 
     ClipStore &store() const { return *m_store; }
     Preferences &preferences() const { return *m_preferences; }
+    AccessibilityMonitor &accessibilityMonitor() const { return *m_accessibility; }
+    Paster &paster() const { return *m_paster; }
+    HistoryModel &model() const { return *m_model; }
+    PanelController &panelController() const { return *m_panelController; }
     ClipboardWatcher &watcher() const { return *m_watcher; }
     LinkEnricher &linkEnricher() const { return *m_linkEnricher; }
+    TextExpander &expander() const { return *m_expander; }
+    const std::shared_ptr<Hotkey> &hotkey() const { return m_hotkey; }
+    bool hotkeyRegistrationFailed() const { return m_hotkeyRegistrationFailed; }
+    bool crashRecoveryRefreshFailed() const { return m_crashRecoveryRefreshFailed; }
+    std::optional<KeystrokeTap::StartFailure::Reason> expansionFailure() const
+    {
+        return m_expansionFailure;
+    }
+
+Q_SIGNALS:
+    void hotkeyRegistrationFailedChanged();
+    void crashRecoveryRefreshFailedChanged();
 
 private:
+    void installCallbacks();
+    void reloadVisiblePanel();
+    void setHotkeyRegistrationFailed(bool failed);
+    void setCrashRecoveryRefreshFailed(bool failed);
+
+    Desktop m_desktop;
     std::unique_ptr<ClipStore> m_store;
     std::unique_ptr<Preferences> m_preferences;
+    std::unique_ptr<DelayScheduler> m_scheduler;
+    std::unique_ptr<AccessibilityMonitor> m_accessibility;
+    std::unique_ptr<Paster> m_paster;
+    std::unique_ptr<HistoryModel> m_model;
+    std::unique_ptr<PanelWindow> m_panelWindow;
+    std::unique_ptr<PanelController> m_panelController;
     std::unique_ptr<ClipboardWatcher> m_watcher;
     std::unique_ptr<LinkEnricher> m_linkEnricher;
+    std::unique_ptr<TextExpander> m_expander;
+    std::shared_ptr<Hotkey> m_hotkey;
+    bool m_hotkeyRegistrationFailed = false;
+    bool m_crashRecoveryRefreshFailed = false;
+    ExpansionMatcher::TriggerTable m_triggerCache;
+    std::int64_t m_triggerCacheGeneration = -1;
+    std::int64_t m_triggerCacheEmoji = -1;
+    std::optional<KeystrokeTap::StartFailure::Reason> m_expansionFailure;
 };
 
 } // namespace corvane

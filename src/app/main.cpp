@@ -64,8 +64,14 @@ int main(int argc, char *argv[])
     // Corvane lives on without windows; closing one never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // "--settings" (the desktop entry's Settings action) opens the settings window, in the
+    // running instance when there is one.
+    const QStringList arguments = QApplication::arguments();
+    const auto request = arguments.contains(QStringLiteral("--settings"))
+        ? corvane::SingleInstance::Request::openSettings
+        : corvane::SingleInstance::Request::activate;
     corvane::AppDelegate delegate;
-    if (const std::optional<int> status = delegate.launch())
+    if (const std::optional<int> status = delegate.launch(request))
         return *status;
     quitOnTerminationSignals(application);
     QObject::connect(&application, &QCoreApplication::aboutToQuit,

@@ -18,8 +18,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The running instance answers "activate" with its process id and executable on one line.
+// The running instance answers either request with its process id and executable on one
+// line.
 constexpr QByteArrayView activateRequest = "activate\n";
+constexpr QByteArrayView settingsRequest = "settings\n";
 // A holder that just started may not be listening yet; it is given this long.
 constexpr auto answerTimeout = 2000ms;
 
@@ -44,7 +46,7 @@ QString SingleInstance::defaultRuntimeFolder()
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
 }
 
-std::optional<SingleInstance::Other> SingleInstance::claim()
+std::optional<SingleInstance::Other> SingleInstance::claim(Request request)
 {
     if (m_lock.tryLock(0)) {
         listen();
@@ -60,10 +62,11 @@ std::optional<SingleInstance::Other> SingleInstance::claim()
     qint64 holder = 0;
     QString hostName, applicationName;
     m_lock.getLockInfo(&holder, &hostName, &applicationName);
-    return askRunningInstance(holder);
+    return askRunningInstance(holder, request);
 }
 
-std::optional<SingleInstance::Other> SingleInstance::askRunningInstance(qint64 lockHolder)
+std::optional<SingleInstance::Other> SingleInstance::askRunningInstance(
+    qint64 lockHolder, Request request)
 {
     Other other { .processID = lockHolder };
     QElapsedTimer waited;
@@ -75,7 +78,9 @@ std::optional<SingleInstance::Other> SingleInstance::askRunningInstance(qint64 l
             QThread::msleep(50);
             continue;
         }
-        socket.write(activateRequest.data(), activateRequest.size());
+        const QByteArrayView message
+            = request == Request::openSettings ? settingsRequest : activateRequest;
+        socket.write(message.data(), message.size());
         socket.waitForBytesWritten(int(answerTimeout.count()));
         while (!socket.canReadLine() && socket.waitForReadyRead(int(answerTimeout.count()))) { }
         const QByteArray answer = socket.readLine().trimmed();
@@ -112,11 +117,14 @@ void SingleInstance::listen()
                 if (!socket->canReadLine())
                     return;
                 const QByteArray request = socket->readLine();
-                if (request == activateRequest) {
+                if (request == activateRequest || request == settingsRequest) {
                     socket->write(QByteArray::number(QCoreApplication::applicationPid()) + ' '
                         + QCoreApplication::applicationFilePath().toUtf8() + '\n');
                     socket->flush();
-                    Q_EMIT activationRequested();
+                    if (request == settingsRequest)
+                        Q_EMIT settingsRequested();
+                    else
+                        Q_EMIT activationRequested();
                 }
                 socket->disconnectFromServer();
             });

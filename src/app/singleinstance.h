@@ -36,17 +36,27 @@ public:
 
     static QString defaultRuntimeFolder();
 
-    // Becomes the running instance, or asks the one already running to come forward and
+    // What a later start asks of the running instance.
+    enum class Request {
+        // Come forward: show or hide the history panel.
+        activate,
+        // Open the settings window.
+        openSettings,
+    };
+
+    // Becomes the running instance, or passes the request to the one already running and
     // says which it is. Nothing when this process is now the running instance (also when
     // the folder cannot be used: a start is never refused for want of it).
-    std::optional<Other> claim();
+    std::optional<Other> claim(Request request = Request::activate);
 
 Q_SIGNALS:
     // Another start asked this instance to come forward.
     void activationRequested();
+    // Another start asked this instance to open its settings.
+    void settingsRequested();
 
 private:
-    std::optional<Other> askRunningInstance(qint64 lockHolder);
+    std::optional<Other> askRunningInstance(qint64 lockHolder, Request request);
     void listen();
 
     QString m_socketPath;

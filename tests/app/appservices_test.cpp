@@ -1,8 +1,20 @@
 #include "app/appservices.h"
+#include "app/crashrecoveryagent.h"
 #include "app/preferences.h"
 #include "capture/clipboardwatcher.h"
 #include "capture/linkenricher.h"
 #include "eventloopwait.h"
+#include "expansion/emojinametable.h"
+#include "expansion/textexpander.h"
+#include "panel/historymodel.h"
+#include "panel/hotkey.h"
+#include "platform/fake/fakeactivationnotifier.h"
+#include "platform/fake/fakehotkeyregistrar.h"
+#include "platform/fake/fakeinputdevicestate.h"
+#include "platform/fake/fakekeystrokeposter.h"
+#include "platform/fake/fakekeystrokesynthesizer.h"
+#include "platform/fake/fakekeystroketap.h"
+#include "platform/fake/fakepanelwindow.h"
 #include "platform/fake/fakepasteboard.h"
 #include "platform/fake/fakeworkspace.h"
 #include "platform/pasteboardtypes.h"
@@ -51,12 +63,41 @@ protected:
                 QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             }
         });
-        m_services = std::make_unique<AppServices>(
-            AppServices::Desktop { .pasteboard = m_pasteboard, .workspace = m_workspace },
-            path(QStringLiteral("Corvane")), path(QStringLiteral("Corvane.conf")));
+        rebuild();
     }
 
     void TearDown() override { qputenv("TMPDIR", m_previousTemp); }
+
+    // A new service graph over the same folders and fakes, as a restart would build.
+    void rebuild()
+    {
+        m_services.reset();
+        const AppServices::Desktop desktop {
+            .pasteboard = m_pasteboard,
+            .workspace = m_workspace,
+            .keystrokes = m_keystrokes,
+            .input = m_input,
+            .hotkeys = m_hotkeys,
+            .activations = m_activations,
+            .crashRecovery = m_crashRecovery,
+            .hasKeyboardAccess = [] { return true; },
+            .makeKeystrokeTap =
+                [this] {
+                    auto tap = std::make_unique<FakeKeystrokeTap>();
+                    m_tap = tap.get();
+                    return tap;
+                },
+            .makeKeystrokeSynthesizer = [] { return std::make_unique<FakeKeystrokeSynthesizer>(); },
+            .makePanelWindow =
+                [this](HistoryModel &, const ClipStore &) {
+                    auto window = std::make_unique<FakePanelWindow>();
+                    m_window = window.get();
+                    return window;
+                },
+        };
+        m_services = std::make_unique<AppServices>(
+            desktop, path(QStringLiteral("Corvane")), path(QStringLiteral("Corvane.conf")));
+    }
 
     QString link() const
     {
@@ -83,6 +124,13 @@ protected:
     int m_requests = 0;
     FakePasteboard m_pasteboard;
     FakeWorkspace m_workspace;
+    FakeKeystrokePoster m_keystrokes;
+    FakeInputState m_input;
+    FakeHotkeyRegistrar m_hotkeys;
+    FakeActivationNotifier m_activations;
+    UnavailableCrashRecoveryAgent m_crashRecovery;
+    FakeKeystrokeTap *m_tap = nullptr;
+    FakePanelWindow *m_window = nullptr;
     std::unique_ptr<AppServices> m_services;
 };
 
@@ -119,9 +167,7 @@ TEST_F(AppServicesTest, StartSweepsOrphanPayloadsAndRemovesLeftOverDragFiles)
     }
     // Whatever the clipboard held before the start is not recorded.
     m_pasteboard.copyFromOtherProcess({ { pasteboardtype::plainText(), "before the start" } });
-    m_services = std::make_unique<AppServices>(
-        AppServices::Desktop { .pasteboard = m_pasteboard, .workspace = m_workspace },
-        path(QStringLiteral("Corvane")), path(QStringLiteral("Corvane.conf")));
+    rebuild();
 
     m_services->start();
     EXPECT_FALSE(QFile::exists(orphan));
@@ -129,6 +175,107 @@ TEST_F(AppServicesTest, StartSweepsOrphanPayloadsAndRemovesLeftOverDragFiles)
     m_services->watcher().poll();
     QCoreApplication::processEvents();
     EXPECT_TRUE(m_services->store().items(ClipStore::Filter { .limit = 10 }).empty());
+}
+
+TEST_F(AppServicesTest, HotKeyShowsThePanelAndTheNextPressGivesTheFocusBack)
+{
+    const RunningApplication editor { QStringLiteral("org.example.Editor"),
+        QStringLiteral("Editor"), 42 };
+    m_workspace.setFrontmostApplication(editor);
+    m_services->start();
+    EXPECT_EQ(m_window->invisibleRenders, 1);
+    EXPECT_FALSE(m_services->hotkeyRegistrationFailed());
+
+    ASSERT_TRUE(m_hotkeys.press(m_services->preferences().hotkey()));
+    ASSERT_TRUE(spinUntil([&] { return m_window->visible; }, 2s));
+    EXPECT_EQ(m_services->model().pasteTarget(), editor);
+
+    ASSERT_TRUE(m_hotkeys.press(m_services->preferences().hotkey()));
+    ASSERT_TRUE(spinUntil([&] { return !m_window->visible; }, 2s));
+    ASSERT_EQ(m_keystrokes.activated.size(), 1u);
+    EXPECT_EQ(m_keystrokes.activated.front(), editor);
+}
+
+TEST_F(AppServicesTest, HotKeyHeldElsewhereStillRecordsAndCanBeRegisteredAgain)
+{
+    m_hotkeys.holdElsewhere(m_services->preferences().hotkey());
+    m_services->start();
+    EXPECT_TRUE(m_services->hotkeyRegistrationFailed());
+    EXPECT_FALSE(m_services->hotkey());
+    EXPECT_TRUE(copyAndWait(QStringLiteral("still recorded")));
+
+    m_services->preferences().setHotkey(HotkeyCombination { 49, 2048 });
+    m_services->registerHotkey();
+    EXPECT_FALSE(m_services->hotkeyRegistrationFailed());
+    EXPECT_EQ(m_hotkeys.registrationCount(), 1);
+}
+
+TEST_F(AppServicesTest, PastingAnItemIsNotRecordedAsANewCopyAndAVisiblePanelFollowsCaptures)
+{
+    m_services->start();
+    ASSERT_TRUE(copyAndWait(QStringLiteral("first")));
+    ASSERT_TRUE(copyAndWait(QStringLiteral("second")));
+    m_services->togglePanel();
+    ASSERT_TRUE(m_window->visible);
+
+    // A copy while the panel is shown appears in it without a reload of its own.
+    ASSERT_TRUE(copyAndWait(QStringLiteral("third")));
+    ASSERT_EQ(m_services->model().items().size(), 3u);
+    EXPECT_EQ(m_services->model().items().front().text, QStringLiteral("third"));
+
+    m_services->model().select(2);
+    m_services->model().paste();
+    EXPECT_EQ(m_pasteboard.changeCount(), m_services->watcher().suppressUntilChangeCount());
+    m_services->watcher().poll();
+    QCoreApplication::processEvents();
+    const auto items = m_services->store().items(ClipStore::Filter { .limit = 10 });
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items.front().text, QStringLiteral("first"));
+}
+
+TEST_F(AppServicesTest, TriggerTablePutsSnippetsOverAliasesOverEmojiNames)
+{
+    Preferences &preferences = m_services->preferences();
+    preferences.setExpandsEmoji(true);
+    preferences.setEmojiAliases({ { QStringLiteral("  Party "), QStringLiteral("🎉") },
+        { QStringLiteral(" \t"), QStringLiteral("❌") },
+        { QStringLiteral("cyclone"), QStringLiteral("🌀!") } });
+    auto table = m_services->expansionTriggers();
+    EXPECT_EQ(table.value(QStringLiteral("party")), QStringLiteral("🎉"));
+    EXPECT_FALSE(table.contains(QString()));
+    EXPECT_EQ(table.value(QStringLiteral("cyclone")), QStringLiteral("🌀!"));
+    EXPECT_EQ(table.value(QStringLiteral("fire")), QStringLiteral("🔥"));
+
+    // A snippet's trigger wins over an emoji name; the store change rebuilds the table.
+    const Pinboard board = m_services->store().createPinboard(QStringLiteral("Work"));
+    ASSERT_TRUE(m_services->model().createSnippet(
+        QStringLiteral("Fire drill at noon"), QStringLiteral("fire"), board.id));
+    table = m_services->expansionTriggers();
+    EXPECT_EQ(table.value(QStringLiteral("fire")), QStringLiteral("Fire drill at noon"));
+
+    preferences.setExpandsEmoji(false);
+    table = m_services->expansionTriggers();
+    EXPECT_FALSE(table.contains(QStringLiteral("party")));
+    EXPECT_EQ(table.size(), 1);
+}
+
+TEST_F(AppServicesTest, ExpansionStartsOnceKeyboardAccessArrivesAndStopsWhenTurnedOff)
+{
+    m_services->preferences().setExpandsSnippets(true);
+    m_tap->trusted = false;
+    m_services->start();
+    EXPECT_FALSE(m_services->expander().isRunning());
+    EXPECT_EQ(m_services->expansionFailure(), KeystrokeTap::StartFailure::Reason::notTrusted);
+
+    m_tap->trusted = true;
+    m_services->applicationDidBecomeActive();
+    EXPECT_TRUE(m_services->expander().isRunning());
+    EXPECT_FALSE(m_services->expansionFailure());
+
+    m_services->preferences().setExpandsSnippets(false);
+    m_services->preferences().setExpandsEmoji(false);
+    m_services->configureExpansion();
+    EXPECT_FALSE(m_services->expander().isRunning());
 }
 
 TEST(AppServicesLocation, WritesTheHomeFolderAsATilde)

@@ -4,6 +4,8 @@
 #include "panel/delayscheduler.h"
 #include "panel/historymodel.h"
 #include "panel/paster.h"
+#include "platform/fake/fakeinputdevicestate.h"
+#include "platform/fake/fakekeystrokeposter.h"
 #include "platform/fake/fakepasteboard.h"
 #include "platform/inputdevicestate.h"
 #include "platform/pastekeystrokeposter.h"
@@ -40,35 +42,6 @@ private:
     std::chrono::milliseconds m_now { 0 };
     std::uint64_t m_sequence = 0;
     std::vector<Task> m_tasks;
-};
-
-class FakeInputState : public InputDeviceState
-{
-public:
-    bool isMouseButtonPressed() override { return mouseButtonPressed; }
-    bool isEscapeKeyDown() override { return escapeKeyDown; }
-
-    bool mouseButtonPressed = true;
-    bool escapeKeyDown = false;
-};
-
-// Records what would have been activated and posted.
-class FakeKeystrokePoster : public PasteKeystrokePoster
-{
-public:
-    bool activate(const RunningApplication &application) override
-    {
-        activated.push_back(application);
-        return true;
-    }
-    bool postPasteKeystroke(PasteShortcut shortcut) override
-    {
-        posted.push_back(shortcut);
-        return true;
-    }
-
-    std::vector<RunningApplication> activated;
-    std::vector<PasteShortcut> posted;
 };
 
 // A store and preferences in a temporary folder, the fake clipboard and keystrokes, a paster

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <vector>
 
 #include <X11/Xatom.h>
@@ -83,26 +84,43 @@ X11PasteKeystrokePoster::~X11PasteKeystrokePoster()
 
 bool X11PasteKeystrokePoster::activate(const RunningApplication &application)
 {
-    if (!m_display || !application.bundleIdentifier)
+    if (!m_display)
         return false;
-    for (Window window : clientWindows(m_display)) {
-        if (!classMatches(m_display, window, *application.bundleIdentifier))
-            continue;
-        XEvent event {};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = window;
-        event.xclient.message_type = XInternAtom(m_display, "_NET_ACTIVE_WINDOW", False);
-        event.xclient.format = 32;
-        // Source 2: a pager or taskbar acting for the user, which window managers obey
-        // without their focus-stealing prevention.
-        event.xclient.data.l[0] = 2;
-        event.xclient.data.l[1] = CurrentTime;
-        XSendEvent(m_display, DefaultRootWindow(m_display), False,
-            SubstructureRedirectMask | SubstructureNotifyMask, &event);
-        XFlush(m_display);
-        return true;
+    const std::vector<Window> windows = clientWindows(m_display);
+    // The very window that was active comes first, while the window manager still lists
+    // it; otherwise the topmost window of the same application.
+    if (application.windowID) {
+        const auto window = static_cast<Window>(*application.windowID);
+        if (std::find(windows.begin(), windows.end(), window) != windows.end()) {
+            requestActivation(window);
+            return true;
+        }
+    }
+    if (!application.bundleIdentifier)
+        return false;
+    for (Window window : windows) {
+        if (classMatches(m_display, window, *application.bundleIdentifier)) {
+            requestActivation(window);
+            return true;
+        }
     }
     return false;
+}
+
+void X11PasteKeystrokePoster::requestActivation(unsigned long window)
+{
+    XEvent event {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(m_display, "_NET_ACTIVE_WINDOW", False);
+    event.xclient.format = 32;
+    // Source 2: a pager or taskbar acting for the user, which window managers obey
+    // without their focus-stealing prevention.
+    event.xclient.data.l[0] = 2;
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(m_display, DefaultRootWindow(m_display), False,
+        SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XFlush(m_display);
 }
 
 bool X11PasteKeystrokePoster::postPasteKeystroke(PasteShortcut shortcut)

@@ -23,12 +23,15 @@ public:
     // Whether the display offers XTest, without which no keystroke can be posted.
     bool hasXTest() const { return m_hasXTest; }
 
-    // Activates the topmost window whose WM_CLASS instance or class equals the application's
+    // Activates the application's remembered window while the window manager still lists
+    // it, else the topmost window whose WM_CLASS instance or class equals the application's
     // identifier, or its last dot-separated part, ignoring case.
     bool activate(const RunningApplication &application) override;
     bool postPasteKeystroke(PasteShortcut shortcut) override;
 
 private:
+    void requestActivation(unsigned long window);
+
     _XDisplay *m_display = nullptr;
     bool m_hasXTest = false;
 };

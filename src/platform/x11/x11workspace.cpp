@@ -71,7 +71,7 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication()
 
     if (instance.isEmpty() && windowClass.isEmpty() && executable.isEmpty())
         return std::nullopt;
-    RunningApplication application;
+    RunningApplication application { .windowID = window };
     const QString fallback
         = !windowClass.isEmpty() ? windowClass : (!instance.isEmpty() ? instance : executable);
     if (const auto entry = m_entries.match(instance, windowClass, executable)) {

@@ -1,0 +1,7 @@
+#include "panelwindow.h"
+
+namespace corvane {
+
+PanelWindow::~PanelWindow() = default;
+
+} // namespace corvane

@@ -1,0 +1,7 @@
+#include "windowmanager.h"
+
+namespace corvane {
+
+WindowManager::~WindowManager() = default;
+
+} // namespace corvane

@@ -1,0 +1,69 @@
+#include "platform/x11/x11windowmanager.h"
+
+#include "platform/x11/clipboardxlib.h"
+#include "platform/x11/x11connection.h"
+
+#include <array>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace corvane {
+
+X11WindowManager::X11WindowManager(const QByteArray &displayName)
+    : m_display(xlib::openDisplay(displayName))
+{ }
+
+X11WindowManager::~X11WindowManager()
+{
+    xlib::closeDisplay(m_display);
+}
+
+void X11WindowManager::makeFloatingPanel(quint64 windowID)
+{
+    if (!m_display)
+        return;
+    std::array<Atom, 4> states {
+        XInternAtom(m_display, "_NET_WM_STATE_ABOVE", False),
+        XInternAtom(m_display, "_NET_WM_STATE_STICKY", False),
+        XInternAtom(m_display, "_NET_WM_STATE_SKIP_TASKBAR", False),
+        XInternAtom(m_display, "_NET_WM_STATE_SKIP_PAGER", False),
+    };
+    // A withdrawn window's _NET_WM_STATE is what the window manager reads when it maps it.
+    // Qt merges its own states into the atoms it finds, so the server must have ours before
+    // the toolkit shows the window: hence the round trip.
+    X11ErrorTrap trap(m_display);
+    XChangeProperty(m_display, static_cast<Window>(windowID),
+        XInternAtom(m_display, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
+        reinterpret_cast<unsigned char *>(states.data()), int(states.size()));
+    trap.succeeded();
+}
+
+void X11WindowManager::requestActivation(quint64 windowID)
+{
+    if (!m_display)
+        return;
+    XEvent event {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = static_cast<Window>(windowID);
+    event.xclient.message_type = XInternAtom(m_display, "_NET_ACTIVE_WINDOW", False);
+    event.xclient.format = 32;
+    // Source 2, as a pager acting for the user: the panel appears because the user pressed
+    // its hot key, and window managers let such requests past focus-stealing prevention.
+    event.xclient.data.l[0] = 2;
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(m_display, DefaultRootWindow(m_display), False,
+        SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XFlush(m_display);
+}
+
+bool X11WindowManager::forceInputFocus(quint64 windowID)
+{
+    if (!m_display)
+        return false;
+    X11ErrorTrap trap(m_display);
+    XSetInputFocus(m_display, static_cast<Window>(windowID), RevertToParent, CurrentTime);
+    return trap.succeeded();
+}
+
+} // namespace corvane

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/windowmanager.h"
+
+#include <QByteArray>
+
+struct _XDisplay;
+
+namespace corvane {
+
+// The window manager of an X11 session, through the EWMH properties and messages it reads.
+class X11WindowManager : public WindowManager
+{
+public:
+    // Opens its own connection to the display; without one every request does nothing.
+    explicit X11WindowManager(const QByteArray &displayName);
+    ~X11WindowManager() override;
+
+    X11WindowManager(const X11WindowManager &) = delete;
+    X11WindowManager &operator=(const X11WindowManager &) = delete;
+
+    void makeFloatingPanel(quint64 windowID) override;
+    void requestActivation(quint64 windowID) override;
+    bool forceInputFocus(quint64 windowID) override;
+
+private:
+    _XDisplay *m_display = nullptr;
+};
+
+} // namespace corvane

@@ -1,0 +1,190 @@
+#include "historypanel.h"
+
+#include "common/logging.h"
+#include "panelcontent.h"
+#include "platform/windowmanager.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QRegion>
+#include <QScreen>
+#include <QTimer>
+
+#include <cmath>
+
+namespace corvane {
+
+namespace {
+
+constexpr int cornerRadius = 16;
+
+// The panel's outline as a window shape. Without a compositing manager a transparent
+// corner would show black; the shape cuts the corners away instead.
+QRegion roundedRegion(const QSize &size, int radius)
+{
+    QRegion region(0, radius, size.width(), size.height() - 2 * radius);
+    for (int row = 0; row < radius; ++row) {
+        const double dy = radius - row - 0.5;
+        const int inset = radius - int(std::lround(std::sqrt(double(radius * radius) - dy * dy)));
+        const int width = size.width() - 2 * inset;
+        region += QRect(inset, row, width, 1);
+        region += QRect(inset, size.height() - 1 - row, width, 1);
+    }
+    return region;
+}
+
+} // namespace
+
+HistoryPanel::HistoryPanel(
+    HistoryModel &model, QString blobFolder, WindowManager &windowManager, QObject *parent)
+    : QObject(parent)
+    , m_model(model)
+    , m_blobFolder(std::move(blobFolder))
+    , m_windowManager(windowManager)
+{ }
+
+HistoryPanel::~HistoryPanel()
+{
+    // The view goes before the window it lives in, and both before the engine.
+    m_content.reset();
+    m_window.reset();
+}
+
+void HistoryPanel::build()
+{
+    if (m_window)
+        return;
+    m_engine = std::make_unique<QQmlEngine>();
+    m_window = std::make_unique<QQuickWindow>();
+    m_window->setTitle(QStringLiteral("Corvane"));
+    // A utility window: no frame, above the others, and the window manager keeps it out of
+    // the task bar; the shape and the colour let the view draw its own rounded background.
+    m_window->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    QSurfaceFormat format = m_window->format();
+    format.setAlphaBufferSize(8);
+    m_window->setFormat(format);
+    m_window->setColor(Qt::transparent);
+
+    m_content = std::make_unique<PanelContent>(*m_engine, m_model, m_blobFolder);
+    m_content->onDismiss = [this] {
+        if (onDismissRequested)
+            onDismissRequested();
+    };
+    if (!m_content->create(m_window->contentItem()))
+        qCCritical(lcHistory, "Could not show the history: its view failed to load");
+    connect(m_window.get(), &QWindow::activeChanged, this, &HistoryPanel::activeChanged);
+    // The window manager can only activate a window it has mapped; the first frame on
+    // screen says it has.
+    connect(m_window.get(), &QQuickWindow::frameSwapped, this, [this] {
+        if (m_awaitingFocus)
+            takeFocus();
+    });
+}
+
+bool HistoryPanel::isVisible() const
+{
+    return m_window && m_window->isVisible();
+}
+
+void HistoryPanel::place(const QRect &frame)
+{
+    m_window->setGeometry(frame);
+    m_window->setMask(roundedRegion(frame.size(), cornerRadius));
+    m_windowManager.makeFloatingPanel(m_window->winId());
+}
+
+void HistoryPanel::renderInvisibly(const QRect &frame)
+{
+    build();
+    place(frame);
+    // Rendering into an image builds the scene, lays out the view and loads the glyphs
+    // without mapping the window, so nothing flashes on screen at start-up.
+    const QImage frameImage = m_window->grabWindow();
+    if (frameImage.isNull())
+        qCWarning(lcHistory, "Could not render the history panel ahead of its first show");
+}
+
+void HistoryPanel::present(const QRect &frame)
+{
+    build();
+    place(frame);
+    m_hadFocus = false;
+    m_awaitingFocus = true;
+    m_window->show();
+    m_window->raise();
+    m_content->focusSearch();
+    takeFocus();
+}
+
+void HistoryPanel::takeFocus()
+{
+    if (!isVisible() || m_window->isActive()) {
+        m_awaitingFocus = false;
+        return;
+    }
+    m_windowManager.requestActivation(m_window->winId());
+    // Some window managers refuse activation requests for windows they think the user did
+    // not ask for; the panel then takes the keyboard itself.
+    const QPointer<HistoryPanel> self(this);
+    QTimer::singleShot(focusGraceMs, this, [self] {
+        if (!self || !self->isVisible() || self->m_window->isActive())
+            return;
+        self->m_awaitingFocus = false;
+        if (!self->m_windowManager.forceInputFocus(self->m_window->winId()))
+            qCWarning(lcHistory, "Could not give the history panel the keyboard focus");
+    });
+}
+
+void HistoryPanel::orderOut()
+{
+    m_awaitingFocus = false;
+    m_hadFocus = false;
+    if (m_window)
+        m_window->hide();
+}
+
+QRect HistoryPanel::frame() const
+{
+    return m_window ? m_window->geometry() : QRect();
+}
+
+bool HistoryPanel::hasKeyboardFocus() const
+{
+    return m_window && m_window->isActive();
+}
+
+std::optional<QRect> HistoryPanel::availableGeometry() const
+{
+    QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return std::nullopt;
+    return screen->availableGeometry();
+}
+
+QPoint HistoryPanel::pointerPosition() const
+{
+    return QCursor::pos();
+}
+
+void HistoryPanel::activeChanged()
+{
+    if (m_window->isActive()) {
+        m_hadFocus = true;
+        m_awaitingFocus = false;
+        m_content->focusSearch();
+        return;
+    }
+    if (m_hadFocus && isVisible()) {
+        m_hadFocus = false;
+        if (onResignKey)
+            onResignKey();
+    }
+}
+
+} // namespace corvane
