@@ -21,6 +21,8 @@ packages=(
     # fuzzing: clang with its libFuzzer runtime
     clang libclang-rt-14-dev
     xvfb xauth xclip xdotool x11-xkb-utils
+    # the panel's end-to-end tests: a window manager and a Tk window to paste into
+    openbox tk x11-utils
 )
 
 # The tool server's interoperability test runs the official MCP SDK under Node.js. A node

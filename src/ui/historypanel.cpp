@@ -80,8 +80,10 @@ void HistoryPanel::build()
     // The window manager can only activate a window it has mapped; the first frame on
     // screen says it has.
     connect(m_window.get(), &QQuickWindow::frameSwapped, this, [this] {
-        if (m_awaitingFocus)
+        if (m_awaitingFocus) {
+            m_awaitingFocus = false;
             takeFocus();
+        }
     });
 }
 
@@ -112,7 +114,10 @@ void HistoryPanel::present(const QRect &frame)
 {
     build();
     place(frame);
-    m_hadFocus = false;
+    // Qt may still count the window active from before it was hidden, when the focus left
+    // it unmapped; it then reports no activation when the focus comes back, only the next
+    // loss, which must count.
+    m_hadFocus = m_window->isActive();
     m_awaitingFocus = true;
     m_window->show();
     m_window->raise();
@@ -122,10 +127,10 @@ void HistoryPanel::present(const QRect &frame)
 
 void HistoryPanel::takeFocus()
 {
-    if (!isVisible() || m_window->isActive()) {
-        m_awaitingFocus = false;
+    // Qt's idea of the window being active may still be the one from before the last hide,
+    // so the request is made whatever it says.
+    if (!isVisible())
         return;
-    }
     m_windowManager.requestActivation(m_window->winId());
     // Some window managers refuse activation requests for windows they think the user did
     // not ask for; the panel then takes the keyboard itself.

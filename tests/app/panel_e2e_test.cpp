@@ -1,0 +1,396 @@
+// The application as a user meets it: the real executable on its own X server with a window
+// manager, real X clients to copy from and paste into, and real key presses and clicks.
+
+#include "capture/clipcandidate.h"
+#include "clipboardownerprocess.h"
+#include "common/timestamp.h"
+#include "eventloopwait.h"
+#include "platform/pasteboardtypes.h"
+#include "store/clipstore.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QSettings>
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace corvane {
+namespace {
+
+using namespace std::chrono_literals;
+using test::ClipboardOwnerProcess;
+using test::spinFor;
+using test::spinUntil;
+
+// One X server with openbox for the whole suite: focus and stacking are the window
+// manager's, as on a desktop.
+class Desktop
+{
+public:
+    Desktop()
+    {
+        int fds[2];
+        if (::pipe(fds) != 0)
+            return;
+        m_server.setProgram(QStringLiteral("Xvfb"));
+        m_server.setArguments({ QStringLiteral("-displayfd"), QString::number(fds[1]),
+            QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1920x1080x24"),
+            QStringLiteral("-nolisten"), QStringLiteral("tcp") });
+        m_server.setChildProcessModifier([fd = fds[0]] { ::close(fd); });
+        m_server.start();
+        ::close(fds[1]);
+        QFile reader;
+        char number[16] = {};
+        if (reader.open(fds[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+            reader.readLine(number, sizeof number);
+        display = QStringLiteral(":") + QString::fromLatin1(number).trimmed();
+        qputenv("DISPLAY", display.toUtf8());
+        m_windowManager.start(QStringLiteral("openbox"), {});
+        // openbox announces itself on the root window once it manages it.
+        spinUntil(
+            [] {
+                return run(QStringLiteral("xprop"),
+                    { QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK") })
+                    .contains("window id");
+            },
+            10s);
+    }
+
+    ~Desktop()
+    {
+        for (QProcess *process : { &m_windowManager, &m_server }) {
+            process->terminate();
+            process->waitForFinished(5000);
+        }
+    }
+
+    static QByteArray run(const QString &program, const QStringList &arguments)
+    {
+        QProcess process;
+        process.start(program, arguments);
+        process.waitForFinished(10000);
+        return process.readAllStandardOutput();
+    }
+
+    QString display;
+
+private:
+    QProcess m_server;
+    QProcess m_windowManager;
+};
+
+class PanelEndToEndTest : public test::TemporaryFolderTest
+{
+protected:
+    static void SetUpTestSuite() { s_desktop = new Desktop; }
+    static void TearDownTestSuite()
+    {
+        delete s_desktop;
+        s_desktop = nullptr;
+    }
+
+    void SetUp() override
+    {
+        TemporaryFolderTest::SetUp();
+        for (const char *name : { "data", "config/Corvane", "runtime" })
+            ASSERT_TRUE(QDir().mkpath(path(QString::fromLatin1(name))));
+        QFile::setPermissions(path(QStringLiteral("runtime")),
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        m_target.start(QStringLiteral("wish"),
+            { QStringLiteral(CORVANE_SOURCE_DIR "/tests/app/pastetarget.tcl"), targetFile() });
+        ASSERT_TRUE(
+            spinUntil([&] { return !windowID(QStringLiteral("^Target$")).isEmpty(); }, 10s));
+    }
+
+    void TearDown() override
+    {
+        for (auto &process : m_processes) {
+            process->closeWriteChannel();
+            process->terminate();
+            process->waitForFinished(10000);
+        }
+        m_target.terminate();
+        m_target.waitForFinished(5000);
+        m_store.reset();
+        TemporaryFolderTest::TearDown();
+    }
+
+    QString targetFile() const { return path(QStringLiteral("target.txt")); }
+    QString targetText() const
+    {
+        QFile file(targetFile());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), path(QStringLiteral("runtime")));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        return environment;
+    }
+
+    // Starts a process of ours that ends with the test.
+    QProcess &start(const QString &program, const QStringList &arguments)
+    {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(environment());
+        process->start(program, arguments);
+        EXPECT_TRUE(process->waitForStarted(10000));
+        m_processes.push_back(std::move(process));
+        return *m_processes.back();
+    }
+
+    // Starts Corvane and waits until it listens for later starts and records copies.
+    QProcess &startCorvane()
+    {
+        QProcess &corvane = start(QStringLiteral(CORVANE_EXECUTABLE), {});
+        const QString socket = path(QStringLiteral("runtime/com.ferrowen.corvane.instance"));
+        EXPECT_TRUE(spinUntil([&] { return QFile::exists(socket); }, 30s));
+        // The panel is built at start-up; once the first copy is recorded all of it runs.
+        copyText(QStringLiteral("warming up"));
+        EXPECT_TRUE(spinUntil([&] { return itemCount() == 1u; }, 30s));
+        return corvane;
+    }
+
+    // A second start of the executable, as a launcher would make it; its exit status.
+    int startAgain(const QStringList &arguments = {})
+    {
+        QProcess again;
+        again.setProcessEnvironment(environment());
+        again.start(QStringLiteral(CORVANE_EXECUTABLE), arguments);
+        again.waitForFinished(30000);
+        return again.exitCode();
+    }
+
+    void copyText(const QString &text)
+    {
+        QProcess xclip;
+        xclip.start(
+            QStringLiteral("xclip"), { QStringLiteral("-selection"), QStringLiteral("clipboard") });
+        xclip.write(text.toUtf8());
+        xclip.closeWriteChannel();
+        xclip.waitForFinished(5000);
+    }
+
+    ClipStore &store()
+    {
+        if (!m_store)
+            m_store = std::make_unique<ClipStore>(path(QStringLiteral("data/Corvane")));
+        return *m_store;
+    }
+    std::size_t itemCount() { return store().items(ClipStore::Filter { .limit = 1000 }).size(); }
+
+    static QString windowID(const QString &name)
+    {
+        return QString::fromUtf8(Desktop::run(QStringLiteral("xdotool"),
+                                     { QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                         QStringLiteral("--name"), name }))
+            .trimmed();
+    }
+    static bool panelShown() { return !windowID(QStringLiteral("^Corvane$")).isEmpty(); }
+    static QString activeWindowName()
+    {
+        return QString::fromUtf8(
+            Desktop::run(QStringLiteral("xdotool"),
+                { QStringLiteral("getactivewindow"), QStringLiteral("getwindowname") }))
+            .trimmed();
+    }
+    static void xdotool(const QStringList &arguments)
+    {
+        Desktop::run(QStringLiteral("xdotool"), arguments);
+    }
+    void focusTarget()
+    {
+        // A window just mapped may not take the activation yet: ask until it has.
+        ASSERT_TRUE(spinUntil(
+            [] {
+                xdotool({ QStringLiteral("search"), QStringLiteral("--name"),
+                    QStringLiteral("^Target$"), QStringLiteral("windowactivate") });
+                return spinUntil(
+                    [] { return activeWindowName() == QStringLiteral("Target"); }, 500ms);
+            },
+            10s));
+    }
+    static void pressHotkey()
+    {
+        xdotool({ QStringLiteral("key"), QStringLiteral("super+shift+v") });
+    }
+
+    static Desktop *s_desktop;
+    QProcess m_target;
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+    std::unique_ptr<ClipStore> m_store;
+};
+
+Desktop *PanelEndToEndTest::s_desktop = nullptr;
+
+TEST_F(PanelEndToEndTest, APickedItemIsPastedWhereTheUserWasAndNotRecordedAgain)
+{
+    startCorvane();
+    std::size_t count = 1;
+    for (const char *text : { "alpha one", "bravo two", "charlie three" }) {
+        copyText(QString::fromLatin1(text));
+        ASSERT_TRUE(spinUntil([&] { return itemCount() == count + 1; }, 10s));
+        ++count;
+    }
+
+    focusTarget();
+    pressHotkey();
+    ASSERT_TRUE(spinUntil(&panelShown, 10s));
+    xdotool({ QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("50"),
+        QStringLiteral("brav") });
+    spinFor(500ms);
+    xdotool({ QStringLiteral("key"), QStringLiteral("Return") });
+
+    EXPECT_TRUE(spinUntil([&] { return targetText() == QStringLiteral("bravo two"); }, 10s))
+        << qPrintable(targetText());
+    EXPECT_FALSE(panelShown());
+    spinFor(1s);
+    EXPECT_EQ(itemCount(), 4u);
+    EXPECT_EQ(
+        store().items(ClipStore::Filter { .limit = 1 }).front().text, QStringLiteral("bravo two"));
+}
+
+TEST_F(PanelEndToEndTest, TheHotKeyTogglesThePanelAndAClickElsewhereHidesIt)
+{
+    startCorvane();
+    focusTarget();
+    pressHotkey();
+    ASSERT_TRUE(spinUntil(&panelShown, 10s));
+    EXPECT_TRUE(spinUntil([] { return activeWindowName() == QStringLiteral("Corvane"); }, 5s));
+
+    pressHotkey();
+    EXPECT_TRUE(spinUntil([] { return !panelShown(); }, 10s));
+    EXPECT_TRUE(spinUntil([] { return activeWindowName() == QStringLiteral("Target"); }, 5s));
+
+    pressHotkey();
+    ASSERT_TRUE(spinUntil([] { return activeWindowName() == QStringLiteral("Corvane"); }, 5s));
+    // A click into the other window takes the focus there, and the panel goes.
+    xdotool({ QStringLiteral("mousemove"), QStringLiteral("400"), QStringLiteral("240"),
+        QStringLiteral("click"), QStringLiteral("1") });
+    EXPECT_TRUE(spinUntil([] { return !panelShown(); }, 10s));
+}
+
+TEST_F(PanelEndToEndTest, ALaterStartShowsThePanelUnlessItWasJustHidden)
+{
+    startCorvane();
+    focusTarget();
+    EXPECT_EQ(startAgain(), 0);
+    ASSERT_TRUE(spinUntil(&panelShown, 10s));
+    // The desktop entry's Settings action reaches the running instance too.
+    EXPECT_EQ(startAgain({ QStringLiteral("--settings") }), 0);
+
+    // A reopen arriving right after a hide is the same gesture: the panel stays hidden.
+    // It is sent as a later start sends it, so its timing does not depend on how long a
+    // start takes.
+    QLocalSocket socket;
+    socket.connectToServer(path(QStringLiteral("runtime/com.ferrowen.corvane.instance")));
+    ASSERT_TRUE(socket.waitForConnected(5000));
+    xdotool({ QStringLiteral("key"), QStringLiteral("Escape") });
+    ASSERT_TRUE(spinUntil([] { return !panelShown(); }, 5s));
+    socket.write("activate\n");
+    ASSERT_TRUE(socket.waitForReadyRead(5000));
+    spinFor(1s);
+    EXPECT_FALSE(panelShown());
+
+    EXPECT_EQ(startAgain(), 0);
+    EXPECT_TRUE(spinUntil(&panelShown, 10s));
+}
+
+TEST_F(PanelEndToEndTest, TriggersAndEmojiNamesTypedElsewhereAreReplaced)
+{
+    {
+        QSettings settings(
+            path(QStringLiteral("config/Corvane/Corvane.conf")), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("expandsSnippets"), true);
+        settings.setValue(QStringLiteral("expandsEmoji"), true);
+    }
+    const Pinboard board = store().createPinboard(QStringLiteral("Mail"));
+    const QString signature = QStringLiteral("Best regards, Ann");
+    const auto snippet = store().record(
+        ClipCandidate { .text = signature, .title = signature, .capturedAt = corvane::now() }, 500,
+        0, 1 << 20);
+    ASSERT_TRUE(snippet);
+    store().addItem(board.id, snippet->id);
+    store().setTrigger(snippet->id, QStringLiteral("sig"));
+    startCorvane();
+
+    // A Qt text field reports its text on every change (Tk reads its keymap too lazily for
+    // the keys an expansion binds on the fly).
+    QProcess &field = start(QStringLiteral(CORVANE_EXPANSION_TARGET), {});
+    QString text;
+    const auto fieldText = [&] {
+        while (field.canReadLine()) {
+            const QByteArray line = field.readLine().trimmed();
+            if (line.startsWith("text "))
+                text = QString::fromUtf8(QByteArray::fromBase64(line.mid(5)));
+        }
+        return text;
+    };
+    ASSERT_TRUE(spinUntil(
+        [&] { return field.canReadLine() && field.readLine().startsWith("ready"); }, 10s));
+    xdotool({ QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("60"),
+        QStringLiteral("Hi ::sig ") });
+    EXPECT_TRUE(spinUntil(
+        [&] { return fieldText().startsWith(QStringLiteral("Hi Best regards, Ann")); }, 10s))
+        << qPrintable(text);
+    xdotool({ QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("60"),
+        QStringLiteral("::cyclone ") });
+    EXPECT_TRUE(spinUntil([&] { return fieldText().contains(QStringLiteral("🌀")); }, 10s))
+        << qPrintable(text);
+    EXPECT_FALSE(text.contains(QStringLiteral("::")));
+}
+
+TEST_F(PanelEndToEndTest, ACopyMarkedSecretNeverReachesTheHistory)
+{
+    startCorvane();
+    ClipboardOwnerProcess owner({ pasteboardtype::plainText() + QStringLiteral("=hunter2"),
+        QStringLiteral("x-kde-passwordManagerHint=secret") });
+    ASSERT_TRUE(owner.waitUntilReady());
+    ASSERT_TRUE(owner.ownAndWait());
+    copyText(QStringLiteral("after the secret"));
+    ASSERT_TRUE(spinUntil([&] { return itemCount() == 2u; }, 10s));
+    for (const ClipItem &item : store().items(ClipStore::Filter { .limit = 10 }))
+        EXPECT_NE(item.text, QStringLiteral("hunter2"));
+}
+
+TEST_F(PanelEndToEndTest, AHotKeyHeldByAnotherClientLeavesRecordingRunning)
+{
+    QProcess &grabber = start(QStringLiteral(DESKTOP_PEER_PATH), { QStringLiteral("grab-hotkey") });
+    ASSERT_TRUE(grabber.waitForReadyRead(10000));
+    QProcess &corvane = startCorvane();
+    focusTarget();
+    pressHotkey();
+    spinFor(1s);
+    EXPECT_FALSE(panelShown());
+    EXPECT_TRUE(corvane.readAllStandardError().contains("Could not register the hot key"));
+}
+
+TEST_F(PanelEndToEndTest, ThePanelSpansTheBottomOfTheWorkAreaAboveADock)
+{
+    QProcess &dock = start(
+        QStringLiteral(DESKTOP_PEER_PATH), { QStringLiteral("dock"), QStringLiteral("30") });
+    ASSERT_TRUE(dock.waitForReadyRead(10000));
+    startCorvane();
+    pressHotkey();
+    ASSERT_TRUE(spinUntil(&panelShown, 10s));
+    const QString geometry = QString::fromUtf8(Desktop::run(QStringLiteral("xdotool"),
+        { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+            QStringLiteral("^Corvane$"), QStringLiteral("getwindowgeometry"),
+            QStringLiteral("--shell") }));
+    EXPECT_TRUE(geometry.contains(QStringLiteral("X=24\n"))) << qPrintable(geometry);
+    EXPECT_TRUE(geometry.contains(QStringLiteral("Y=730\n"))) << qPrintable(geometry);
+    EXPECT_TRUE(geometry.contains(QStringLiteral("WIDTH=1872\n"))) << qPrintable(geometry);
+    EXPECT_TRUE(geometry.contains(QStringLiteral("HEIGHT=296\n"))) << qPrintable(geometry);
+}
+
+} // namespace
+} // namespace corvane
