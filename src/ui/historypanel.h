@@ -62,6 +62,7 @@ private:
     // means the user went elsewhere (and not that it never arrived).
     bool m_hadFocus = false;
     bool m_awaitingFocus = false;
+    bool m_awaitingFirstFrame = false;
 };
 
 } // namespace corvane

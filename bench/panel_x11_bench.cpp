@@ -1,0 +1,194 @@
+// The running application as a user feels it, on a real X server: how long a hot key press
+// takes to put the history panel on screen (20 presses, the panel prewarmed), the resident
+// memory after start-up and after those presses, and the processor time the idle
+// application takes. The history holds 100,000 generated items (CORVANE_BENCH_PANEL_ITEMS
+// changes that). Needs DISPLAY, ideally with a window manager: scripts/bench-panel.sh starts
+// Xvfb and openbox and runs it on the release build.
+
+#include "historygenerator.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Copies a folder's files (the generated store) into another.
+bool copyFolder(const QString &from, const QString &to)
+{
+    QDir source(from);
+    if (!QDir().mkpath(to))
+        return false;
+    for (const QFileInfo &entry : source.entryInfoList(QDir::NoDotAndDotDot | QDir::AllEntries)) {
+        const QString target = QDir(to).filePath(entry.fileName());
+        if (entry.isDir() ? !copyFolder(entry.filePath(), target)
+                          : !QFile::copy(entry.filePath(), target))
+            return false;
+    }
+    return true;
+}
+
+long residentKilobytes(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').front().toLong();
+    return -1;
+}
+
+// User and system time of the process, in clock ticks.
+long processorTicks(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    // The fields after the command name, which may itself hold spaces, in parentheses.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 12 ? fields[11].toLong() + fields[12].toLong() : -1;
+}
+
+// Waits for a line of the application's log that holds marker; gives what follows it.
+std::optional<QByteArray> awaitLog(
+    QProcess &process, const QByteArray &marker, std::chrono::milliseconds limit)
+{
+    const auto deadline = Clock::now() + limit;
+    while (Clock::now() < deadline) {
+        while (process.canReadLine()) {
+            const QByteArray line = process.readLine();
+            const qsizetype at = line.indexOf(marker);
+            if (at >= 0)
+                return line.mid(at + marker.size()).trimmed();
+        }
+        process.waitForReadyRead(50);
+    }
+    return std::nullopt;
+}
+
+void pressHotkey(Display *display)
+{
+    const KeyCode super = XKeysymToKeycode(display, XK_Super_L);
+    const KeyCode shift = XKeysymToKeycode(display, XK_Shift_L);
+    const KeyCode v = XKeysymToKeycode(display, XK_v);
+    for (KeyCode key : { super, shift, v })
+        XTestFakeKeyEvent(display, key, True, CurrentTime);
+    for (KeyCode key : { v, shift, super })
+        XTestFakeKeyEvent(display, key, False, CurrentTime);
+    XFlush(display);
+}
+
+double percentile(std::vector<double> values, double fraction)
+{
+    std::sort(values.begin(), values.end());
+    const auto index = static_cast<std::size_t>(fraction * double(values.size() - 1) + 0.5);
+    return values[std::min(index, values.size() - 1)];
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    Display *display = XOpenDisplay(nullptr);
+    if (!display) {
+        std::fprintf(stderr, "needs an X server in DISPLAY\n");
+        return 2;
+    }
+    const int items = qEnvironmentVariableIntValue("CORVANE_BENCH_PANEL_ITEMS") > 0
+        ? qEnvironmentVariableIntValue("CORVANE_BENCH_PANEL_ITEMS")
+        : 100000;
+    const int idleSeconds = qEnvironmentVariableIsSet("CORVANE_BENCH_IDLE_SECONDS")
+        ? qEnvironmentVariableIntValue("CORVANE_BENCH_IDLE_SECONDS")
+        : 60;
+    std::fprintf(stderr, "preparing a history of %d items...\n", items);
+    const QString generated = corvane::HistoryGenerator::cachedStore(items);
+    QTemporaryDir home;
+    const QString data = QDir(home.path()).filePath(QStringLiteral("data"));
+    if (!copyFolder(generated, QDir(data).filePath(QStringLiteral("Corvane")))) {
+        std::fprintf(stderr, "could not copy the generated history\n");
+        return 1;
+    }
+    const QString runtime = QDir(home.path()).filePath(QStringLiteral("runtime"));
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    QProcess corvane;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), data);
+    environment.insert(
+        QStringLiteral("XDG_CONFIG_HOME"), QDir(home.path()).filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    environment.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
+    environment.insert(QStringLiteral("QT_LOGGING_RULES"),
+        QStringLiteral("com.ferrowen.corvane.history.debug=true"));
+    corvane.setProcessEnvironment(environment);
+    corvane.setProcessChannelMode(QProcess::MergedChannels);
+    corvane.start(QStringLiteral(CORVANE_EXECUTABLE), {});
+    if (!corvane.waitForStarted() || !awaitLog(corvane, "rendered ahead of its first show", 60s)) {
+        std::fprintf(stderr, "the application did not start and prewarm its panel\n");
+        return 1;
+    }
+    QThread::sleep(1);
+    const long startupKilobytes = residentKilobytes(corvane.processId());
+
+    std::vector<double> latencies;
+    for (int press = 0; press < 20; ++press) {
+        const auto pressed = Clock::now();
+        pressHotkey(display);
+        const auto shown = awaitLog(corvane, "History panel on screen at", 10s);
+        if (!shown) {
+            std::fprintf(stderr, "press %d: the panel did not show\n", press + 1);
+            return 1;
+        }
+        const long long shownNs = shown->split(' ').front().toLongLong();
+        latencies.push_back(
+            double(shownNs
+                - std::chrono::duration_cast<std::chrono::nanoseconds>(pressed.time_since_epoch())
+                      .count())
+            / 1e6);
+        QThread::msleep(300);
+        pressHotkey(display);
+        QThread::msleep(300);
+    }
+    const long shownKilobytes = residentKilobytes(corvane.processId());
+
+    const long ticksBefore = processorTicks(corvane.processId());
+    QThread::sleep(idleSeconds);
+    const long ticksAfter = processorTicks(corvane.processId());
+    const double idlePercent = 100.0 * double(ticksAfter - ticksBefore)
+        / double(sysconf(_SC_CLK_TCK)) / double(std::max(idleSeconds, 1));
+
+    std::printf("history items                      %d\n", items);
+    std::printf("hot key to panel on screen, median %.1f ms\n", percentile(latencies, 0.5));
+    std::printf("hot key to panel on screen, p95    %.1f ms\n", percentile(latencies, 0.95));
+    std::printf("hot key to panel on screen, max    %.1f ms\n", percentile(latencies, 1.0));
+    std::printf("resident memory after start-up     %.1f MB\n", double(startupKilobytes) / 1024.0);
+    std::printf("resident memory after 20 shows     %.1f MB\n", double(shownKilobytes) / 1024.0);
+    std::printf("processor time idle over %d s      %.3f %%\n", idleSeconds, idlePercent);
+
+    corvane.terminate();
+    corvane.waitForFinished(10000);
+    XCloseDisplay(display);
+    return 0;
+}
