@@ -1,7 +1,7 @@
 # The two entry points of the README: `make run` and `make test`.
 # Each installs what is missing, configures, builds and then runs.
 
-.PHONY: deps run test fuzz build bench format clean
+.PHONY: deps run test fuzz build bench package format clean
 
 deps:
 	@scripts/install-deps.sh
@@ -32,6 +32,12 @@ bench: deps
 	cmake --preset release
 	cmake --build --preset release --target corvane_bench
 	./build/release/bench/corvane_bench
+
+# The Debian package (build/package/corvane_*.deb).
+package: deps
+	cmake --preset package
+	cmake --build --preset package
+	cd build/package && cpack -G DEB
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

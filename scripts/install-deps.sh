@@ -8,8 +8,10 @@ packages=(
     cmake ninja-build g++ pkg-config ccache make
     # libraries
     qt6-base-dev qt6-declarative-dev libsqlite3-dev libicu-dev
-    # TIFF clipboard images are converted to PNG through Qt's TIFF image plugin
-    qt6-image-formats-plugins
+    # TIFF clipboard images are converted to PNG through Qt's TIFF image plugin; icons are SVG
+    qt6-image-formats-plugins libqt6svg6
+    # the icon's bitmap sizes are rendered at build time; the package is made with dpkg tools
+    librsvg2-bin dpkg-dev
     libx11-dev libx11-xcb-dev libxi-dev libxtst-dev libxfixes-dev
     libxkbcommon-dev libxkbcommon-x11-dev
     # Qt Quick runtime modules (not pulled in by qt6-declarative-dev)
@@ -23,6 +25,8 @@ packages=(
     xvfb xauth xclip xdotool x11-xkb-utils
     # the panel's end-to-end tests: a window manager and a Tk window to paste into
     openbox tk x11-utils
+    # the installed files are checked as the desktop reads them
+    desktop-file-utils appstream
 )
 
 # The tool server's interoperability test runs the official MCP SDK under Node.js. A node

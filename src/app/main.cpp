@@ -1,8 +1,10 @@
 #include "app/appdelegate.h"
+#include "app/installedfiles.h"
 #include "common/logging.h"
 #include "mcp/mcpserver.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QSocketNotifier>
 
 #include <sys/socket.h>
@@ -61,6 +63,13 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    // Window managers and task bars match the windows to the installed desktop entry and
+    // show its icon; the icon is also set directly for those that do not look it up.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.ferrowen.corvane"));
+    const QString icon = corvane::installedDataFile(
+        QStringLiteral("icons/hicolor/scalable/apps/com.ferrowen.corvane.svg"));
+    if (!icon.isEmpty())
+        QApplication::setWindowIcon(QIcon(icon));
     // Corvane lives on without windows; closing one never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
 
