@@ -1,6 +1,6 @@
 #include "appservices.h"
 
-#include "app/preferences.h"
+#include "preferences/preferences.h"
 #include "capture/clipboardwatcher.h"
 #include "capture/linkenricher.h"
 #include "panel/dragitemprovider.h"

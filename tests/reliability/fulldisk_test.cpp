@@ -3,7 +3,7 @@
 // nothing recorded earlier lost. The disk is a small tmpfs mounted in a private mount
 // namespace (so nothing leaks into the machine), which takes root.
 
-#include "app/preferences.h"
+#include "preferences/preferences.h"
 #include "capture/clipboardwatcher.h"
 #include "logcapture.h"
 #include "platform/fake/fakepasteboard.h"

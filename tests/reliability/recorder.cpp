@@ -9,7 +9,7 @@
 //       text and image candidates (payloads of 1 to 256 KiB) as fast as it can, until
 //       standard input ends or it is killed; prints "ready" once the store is open.
 
-#include "capture/clipcandidate.h"
+#include "capture/candidateextraction.h"
 #include "common/logging.h"
 #include "mcp/mcpserver.h"
 #include "store/clipstore.h"

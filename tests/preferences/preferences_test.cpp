@@ -1,4 +1,4 @@
-#include "app/preferences.h"
+#include "preferences/preferences.h"
 #include "preferencesamples.h"
 #include "testsupport.h"
 
@@ -373,12 +373,10 @@ TEST_F(PreferencesTest, OnlyChangedValuesNotifyButEveryAssignmentIsWritten)
 {
     const std::vector<test::PreferenceSample> samples = test::preferenceSamples();
     const QMetaObject &meta = Preferences::staticMetaObject;
-    int settings = 0;
     for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i) {
         const QMetaProperty property = meta.property(i);
         const char *key = property.name();
         SCOPED_TRACE(key);
-        ++settings;
         QFile::remove(settingsPath());
         Preferences preferences(settingsPath());
         std::vector<std::unique_ptr<QSignalSpy>> spies;
@@ -413,7 +411,6 @@ TEST_F(PreferencesTest, OnlyChangedValuesNotifyButEveryAssignmentIsWritten)
         EXPECT_EQ(spy.count(), 1);
         EXPECT_TRUE(isStored(key));
     }
-    EXPECT_EQ(settings, 19);
 }
 
 TEST_F(PreferencesTest, PrefixEqualAfterNormalisingDoesNotNotify)

@@ -1,4 +1,4 @@
-#include "panel/hotkeycombination.h"
+#include "preferences/hotkeycombination.h"
 
 #include <gtest/gtest.h>
 

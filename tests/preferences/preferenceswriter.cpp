@@ -2,7 +2,7 @@
 // every setting through Preferences and exits; "churn PATH COUNT" rewrites the file COUNT
 // times with a large, self-consistent set of values, as another process would while the
 // tests load it.
-#include "app/preferences.h"
+#include "preferences/preferences.h"
 #include "preferencesamples.h"
 
 #include <QCoreApplication>
