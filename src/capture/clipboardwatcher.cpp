@@ -118,6 +118,11 @@ void ClipboardWatcher::record(const PasteboardSnapshot &snapshot)
     if (!candidate)
         return;
     candidate->capturedAt = clock();
+    if (m_waiting.size() == maximumWaitingCopies) {
+        qCWarning(lcWatcher, "The history stayed locked; the oldest waiting %s copy is dropped",
+            qUtf8Printable(storedString(m_waiting.front().kind)));
+        m_waiting.pop_front();
+    }
     m_waiting.push_back(std::move(*candidate));
     // Copies that are still waiting go first, so the history keeps the order they were made in.
     if (!m_retry.isActive())
@@ -132,20 +137,17 @@ void ClipboardWatcher::recordWaiting()
         try {
             item = m_store.record(candidate, m_preferences.itemLimit(), m_preferences.dayLimit(),
                 ClipStore::payloadCapBytes);
-        } catch (const SQLiteDatabase::Error &error) {
+        } catch (const std::exception &error) {
             // Another process kept the history locked for longer than the store waits: the
-            // copy is not lost, it is tried again once that process may be done.
-            if (error.isLockContention()) {
+            // copy is not lost, it is tried again once that process may be done. Anything
+            // else would fail again, so that copy is dropped.
+            const auto *database = dynamic_cast<const SQLiteDatabase::Error *>(&error);
+            if (database && database->isLockContention()) {
                 qCWarning(lcWatcher, "The history is locked by another process; a %s copy waits",
                     qUtf8Printable(storedString(candidate.kind)));
                 m_retry.start(lockedRetryInterval);
                 return;
             }
-            qCCritical(lcWatcher, "Could not record a %s copy: %s",
-                qUtf8Printable(storedString(candidate.kind)),
-                qUtf8Printable(errorDescription(error)));
-        } catch (const std::exception &error) {
-            // Anything else will fail again: the copy is not tried again.
             qCCritical(lcWatcher, "Could not record a %s copy: %s",
                 qUtf8Printable(storedString(candidate.kind)),
                 qUtf8Printable(errorDescription(error)));

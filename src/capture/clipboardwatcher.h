@@ -41,6 +41,8 @@ public:
     // How long a copy that found the history locked by another process waits before it is
     // tried again.
     static constexpr std::chrono::milliseconds lockedRetryInterval { 1000 };
+    // How many such copies wait at most; beyond that the oldest is given up.
+    static constexpr std::size_t maximumWaitingCopies = 20;
 
     // Starts from the pasteboard's change count now: what the clipboard already holds is
     // never recorded.
