@@ -1,9 +1,9 @@
 // Input no client should send, handled in process: every line gets the reply the protocol
 // defines or a parse error, every reply is one line of valid JSON, and serving goes on.
 
+#include "candidates.h"
 #include "mcp/linereader.h"
 #include "mcp/mcpserver.h"
-#include "qtprinters.h"
 #include "store/clipstore.h"
 #include "testsupport.h"
 
@@ -175,13 +175,8 @@ TEST_F(HostileInput, MalformedBytesAndStructuresGetAParseErrorOrTheirDefinedRepl
 
 TEST_F(HostileInput, EveryArgumentOfEveryToolWithEveryWrongTypeCountsAsMissing)
 {
-    ClipCandidate note;
-    note.kind = ClipKind::text;
-    note.text = QStringLiteral("kept note");
-    note.title = *note.text;
-    note.byteCount = 9;
-    note.capturedAt = now();
-    const auto stored = store().record(note, 0, 0, ClipStore::payloadCapBytes);
+    const auto stored = store().record(
+        test::textCandidate(QStringLiteral("kept note")), 0, 0, ClipStore::payloadCapBytes);
     ASSERT_TRUE(stored);
     const std::int64_t id = stored->id;
     store().createPinboard(QStringLiteral("Work"));
