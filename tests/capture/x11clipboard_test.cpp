@@ -1,7 +1,6 @@
 #include "capture/candidateextraction.h"
 #include "capture/clipboardownerprocess.h"
 #include "clipboardtesttools.h"
-#include "common/bytecount.h"
 #include "platform/x11/clipboardreader.h"
 #include "platform/x11/x11pasteboard.h"
 #include "testsupport.h"
@@ -122,7 +121,9 @@ TEST_F(X11ClipboardTest, ReadsWhatAnotherProcessOffersAsTheRightCandidate)
     EXPECT_EQ(candidate->byteCount, 5);
 }
 
-TEST_F(X11ClipboardTest, KeepsOfferedPngBytesAndConvertsTiffToPng)
+// Converting other image types and choosing between text and image are candidate
+// extraction's part; here a payload crosses from another process byte for byte.
+TEST_F(X11ClipboardTest, KeepsOfferedPngBytes)
 {
     QImage picture(37, 21, QImage::Format_ARGB32);
     picture.fill(QColor(200, 40, 90, 180));
@@ -133,24 +134,6 @@ TEST_F(X11ClipboardTest, KeepsOfferedPngBytesAndConvertsTiffToPng)
     ASSERT_TRUE(candidate);
     EXPECT_EQ(candidate->kind, ClipKind::image);
     EXPECT_EQ(candidate->payload, png);
-    EXPECT_EQ(candidate->title, QStringLiteral("37 × 21"));
-    EXPECT_EQ(candidate->subtitle, formatByteCount(png.size()));
-
-    // Opaque, so that the comparison below does not depend on how TIFF stores alpha.
-    picture.fill(QColor(200, 40, 90));
-    const QString tiffFile = writeFile(QStringLiteral("picture.tiff"), encoded(picture, "tiff"));
-    candidate = captureFromOwner({ QStringLiteral("image/tiff=@") + tiffFile });
-    ASSERT_TRUE(candidate && candidate->payload);
-    EXPECT_TRUE(candidate->payload->startsWith("\x89PNG"));
-    EXPECT_EQ(candidate->byteCount, candidate->payload->size());
-    EXPECT_EQ(
-        QImage::fromData(*candidate->payload).convertToFormat(QImage::Format_ARGB32), picture);
-
-    // White space beside an image: the image.
-    candidate = captureFromOwner(
-        { QStringLiteral("UTF8_STRING= \n "), QStringLiteral("image/png=@") + pngFile });
-    ASSERT_TRUE(candidate);
-    EXPECT_EQ(candidate->kind, ClipKind::image);
 }
 
 // Which markers refuse a copy is candidate extraction's part; here the marker reaches it

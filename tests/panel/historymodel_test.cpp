@@ -667,7 +667,6 @@ TEST_F(HistoryModelTest, DraggingMarkedTextCardsCarriesTheirJoinedTextsAndTheMar
     const DragItemProvider one = model->beginDrag(model->items()[4]);
     EXPECT_EQ(model->draggedItemIDs(), std::vector<std::int64_t> { model->items()[4].id });
     EXPECT_EQ(one.mimeData->text(), QStringLiteral("five"));
-    EXPECT_EQ(one.suggestedName, QStringLiteral("five.txt"));
 }
 
 } // namespace
