@@ -466,10 +466,9 @@ TEST_F(McpEndToEndTest, PinboardsAreListedCreatedAndFilled)
         QStringLiteral("“Work” already exists."));
     EXPECT_EQ(call("create_pinboard", named(QStringLiteral("Reading / later"))),
         QStringLiteral("Created the pinboard “Reading / later”."));
-    for (const QJsonValue &wrong :
-        { QJsonValue(QStringLiteral(" \t ")), QJsonValue(12), QJsonValue(QJsonValue::Undefined) })
-        EXPECT_EQ(
-            call("create_pinboard", named(wrong)), QStringLiteral("Give the pinboard a name."));
+    // Names and ids of the wrong type are the hostile-input table's part.
+    EXPECT_EQ(call("create_pinboard", named(QStringLiteral(" \t "))),
+        QStringLiteral("Give the pinboard a name."));
 
     const QString saved
         = call("save_clipboard_item", { { QStringLiteral("text"), QStringLiteral("keep me") } });
@@ -485,10 +484,7 @@ TEST_F(McpEndToEndTest, PinboardsAreListedCreatedAndFilled)
     const QString bothNeeded = QStringLiteral("Give me both a pinboard name and an item id.");
     EXPECT_EQ(
         call("add_to_pinboard", add(QStringLiteral("Work"), QJsonValue::Undefined)), bothNeeded);
-    EXPECT_EQ(
-        call("add_to_pinboard", add(QStringLiteral("Work"), QString::number(id))), bothNeeded);
     EXPECT_EQ(call("add_to_pinboard", add(QJsonValue::Undefined, double(id))), bothNeeded);
-    EXPECT_EQ(call("add_to_pinboard", add(7, double(id))), bothNeeded);
 
     EXPECT_EQ(call("list_pinboards"), QStringLiteral("Work — 1 item\nReading / later — 0 items"));
     EXPECT_EQ(server.finish(), 0);
