@@ -1,7 +1,7 @@
 // Candidate capture: what the clipboard watcher does with a copy before recording it, from the
 // offered types to a candidate, on the in-memory clipboard so that only Corvane's work is
 // measured (the X11 transfer is in the copy-latency benchmark).
-#include "capture/clipcandidate.h"
+#include "capture/candidateextraction.h"
 #include "platform/fake/fakepasteboard.h"
 #include "platform/pasteboardimage.h"
 #include "platform/pasteboardtypes.h"
@@ -54,7 +54,7 @@ void BM_Capture(benchmark::State &state, int shape)
         QStringLiteral("Text Editor") };
     const QSet<QString> ignored { QStringLiteral("org.keepassxc.KeePassXC") };
     for (auto _ : state) {
-        const auto candidate = ClipCandidate::capture(
+        const auto candidate = captureCandidate(
             pasteboard.snapshot(PasteboardReadOptions {}), editor, ignored, true, true);
         if (!candidate)
             state.SkipWithError("nothing captured");

@@ -2,7 +2,7 @@
 // read through the fake backend (the same snapshot code as the X11 one) and turned into a
 // candidate. Nothing may crash, and a candidate must be one the store can take as it is.
 
-#include "capture/clipcandidate.h"
+#include "capture/candidateextraction.h"
 #include "fuzzsupport.h"
 #include "platform/fake/fakepasteboard.h"
 #include "platform/pasteboardimage.h"
@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             = RunningApplication { QStringLiteral("org.example.editor"), QStringLiteral("Editor") };
     const QSet<QString> ignored { QStringLiteral("org.keepassxc.keepassxc") };
     const auto candidate
-        = ClipCandidate::capture(snapshot, frontmost, ignored, flags & 8, flags & 16);
+        = captureCandidate(snapshot, frontmost, ignored, flags & 8, flags & 16);
     if (!candidate)
         return 0;
     FUZZ_CHECK(!candidate->isConcealed);

@@ -2,7 +2,7 @@
 // combination that parsed is written back as text that parses to the same combination.
 
 #include "fuzzsupport.h"
-#include "panel/hotkeycombination.h"
+#include "preferences/hotkeycombination.h"
 
 using namespace corvane;
 

@@ -2,7 +2,6 @@
 
 #include "app/accessibilitymonitor.h"
 #include "app/crashrecoveryagent.h"
-#include "app/preferences.h"
 #include "capture/clipboardwatcher.h"
 #include "capture/linkenricher.h"
 #include "common/logging.h"
@@ -17,6 +16,7 @@
 #include "panel/paster.h"
 #include "platform/pasteboard.h"
 #include "platform/workspace.h"
+#include "preferences/preferences.h"
 #include "store/clipstore.h"
 
 #include <QDir>

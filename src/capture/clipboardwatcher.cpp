@@ -1,12 +1,13 @@
 #include "clipboardwatcher.h"
 
-#include "app/preferences.h"
-#include "capture/clipcandidate.h"
+#include "capture/candidateextraction.h"
 #include "common/logging.h"
 #include "platform/pasteboard.h"
+#include "preferences/preferences.h"
 #include "store/clipkind.h"
 #include "store/clipstore.h"
 #include "store/errordescription.h"
+#include "store/sqlitedatabase.h"
 
 #include <QSet>
 
@@ -25,6 +26,8 @@ ClipboardWatcher::ClipboardWatcher(ClipStore &store, const Preferences &preferen
     m_followUp.setSingleShot(true);
     m_followUp.setTimerType(Qt::PreciseTimer);
     connect(&m_followUp, &QTimer::timeout, this, &ClipboardWatcher::poll);
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, &ClipboardWatcher::recordWaiting);
     connect(&m_pasteboard, &Pasteboard::contentsRead, this, &ClipboardWatcher::contentsRead);
 }
 
@@ -109,24 +112,50 @@ void ClipboardWatcher::contentsRead(std::uint64_t request, const PasteboardSnaps
 void ClipboardWatcher::record(const PasteboardSnapshot &snapshot)
 {
     const QStringList ignored = m_preferences.ignoredBundleIDs();
-    const std::optional<ClipCandidate> candidate = ClipCandidate::capture(snapshot,
-        m_pendingFrontmost, QSet<QString>(ignored.begin(), ignored.end()),
-        m_preferences.ignoresSecretLookingText(), m_preferences.capturesImages());
+    std::optional<ClipCandidate> candidate = captureCandidate(snapshot, m_pendingFrontmost,
+        QSet<QString>(ignored.begin(), ignored.end()), m_preferences.ignoresSecretLookingText(),
+        m_preferences.capturesImages());
     if (!candidate)
         return;
-
-    std::optional<ClipItem> item;
-    try {
-        item = m_store.record(*candidate, m_preferences.itemLimit(), m_preferences.dayLimit(),
-            ClipStore::payloadCapBytes);
-    } catch (const std::exception &error) {
-        // The change count is consumed: the failed copy is not tried again.
-        qCCritical(lcWatcher, "Could not record a %s copy: %s",
-            qUtf8Printable(storedString(candidate->kind)), qUtf8Printable(errorDescription(error)));
-        return;
+    candidate->capturedAt = clock();
+    if (m_waiting.size() == maximumWaitingCopies) {
+        qCWarning(lcWatcher, "The history stayed locked; the oldest waiting %s copy is dropped",
+            qUtf8Printable(storedString(m_waiting.front().kind)));
+        m_waiting.pop_front();
     }
-    if (item && onCapture)
-        onCapture(*item);
+    m_waiting.push_back(std::move(*candidate));
+    // Copies that are still waiting go first, so the history keeps the order they were made in.
+    if (!m_retry.isActive())
+        recordWaiting();
+}
+
+void ClipboardWatcher::recordWaiting()
+{
+    while (!m_waiting.empty()) {
+        const ClipCandidate &candidate = m_waiting.front();
+        std::optional<ClipItem> item;
+        try {
+            item = m_store.record(candidate, m_preferences.itemLimit(), m_preferences.dayLimit(),
+                ClipStore::payloadCapBytes);
+        } catch (const std::exception &error) {
+            // Another process kept the history locked for longer than the store waits: the
+            // copy is not lost, it is tried again once that process may be done. Anything
+            // else would fail again, so that copy is dropped.
+            const auto *database = dynamic_cast<const SQLiteDatabase::Error *>(&error);
+            if (database && database->isLockContention()) {
+                qCWarning(lcWatcher, "The history is locked by another process; a %s copy waits",
+                    qUtf8Printable(storedString(candidate.kind)));
+                m_retry.start(lockedRetryInterval);
+                return;
+            }
+            qCCritical(lcWatcher, "Could not record a %s copy: %s",
+                qUtf8Printable(storedString(candidate.kind)),
+                qUtf8Printable(errorDescription(error)));
+        }
+        m_waiting.pop_front();
+        if (item && onCapture)
+            onCapture(*item);
+    }
 }
 
 } // namespace corvane

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "common/timestamp.h"
 #include "platform/pasteboardsnapshot.h"
 #include "platform/workspace.h"
+#include "store/clipcandidate.h"
 #include "store/clipitem.h"
 
 #include <QElapsedTimer>
@@ -36,6 +38,11 @@ public:
     // loop is read at most 20 times a second.
     static constexpr int immediateReadBurst = 4;
     static constexpr std::chrono::milliseconds immediateReadWindow { 200 };
+    // How long a copy that found the history locked by another process waits before it is
+    // tried again.
+    static constexpr std::chrono::milliseconds lockedRetryInterval { 1000 };
+    // How many such copies wait at most; beyond that the oldest is given up.
+    static constexpr std::size_t maximumWaitingCopies = 20;
 
     // Starts from the pasteboard's change count now: what the clipboard already holds is
     // never recorded.
@@ -62,11 +69,14 @@ public:
 
     // Told about every item recorded; installed by the owner, may stay empty.
     std::function<void(const ClipItem &)> onCapture;
+    // Stamps each copy with the time it was made; the system clock unless a test sets it.
+    std::function<Timestamp()> clock = now;
 
 private:
     void pollSoon();
     void contentsRead(std::uint64_t request, const PasteboardSnapshot &snapshot);
     void record(const PasteboardSnapshot &snapshot);
+    void recordWaiting();
 
     ClipStore &m_store;
     const Preferences &m_preferences;
@@ -74,6 +84,10 @@ private:
     Workspace &m_workspace;
     QTimer *m_timer = nullptr;
     QTimer m_followUp;
+    // Copies not yet in the history because another process held it locked, oldest first,
+    // and the timer that tries them again.
+    std::deque<ClipCandidate> m_waiting;
+    QTimer m_retry;
     std::int64_t m_lastChangeCount = 0;
     std::optional<std::int64_t> m_suppressUntilChangeCount;
 

@@ -1,6 +1,6 @@
 #include "linkenricher.h"
 
-#include "capture/clipcandidate.h"
+#include "capture/candidateextraction.h"
 #include "common/logging.h"
 #include "store/clipstore.h"
 #include "store/errordescription.h"
@@ -17,7 +17,9 @@ namespace corvane {
 
 struct LinkEnricher::Fetch
 {
-    // The copied link, and the address being asked now (after redirects).
+    // The item's text when the fetch started, the copied link, and the address being asked
+    // now (after redirects).
+    QString text;
     QUrl link;
     QUrl url;
     QNetworkReply *reply = nullptr;
@@ -111,6 +113,7 @@ void LinkEnricher::enrich(const ClipItem &item)
 
     const std::int64_t itemID = item.id;
     auto fetch = std::make_unique<Fetch>();
+    fetch->text = *item.text;
     fetch->link = *url;
     fetch->url = *url;
     fetch->deadline.setSingleShot(true);
@@ -225,7 +228,10 @@ void LinkEnricher::finish(std::int64_t itemID)
             = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
         if (const std::optional<QString> title = pageTitle(decodePage(fetch->body, contentType))) {
             try {
-                m_store.updateTitle(itemID, *title, subtitle(fetch->link));
+                // The user may have edited the item while the page loaded: their text and
+                // title win.
+                if (!m_store.updateTitle(itemID, fetch->text, *title, subtitle(fetch->link)))
+                    return;
             } catch (const std::exception &error) {
                 qCCritical(lcLinks, "Could not save the title for item %lld: %s",
                     static_cast<long long>(itemID), qUtf8Printable(errorDescription(error)));

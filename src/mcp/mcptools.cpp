@@ -1,8 +1,9 @@
 #include "mcptools.h"
 
-#include "capture/clipcandidate.h"
+#include "capture/candidateextraction.h"
 #include "common/graphemes.h"
 #include "store/clipstore.h"
+#include "store/itemtitle.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -17,8 +18,6 @@ namespace {
 
 constexpr qsizetype shortTitleLength = 200;
 constexpr qsizetype shortTextLength = 500;
-constexpr qsizetype untitledNoteTitleLength = 80;
-constexpr qsizetype noteSubtitleLength = 400;
 constexpr std::int64_t defaultSearchLimit = 20;
 constexpr std::int64_t maximumSearchLimit = 100;
 
@@ -202,41 +201,18 @@ QString getClipboardItem(const QJsonObject &arguments, ClipStore &store)
     return description;
 }
 
-// Splits at line feeds the way a reader of characters would: a carriage return and line feed
-// pair is one character and so is no line feed of its own.
-QStringList linePieces(const QString &text)
-{
-    QStringList pieces;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] != u'\n' || (i > 0 && text[i - 1] == u'\r'))
-            continue;
-        pieces.append(text.sliced(start, i - start));
-        start = i + 1;
-    }
-    pieces.append(text.sliced(start));
-    return pieces;
-}
-
 QString saveClipboardItem(const QJsonObject &arguments, ClipStore &store)
 {
     const auto text = stringArgument(arguments, QStringLiteral("text"));
     if (!text || text->trimmed().isEmpty())
         return QStringLiteral("Give me some text to save.");
 
-    QStringList pieces = linePieces(*text);
-    QString title = pieces.takeFirst();
-    if (title.isEmpty())
-        title = leftGraphemes(*text, untitledNoteTitleLength);
-    std::optional<QString> subtitle;
-    if (const QString rest = pieces.join(u'\n').trimmed(); !rest.isEmpty())
-        subtitle = leftGraphemes(rest, noteSubtitleLength);
-
+    const ItemTitle title = titleOfText(*text, FirstLine::asWritten);
     ClipCandidate candidate;
     candidate.kind = recognizeLink(*text) ? ClipKind::link : ClipKind::text;
     candidate.text = *text;
-    candidate.title = title;
-    candidate.subtitle = subtitle;
+    candidate.title = title.title;
+    candidate.subtitle = title.subtitle;
     candidate.byteCount = text->toUtf8().size();
     candidate.sourceAppName = noteSourceAppName;
     candidate.isConcealed = false;

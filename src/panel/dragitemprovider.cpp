@@ -1,6 +1,6 @@
 #include "panel/dragitemprovider.h"
 
-#include "capture/clipcandidate.h"
+#include "capture/candidateextraction.h"
 #include "common/graphemes.h"
 #include "platform/pasteboardtypes.h"
 #include "store/scopedfile.h"

@@ -1,15 +1,15 @@
 #include "panel/historymodel.h"
 
-#include "app/preferences.h"
-#include "capture/clipcandidate.h"
-#include "common/graphemes.h"
+#include "capture/candidateextraction.h"
 #include "common/logging.h"
 #include "panel/delayscheduler.h"
 #include "panel/paster.h"
 #include "platform/inputdevicestate.h"
+#include "preferences/preferences.h"
 #include "store/blobfiles.h"
 #include "store/clipstore.h"
 #include "store/filesystemerror.h"
+#include "store/itemtitle.h"
 #include "store/sqlitedatabase.h"
 
 #include <QDir>
@@ -34,19 +34,6 @@ std::optional<std::int64_t> idFromVariant(const QVariant &value)
     bool ok = false;
     const qint64 id = value.toLongLong(&ok);
     return ok ? std::optional<std::int64_t>(id) : std::nullopt;
-}
-
-// Spaces and tabs only, leaving line breaks: how a snippet's first line becomes its title.
-QString trimSpacesAndTabs(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
-    while (begin < end && blank(text[begin]))
-        ++begin;
-    while (end > begin && blank(text[end - 1]))
-        --end;
-    return text.mid(begin, end - begin);
 }
 
 QString storeMessage(const std::exception &error)
@@ -535,24 +522,18 @@ bool HistoryModel::createSnippet(
     if (trimmed.isEmpty())
         return false;
 
-    QStringList pieces = text.split(QLatin1Char('\n'));
-    QString title = trimSpacesAndTabs(pieces.takeFirst());
-    const QString rest = pieces.join(QLatin1Char('\n')).trimmed();
-
     ClipKind kind = ClipKind::text;
     if (recognizeLink(trimmed))
         kind = ClipKind::link;
     else if (recognizeColor(trimmed))
         kind = ClipKind::color;
-    if (title.isEmpty())
-        title = leftGraphemes(text, 80);
 
+    const ItemTitle title = titleOfText(text);
     ClipCandidate candidate;
     candidate.kind = kind;
     candidate.text = text;
-    candidate.title = title;
-    if (!rest.isEmpty())
-        candidate.subtitle = leftGraphemes(rest, 400);
+    candidate.title = title.title;
+    candidate.subtitle = title.subtitle;
     candidate.byteCount = text.toUtf8().size();
     candidate.sourceAppName = QStringLiteral("Corvane");
     candidate.capturedAt = now();

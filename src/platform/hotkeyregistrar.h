@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panel/hotkeycombination.h"
+#include "preferences/hotkeycombination.h"
 
 #include <QObject>
 #include <QString>

@@ -1,9 +1,9 @@
 #include "clipstore.h"
 
-#include "common/graphemes.h"
 #include "common/logging.h"
 #include "store/blobfiles.h"
 #include "store/filesystemerror.h"
+#include "store/itemtitle.h"
 #include "store/rowreading.h"
 #include "store/schema.h"
 
@@ -69,30 +69,6 @@ void preparePrivateDatabaseFile(const QString &path)
         const QByteArray companion = native + suffix;
         ::chmod(companion.constData(), privateFileMode);
     }
-}
-
-QString trimmedOfSpacesAndTabs(const QString &text)
-{
-    const auto isBlank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text.at(begin)))
-        ++begin;
-    while (end > begin && isBlank(text.at(end - 1)))
-        --end;
-    return text.mid(begin, end - begin);
-}
-
-// The lines of text at every line feed, empty lines kept. A carriage return before a line
-// feed belongs to the line break, so text from Windows does not leave one in the title.
-QStringList lines(const QString &text)
-{
-    QStringList result = text.split(QLatin1Char('\n'));
-    for (qsizetype i = 0; i + 1 < result.size(); ++i) {
-        if (result[i].endsWith(QLatin1Char('\r')))
-            result[i].chop(1);
-    }
-    return result;
 }
 
 } // namespace
@@ -171,19 +147,23 @@ std::optional<ClipItem> ClipStore::record(const ClipCandidate &candidate, std::i
                 print,
             });
         const std::int64_t id = database.lastInsertRowId();
-        prune(itemLimit, dayLimit);
+        prune(itemLimit, dayLimit, id);
         advanceGeneration();
         return item(id);
     });
 }
 
-void ClipStore::updateTitle(
-    std::int64_t id, const QString &title, const std::optional<QString> &subtitle)
+bool ClipStore::updateTitle(std::int64_t id, const QString &text, const QString &title,
+    const std::optional<QString> &subtitle)
 {
-    perform([&](SQLiteDatabase &database) {
-        database.query(QStringLiteral("UPDATE items SET title = ?, subtitle = ? WHERE id = ?"),
-            { title, rows::textOrNull(subtitle), id });
+    return perform([&](SQLiteDatabase &database) {
+        // Compared in the statement, so an edit saved by another process in between counts.
+        const std::int64_t before = database.changeCount();
+        database.query(
+            QStringLiteral("UPDATE items SET title = ?, subtitle = ? WHERE id = ? AND text = ?"),
+            { title, rows::textOrNull(subtitle), id, text });
         advanceGeneration();
+        return database.changeCount() != before;
     });
 }
 
@@ -196,9 +176,6 @@ void ClipStore::updateText(std::int64_t id, const QString &text)
         if (!isEditable(current->kind))
             throw Error::notEditable();
 
-        const QStringList parts = lines(text);
-        const QString firstLine = trimmedOfSpacesAndTabs(parts.front());
-        const QString rest = parts.mid(1).join(QLatin1Char('\n')).trimmed();
         const std::int64_t byteCount = text.toUtf8().size();
         const QString print = fingerprint(current->kind, text, std::nullopt);
 
@@ -206,13 +183,10 @@ void ClipStore::updateText(std::int64_t id, const QString &text)
         if (holder && holder->id != id)
             throw Error::duplicate();
 
-        const QString title = firstLine.isEmpty() ? leftGraphemes(text, 80) : firstLine;
-        const SQLiteDatabase::Value subtitle = rest.isEmpty()
-            ? SQLiteDatabase::Value(std::monostate())
-            : SQLiteDatabase::Value(leftGraphemes(rest, 400));
+        const ItemTitle title = titleOfText(text);
         database.query(QStringLiteral("UPDATE items SET text = ?, title = ?, subtitle = ?, "
                                       "byte_count = ?, fingerprint = ?\nWHERE id = ?"),
-            { text, title, subtitle, byteCount, print, id });
+            { text, title.title, rows::textOrNull(title.subtitle), byteCount, print, id });
         advanceGeneration();
     });
 }

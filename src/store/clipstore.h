@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capture/clipcandidate.h"
 #include "common/timestamp.h"
+#include "store/clipcandidate.h"
 #include "store/clipitem.h"
 #include "store/clipstoreerror.h"
 #include "store/fileditemids.h"
@@ -82,9 +82,10 @@ public:
     // "Blobs" before the row; a failed write throws FileSystemError and stores nothing.
     std::optional<ClipItem> record(const ClipCandidate &candidate, std::int64_t itemLimit,
         std::int64_t dayLimit, std::int64_t payloadCap);
-    // Replaces an item's title and subtitle (a link's page title); an unknown id changes
-    // nothing.
-    void updateTitle(std::int64_t id, const QString &title, const std::optional<QString> &subtitle);
+    // Replaces an item's title and subtitle (a link's page title) while its text is still
+    // `text`; an unknown id or an item edited since changes nothing. Whether it changed.
+    bool updateTitle(std::int64_t id, const QString &text, const QString &title,
+        const std::optional<QString> &subtitle);
     // Replaces an editable item's text, re-deriving title and subtitle; throws missing,
     // notEditable or duplicate.
     void updateText(std::int64_t id, const QString &text);
@@ -138,8 +139,10 @@ public:
     // Pruning, deletion and clearing. Rows always go before their payload files.
 
     // Deletes unfiled items older than dayLimit days, then all but the newest itemLimit
-    // unfiled items; a limit of 0 or less does not apply.
-    void prune(std::int64_t itemLimit, std::int64_t dayLimit);
+    // unfiled items (of equal times, the later recorded counts as newer); a limit of 0 or
+    // less does not apply. The item limit counts the item `keeping` names as the newest.
+    void prune(std::int64_t itemLimit, std::int64_t dayLimit,
+        std::optional<std::int64_t> keeping = std::nullopt);
     // Deletes these items, pinboard items included, with their memberships and triggers.
     void deleteItems(const std::vector<std::int64_t> &ids);
     // Deletes every item that is on no pinboard.

@@ -78,7 +78,8 @@ std::int64_t cutOff(std::int64_t dayLimit)
 
 } // namespace
 
-void ClipStore::prune(std::int64_t itemLimit, std::int64_t dayLimit)
+void ClipStore::prune(
+    std::int64_t itemLimit, std::int64_t dayLimit, std::optional<std::int64_t> keeping)
 {
     perform([&](SQLiteDatabase &database) {
         if (dayLimit >= 1) {
@@ -88,13 +89,17 @@ void ClipStore::prune(std::int64_t itemLimit, std::int64_t dayLimit)
                                "item_id FROM pinboard_items)"),
                 { cutOff(dayLimit) });
         }
+        // The kept item counts towards the limit but is never selected: a copy stamped by a
+        // clock that was set back looks older than the rest, yet it is the one just made.
         if (itemLimit >= 1) {
+            const Value kept = keeping ? Value(*keeping) : Value(std::monostate());
             pruneSelection(database, m_blobDirectory,
                 QStringLiteral("SELECT id, blob_name FROM items\n"
-                               "WHERE id NOT IN (SELECT item_id FROM pinboard_items)\n"
-                               "ORDER BY created_at DESC\n"
+                               "WHERE id IS NOT ? AND id NOT IN (SELECT item_id FROM "
+                               "pinboard_items)\n"
+                               "ORDER BY created_at DESC, id DESC\n"
                                "LIMIT -1 OFFSET ?"),
-                { itemLimit });
+                { kept, keeping ? itemLimit - 1 : itemLimit });
         }
     });
 }

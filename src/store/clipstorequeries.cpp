@@ -77,7 +77,7 @@ HistorySelection substringSelection(const ClipStore::Filter &filter, const QStri
     if (filter.onlyUnfiled)
         selection.conditions << QStringLiteral(
             "items.id NOT IN (SELECT item_id FROM pinboard_items)");
-    selection.order = QStringLiteral("\nORDER BY items.created_at DESC");
+    selection.order = QStringLiteral("\nORDER BY items.created_at DESC, items.id DESC");
     return selection;
 }
 
@@ -159,8 +159,8 @@ std::vector<ClipItem> ClipStore::items(const Filter &filter)
             selection.conditions << QStringLiteral(
                 "items.id NOT IN (SELECT item_id FROM pinboard_items)");
         selection.order = filter.pinboardID
-            ? QStringLiteral(" ORDER BY pi.sort_order, items.created_at DESC")
-            : QStringLiteral(" ORDER BY items.created_at DESC");
+            ? QStringLiteral(" ORDER BY pi.sort_order, items.created_at DESC, items.id DESC")
+            : QStringLiteral(" ORDER BY items.created_at DESC, items.id DESC");
 
         if (search.isEmpty()) {
             std::vector<Value> bindings = selection.bindings;
@@ -199,7 +199,8 @@ std::vector<ClipItem> ClipStore::unfiledItems(SQLiteDatabase &database, const Fi
         bindings.emplace_back(sqlLimit);
         return ClipItem::readAllSkipping(
             database,
-            selectItems(selection) + QStringLiteral(" ORDER BY items.created_at DESC LIMIT ?"),
+            selectItems(selection)
+                + QStringLiteral(" ORDER BY items.created_at DESC, items.id DESC LIMIT ?"),
             bindings, [&](std::int64_t id) { return m_filedItems.contains(id); },
             filter.limit < 0 ? std::numeric_limits<std::size_t>::max() : std::size_t(filter.limit));
     });

@@ -76,6 +76,12 @@ SQLiteDatabase::Error::Error(int code, QString message)
     , m_what(description().toStdString())
 { }
 
+bool SQLiteDatabase::Error::isLockContention() const
+{
+    const int primary = m_code & 0xff;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
 QString SQLiteDatabase::Error::description() const
 {
     return QStringLiteral("SQLite error %1: %2").arg(m_code).arg(m_message);

@@ -39,6 +39,8 @@ public:
         Error(int code, QString message);
 
         int code() const { return m_code; }
+        // Whether another connection held a lock this one needed (busy or locked).
+        bool isLockContention() const;
         const QString &message() const { return m_message; }
         // "SQLite error N: message".
         QString description() const;

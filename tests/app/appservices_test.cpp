@@ -1,11 +1,11 @@
 #include "app/appservices.h"
 #include "app/crashrecoveryagent.h"
-#include "app/preferences.h"
 #include "capture/clipboardwatcher.h"
 #include "capture/linkenricher.h"
 #include "eventloopwait.h"
 #include "expansion/emojinametable.h"
 #include "expansion/textexpander.h"
+#include "pageserver.h"
 #include "panel/historymodel.h"
 #include "panel/hotkey.h"
 #include "platform/fake/fakeactivationnotifier.h"
@@ -18,6 +18,7 @@
 #include "platform/fake/fakepasteboard.h"
 #include "platform/fake/fakeworkspace.h"
 #include "platform/pasteboardtypes.h"
+#include "preferences/preferences.h"
 #include "store/clipstore.h"
 #include "testsupport.h"
 
@@ -25,8 +26,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QTcpServer>
-#include <QTcpSocket>
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -48,21 +47,8 @@ protected:
         // Drag files go to the temporary folder; this test's own stands in for it.
         m_previousTemp = qgetenv("TMPDIR");
         qputenv("TMPDIR", path().toUtf8());
-        ASSERT_TRUE(m_server.listen(QHostAddress::LocalHost));
-        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-                ++m_requests;
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
-                    if (!socket->readAll().contains("\r\n\r\n"))
-                        return;
-                    const QByteArray body = "<title>Fetched</title>";
-                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: "
-                        + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
-                    socket->disconnectFromHost();
-                });
-                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            }
-        });
+        m_server.setPage(
+            "/page", { test::response("200 OK", "text/html", "<title>Fetched</title>") });
         rebuild();
     }
 
@@ -99,10 +85,7 @@ protected:
             desktop, path(QStringLiteral("Corvane")), path(QStringLiteral("Corvane.conf")));
     }
 
-    QString link() const
-    {
-        return QStringLiteral("http://127.0.0.1:%1/page").arg(m_server.serverPort());
-    }
+    QString link() const { return m_server.url("/page"); }
 
     std::optional<ClipItem> copyAndWait(const QString &text)
     {
@@ -120,8 +103,7 @@ protected:
     }
 
     QByteArray m_previousTemp;
-    QTcpServer m_server;
-    int m_requests = 0;
+    test::PageServer m_server;
     FakePasteboard m_pasteboard;
     FakeWorkspace m_workspace;
     FakeKeystrokePoster m_keystrokes;
@@ -143,7 +125,7 @@ TEST_F(AppServicesTest, HandsCopiedLinksToTheEnricherOnlyWhenPreviewsAreWanted)
     ASSERT_TRUE(unfetched);
     EXPECT_FALSE(m_services->linkEnricher().isFetching(unfetched->id));
     QCoreApplication::processEvents();
-    EXPECT_EQ(m_requests, 0);
+    EXPECT_EQ(m_server.requests("/page"), 0);
 
     m_services->preferences().setFetchesLinkPreviews(true);
     copyAndWait(QStringLiteral("something else"));
@@ -152,7 +134,7 @@ TEST_F(AppServicesTest, HandsCopiedLinksToTheEnricherOnlyWhenPreviewsAreWanted)
     ASSERT_TRUE(spinUntil(
         [&] { return m_services->store().item(fetched->id)->title == QStringLiteral("Fetched"); },
         5s));
-    EXPECT_EQ(m_requests, 1);
+    EXPECT_EQ(m_server.requests("/page"), 1);
 }
 
 TEST_F(AppServicesTest, StartSweepsOrphanPayloadsAndRemovesLeftOverDragFiles)

@@ -1,11 +1,11 @@
 // The application as a user meets it: the real executable on its own X server with a window
 // manager, real X clients to copy from and paste into, and real key presses and clicks.
 
-#include "capture/clipcandidate.h"
 #include "clipboardownerprocess.h"
 #include "common/timestamp.h"
 #include "eventloopwait.h"
 #include "platform/pasteboardtypes.h"
+#include "store/clipcandidate.h"
 #include "store/clipstore.h"
 #include "testsupport.h"
 

@@ -1,15 +1,17 @@
 // A stand-in for another application that copies: it owns the CLIPBOARD selection and
 // serves several targets at once, which xclip cannot. Usage:
 //
-//   clipboardowner [--hang | --delay-ms N] [--incr-above BYTES] TYPE=VALUE | TYPE=@FILE ...
+//   clipboardowner [--hang | --delay-ms N] [--incr-above BYTES] [--die-mid-incr]
+//                  [--bogus-target] TYPE=VALUE | TYPE=@FILE ...
 //
 // It connects, prints "ready", and takes the clipboard when a line "own" arrives on its
 // standard input (then prints "owned"); "quit" or the end of its input ends it, and so does
 // losing the clipboard to someone else. --hang never answers a request; --delay-ms answers
 // each after a pause; targets larger than --incr-above bytes (default 256 KiB) go out by
-// ICCCM's INCR protocol in pieces of that size. A line "activate INSTANCE CLASS" gives its
-// window that WM_CLASS and this process's _NET_WM_PID and makes it the root window's
-// _NET_ACTIVE_WINDOW, as a window manager would.
+// ICCCM's INCR protocol in pieces of that size; --die-mid-incr exits after the first piece.
+// --bogus-target lists an atom the server never made among the targets. A line "activate INSTANCE
+// CLASS" gives its window that WM_CLASS and this process's _NET_WM_PID and makes it the root
+// window's _NET_ACTIVE_WINDOW, as a window manager would.
 
 #include <unistd.h>
 
@@ -48,8 +50,8 @@ struct Incremental
 int usage()
 {
     std::fprintf(stderr,
-        "usage: clipboardowner [--hang | --delay-ms N] [--incr-above BYTES] "
-        "TYPE=VALUE | TYPE=@FILE ...\n");
+        "usage: clipboardowner [--hang | --delay-ms N] [--incr-above BYTES] [--die-mid-incr] "
+        "[--bogus-target] TYPE=VALUE | TYPE=@FILE ...\n");
     return 2;
 }
 
@@ -72,6 +74,8 @@ int main(int argc, char **argv)
     bool hang = false;
     int delayMs = 0;
     std::size_t incrAbove = 256 * 1024;
+    bool dieMidIncr = false;
+    bool bogusTarget = false;
     std::vector<std::pair<std::string, std::string>> specs;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -79,6 +83,10 @@ int main(int argc, char **argv)
             hang = true;
         } else if (arg == "--delay-ms" && i + 1 < argc) {
             delayMs = std::stoi(argv[++i]);
+        } else if (arg == "--die-mid-incr") {
+            dieMidIncr = true;
+        } else if (arg == "--bogus-target") {
+            bogusTarget = true;
         } else if (arg == "--incr-above" && i + 1 < argc) {
             incrAbove = std::stoul(argv[++i]);
         } else if (const auto equals = arg.find('='); equals != std::string::npos && equals > 0) {
@@ -138,6 +146,10 @@ int main(int argc, char **argv)
                     if (size == 0)
                         transfers.erase(it);
                     XFlush(display);
+                    if (dieMidIncr) {
+                        XCloseDisplay(display);
+                        return 0;
+                    }
                     break;
                 }
                 continue;
@@ -158,6 +170,9 @@ int main(int argc, char **argv)
             reply.xselection.property = property;
             if (request.target == targets) {
                 std::vector<long> atoms { long(targets), long(timestamp) };
+                // Atom ids count up from 1 and no server makes this many.
+                if (bogusTarget)
+                    atoms.push_back(0x1ffffff0);
                 for (const Offer &offer : offers)
                     atoms.push_back(long(offer.target));
                 XChangeProperty(display, request.requestor, property, XA_ATOM, 32, PropModeReplace,

@@ -1,4 +1,3 @@
-#include "app/preferences.h"
 #include "capture/clipboardwatcher.h"
 #include "clipboardtesttools.h"
 #include "eventloopwait.h"
@@ -7,7 +6,9 @@
 #include "platform/fake/fakeworkspace.h"
 #include "platform/pasteboardimage.h"
 #include "platform/pasteboardtypes.h"
+#include "preferences/preferences.h"
 #include "store/clipstore.h"
+#include "store/sqlitedatabase.h"
 #include "testsupport.h"
 
 #include <QBuffer>
@@ -199,6 +200,35 @@ TEST_F(ClipboardWatcherTest, LogsAFailedRecordingAndKeepsCapturing)
     copy("after the failure");
     tick();
     EXPECT_EQ(storedTexts(), std::vector<QString> { QStringLiteral("after the failure") });
+}
+
+// Another process (the tool server, a second instance) keeps the history's write lock for
+// longer than the store waits. The copies made meanwhile are recorded, in order and with the
+// time they were made, once the lock is free.
+TEST_F(ClipboardWatcherTest, CopiesMadeWhileAnotherProcessHoldsTheHistoryAreRecordedLater)
+{
+    const Timestamp madeAt = fromMillis(1'700'000'000'000);
+    m_watcher->clock = [&] { return madeAt; };
+    auto other = std::make_unique<SQLiteDatabase>(
+        QDir(m_store->directory()).filePath(QStringLiteral("history.sqlite")));
+    other->query(QStringLiteral("BEGIN IMMEDIATE"));
+    // One copy more than may wait: the oldest is given up.
+    std::vector<QString> expected;
+    for (std::size_t i = 0; i <= ClipboardWatcher::maximumWaitingCopies; ++i) {
+        const QByteArray text = "copy " + QByteArray::number(qulonglong(i));
+        copy(text.constData());
+        tick();
+        if (i > 0)
+            expected.insert(expected.begin(), QString::fromLatin1(text));
+    }
+    EXPECT_TRUE(storedTexts().empty());
+
+    other->query(QStringLiteral("COMMIT"));
+    EXPECT_TRUE(spinUntil([&] { return m_captured.size() == expected.size(); },
+        SQLiteDatabase::busyTimeout + 2 * ClipboardWatcher::lockedRetryInterval));
+    EXPECT_EQ(storedTexts(), expected);
+    for (const ClipItem &item : m_captured)
+        EXPECT_EQ(item.createdAt, madeAt);
 }
 
 TEST_F(ClipboardWatcherTest, DropsAReadOvertakenByANewerCopyAndReadsTheNewerOne)

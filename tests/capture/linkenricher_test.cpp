@@ -1,18 +1,14 @@
-#include "capture/clipcandidate.h"
+#include "capture/candidateextraction.h"
 #include "capture/linkenricher.h"
 #include "eventloopwait.h"
 #include "logcapture.h"
+#include "pageserver.h"
 #include "platform/pasteboardtypes.h"
 #include "store/clipstore.h"
 #include "testsupport.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QHash>
-#include <QPointer>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTimer>
 
 #include <chrono>
 #include <functional>
@@ -22,91 +18,17 @@
 namespace corvane {
 namespace {
 
+using test::PageServer;
+using test::response;
 using test::spinFor;
 using test::spinUntil;
 
 using namespace std::chrono_literals;
 
-QByteArray response(QByteArray status, QByteArray contentType, const QByteArray &body,
-    const QByteArray &extraHeaders = {})
-{
-    return "HTTP/1.1 " + status + "\r\nContent-Type: " + contentType + "\r\nContent-Length: "
-        + QByteArray::number(body.size()) + "\r\n" + extraHeaders + "\r\n" + body;
-}
-
 QByteArray html(const QByteArray &head, const QByteArray &body = "<p>Hello</p>")
 {
     return "<!DOCTYPE html>\n<html><head>" + head + "</head><body>" + body + "</body></html>\n";
 }
-
-// A small web server on the loopback interface: each path answers as the test set it up,
-// optionally after a delay, and every request is counted.
-class PageServer : public QObject
-{
-public:
-    struct Page
-    {
-        QByteArray response;
-        std::chrono::milliseconds delay { 0 };
-    };
-
-    PageServer()
-    {
-        EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost));
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
-                connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-                    m_received.remove(socket);
-                    socket->deleteLater();
-                });
-            }
-        });
-    }
-
-    ~PageServer() override
-    {
-        // The connections close with the server, after this object's members are gone.
-        for (QTcpSocket *socket : m_server.findChildren<QTcpSocket *>())
-            disconnect(socket, nullptr, this, nullptr);
-    }
-
-    void setPage(const QByteArray &path, Page page) { m_pages.insert(path, std::move(page)); }
-    QString url(const QByteArray &path) const
-    {
-        return QStringLiteral("http://127.0.0.1:%1%2")
-            .arg(m_server.serverPort())
-            .arg(QString::fromLatin1(path));
-    }
-    int requests(const QByteArray &path) const { return m_requests.value(path); }
-
-private:
-    void serve(QTcpSocket *socket)
-    {
-        // Connections are kept alive: the client may send its next request (a redirect's
-        // target) on the same one. Requests are answered in order, each after its delay.
-        QByteArray &received = m_received[socket];
-        received += socket->readAll();
-        for (qsizetype end = received.indexOf("\r\n\r\n"); end >= 0;
-             end = received.indexOf("\r\n\r\n")) {
-            const QByteArray path = received.left(end).split(' ').value(1);
-            received.remove(0, end + 4);
-            ++m_requests[path];
-            const Page page
-                = m_pages.value(path, Page { response("404 Not Found", "text/plain", "no") });
-            QPointer<QTcpSocket> guarded(socket);
-            QTimer::singleShot(page.delay, socket, [guarded, page] {
-                if (guarded)
-                    guarded->write(page.response);
-            });
-        }
-    }
-
-    QTcpServer m_server;
-    QHash<QByteArray, Page> m_pages;
-    QHash<QByteArray, int> m_requests;
-    QHash<QTcpSocket *, QByteArray> m_received;
-};
 
 class LinkEnricherTest : public test::TemporaryFolderTest
 {
@@ -126,7 +48,7 @@ protected:
         PasteboardSnapshot snapshot;
         snapshot.setTypes({ pasteboardtype::plainText() });
         snapshot.setString(url);
-        const auto candidate = ClipCandidate::capture(snapshot, std::nullopt, {}, false, false);
+        const auto candidate = captureCandidate(snapshot, std::nullopt, {}, false, false);
         EXPECT_TRUE(candidate && candidate->kind == ClipKind::link);
         const auto item = m_store->record(*candidate, 0, 0, ClipStore::payloadCapBytes);
         EXPECT_TRUE(item);
@@ -269,16 +191,24 @@ TEST_F(LinkEnricherTest, FetchesOnlyWebLinksAsTheTextWroteThem)
     EXPECT_EQ(m_server.requests("/spaces"), 0);
 }
 
-TEST_F(LinkEnricherTest, SavesTheTitleOfAnItemDeletedMeanwhileWithoutError)
+TEST_F(LinkEnricherTest, APageArrivingAfterAnEditOrDeletionChangesNothing)
 {
     m_server.setPage(
-        "/gone", { response("200 OK", "text/html", html("<title>Gone</title>")), 100ms });
-    const ClipItem item = recordLink(m_server.url("/gone"));
-    m_enricher->enrich(item);
-    m_store->deleteItems({ item.id });
-    ASSERT_TRUE(spinUntil([&] { return !m_enricher->isFetching(item.id); }, 5s));
-    EXPECT_EQ(m_enriched, std::vector<std::int64_t> { item.id });
-    EXPECT_FALSE(m_store->item(item.id));
+        "/late", { response("200 OK", "text/html", html("<title>Late</title>")), 100ms });
+    const ClipItem edited = recordLink(m_server.url("/late"));
+    const ClipItem deleted = recordLink(m_server.url("/late#deleted"));
+    m_enricher->enrich(edited);
+    m_enricher->enrich(deleted);
+    m_store->updateText(edited.id, QStringLiteral("Notes on the page\nmine"));
+    m_store->deleteItems({ deleted.id });
+    ASSERT_TRUE(spinUntil([&] { return !m_enricher->isFetching(edited.id); }, 5s));
+    ASSERT_TRUE(spinUntil([&] { return !m_enricher->isFetching(deleted.id); }, 5s));
+    const ClipItem kept = *m_store->item(edited.id);
+    EXPECT_EQ(kept.text, QStringLiteral("Notes on the page\nmine"));
+    EXPECT_EQ(kept.title, QStringLiteral("Notes on the page"));
+    EXPECT_EQ(kept.subtitle, QStringLiteral("mine"));
+    EXPECT_FALSE(m_store->item(deleted.id));
+    EXPECT_TRUE(m_enriched.empty());
 }
 
 TEST(LinkEnricherTitles, SubtitleIsTheHostWithoutWww)

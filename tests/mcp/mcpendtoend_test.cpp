@@ -1,6 +1,6 @@
 // Starts the real executable in its tool server mode and speaks JSON-RPC over its pipes.
 
-#include "qtprinters.h"
+#include "mcpclient.h"
 #include "store/clipstore.h"
 #include "store/sqlitedatabase.h"
 #include "testsupport.h"
@@ -19,148 +19,16 @@
 namespace corvane {
 namespace {
 
+using test::McpClient;
+
 constexpr int timeoutMs = 30000;
-
-// The reply bytes with every string literal removed, to look at the JSON structure alone.
-QByteArray withoutStrings(const QByteArray &json)
-{
-    QByteArray structure;
-    bool inString = false;
-    for (qsizetype i = 0; i < json.size(); ++i) {
-        const char c = json[i];
-        if (inString && c == '\\')
-            ++i;
-        else if (c == '"')
-            inString = !inString;
-        else if (!inString)
-            structure.append(c);
-    }
-    return structure;
-}
-
-// One server process over pipes, with its own history folder.
-class McpProcess
-{
-public:
-    explicit McpProcess(
-        const QString &dataHome, const QStringList &arguments = { QStringLiteral("--mcp") })
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
-        m_process.setProcessEnvironment(environment);
-        m_process.start(QStringLiteral(CORVANE_EXECUTABLE), arguments);
-    }
-
-    ~McpProcess()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(timeoutMs);
-        }
-    }
-
-    bool started() { return m_process.waitForStarted(timeoutMs); }
-
-    void send(const QByteArray &bytes) { m_process.write(bytes); }
-
-    // The next line on standard output, without its line feed; empty after a timeout.
-    QByteArray nextLine()
-    {
-        while (!m_pending.contains('\n')) {
-            if (!m_process.waitForReadyRead(timeoutMs))
-                return {};
-            m_pending += m_process.readAllStandardOutput();
-        }
-        const qsizetype end = m_pending.indexOf('\n');
-        QByteArray line = m_pending.left(end);
-        m_pending.remove(0, end + 1);
-        checkReplyShape(line);
-        return line;
-    }
-
-    QByteArray request(const QByteArray &line)
-    {
-        send(line + '\n');
-        return nextLine();
-    }
-
-    // Calls a tool and gives its text; failures of the envelope are test failures.
-    QString callTool(const QString &name, const QJsonObject &arguments = {}, bool isError = false)
-    {
-        const int id = ++m_nextID;
-        const QJsonObject request { { QStringLiteral("jsonrpc"), QStringLiteral("2.0") },
-            { QStringLiteral("id"), id },
-            { QStringLiteral("method"), QStringLiteral("tools/call") },
-            { QStringLiteral("params"),
-                QJsonObject { { QStringLiteral("name"), name },
-                    { QStringLiteral("arguments"), arguments } } } };
-        const QJsonObject reply = QJsonDocument::fromJson(
-            this->request(QJsonDocument(request).toJson(QJsonDocument::Compact)))
-                                      .object();
-        EXPECT_EQ(reply[QStringLiteral("id")], QJsonValue(id));
-        const QJsonObject result = reply[QStringLiteral("result")].toObject();
-        EXPECT_EQ(result[QStringLiteral("isError")], QJsonValue(isError)) << name.toStdString();
-        const QJsonArray content = result[QStringLiteral("content")].toArray();
-        EXPECT_EQ(content.size(), 1);
-        EXPECT_EQ(content[0][QStringLiteral("type")], QJsonValue(QStringLiteral("text")));
-        return content[0][QStringLiteral("text")].toString();
-    }
-
-    // Closes standard input and waits for the exit status; -1 when it did not exit normally.
-    int finish()
-    {
-        m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(timeoutMs))
-            return -1;
-        m_pending += m_process.readAllStandardOutput();
-        m_stderr += m_process.readAllStandardError();
-        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
-    }
-
-    // The most memory the process has held so far, in KiB, from the kernel's accounting.
-    qint64 peakMemoryKiB() const
-    {
-        QFile status(QStringLiteral("/proc/%1/status").arg(m_process.processId()));
-        if (!status.open(QIODevice::ReadOnly))
-            return -1;
-        for (const QByteArray &line : status.readAll().split('\n')) {
-            if (line.startsWith("VmHWM:"))
-                return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-        }
-        return -1;
-    }
-
-    // Standard output not yet taken as reply lines.
-    const QByteArray &unreadOutput() const { return m_pending; }
-    QByteArray standardError()
-    {
-        m_stderr += m_process.readAllStandardError();
-        return m_stderr;
-    }
-
-private:
-    // Every line on standard output is one compact JSON-RPC reply object.
-    static void checkReplyShape(const QByteArray &line)
-    {
-        QJsonParseError error;
-        const QJsonDocument reply = QJsonDocument::fromJson(line, &error);
-        EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
-        EXPECT_EQ(reply[QStringLiteral("jsonrpc")], QJsonValue(QStringLiteral("2.0")));
-        const QByteArray structure = withoutStrings(line);
-        for (char space : { ' ', '\t', '\r', '\n' })
-            EXPECT_FALSE(structure.contains(space)) << "not compact: " << line.toStdString();
-    }
-
-    QProcess m_process;
-    QByteArray m_pending;
-    QByteArray m_stderr;
-    int m_nextID = 1000;
-};
 
 class McpEndToEndTest : public test::TemporaryFolderTest
 {
 protected:
     QString dataHome() const { return path(QStringLiteral("data")); }
+    // A fresh file for the next server's standard error.
+    QString logFile() { return path(QStringLiteral("server-%1.log").arg(++m_logs)); }
     QString storeDirectory() const { return dataHome() + QStringLiteral("/Corvane"); }
 
     // Every diagnostic line carries the prefix; nothing else reaches standard error.
@@ -181,6 +49,9 @@ protected:
     {
         return "{\"jsonrpc\":\"2.0\",\"id\":" + QByteArray::number(id) + ",\"result\":{}}";
     }
+
+private:
+    int m_logs = 0;
 };
 
 QJsonObject json(const char *text)
@@ -195,7 +66,7 @@ QJsonObject parsed(const QByteArray &line)
 
 TEST_F(McpEndToEndTest, ProtocolEnvelopeCasesAreAnsweredExactly)
 {
-    McpProcess server(dataHome());
+    McpClient server(dataHome(), logFile());
     ASSERT_TRUE(server.started());
 
     // Lines that get no reply: the ping after each proves nothing was written for them.
@@ -216,56 +87,9 @@ TEST_F(McpEndToEndTest, ProtocolEnvelopeCasesAreAnsweredExactly)
         EXPECT_EQ(server.request(ping(pingID)), pong(pingID));
     }
 
-    // Replies compared byte for byte where their shape is fixed by a single member.
-    struct Exact
-    {
-        QByteArray request;
-        QByteArray reply;
-    };
-    const QByteArray parseError
-        = R"({"jsonrpc":"2.0","id":null,"error":{"code":-32700,"message":"Parse error"}})";
-    const Exact exact[] = {
-        { R"({"jsonrpc":"2.0","id":7,"method":"ping"})",
-            R"({"jsonrpc":"2.0","id":7,"result":{}})" },
-        { "  \t{\"jsonrpc\":\"2.0\",\"id\":8,\"method\":\"ping\"}\t \r",
-            R"({"jsonrpc":"2.0","id":8,"result":{}})" },
-        { R"({"id":"abc","method":"ping"})", R"({"jsonrpc":"2.0","id":"abc","result":{}})" },
-        { R"({"id":9007199254740993,"method":"ping"})",
-            R"({"jsonrpc":"2.0","id":9007199254740993,"result":{}})" },
-        { R"({"id":-9223372036854775808,"method":"ping"})",
-            R"({"jsonrpc":"2.0","id":-9223372036854775808,"result":{}})" },
-        { R"({"id":18446744073709551616,"method":"ping"})",
-            R"({"jsonrpc":"2.0","id":18446744073709551616,"result":{}})" },
-        { R"({"id":{"n": [1, 2]},"method":"ping"})",
-            R"({"jsonrpc":"2.0","id":{"n":[1,2]},"result":{}})" },
-        { R"([{"jsonrpc":"2.0","id":1,"method":"ping"}])", parseError },
-        { R"("ping")", parseError },
-        { "42", parseError },
-        { R"({"id":1,"method":"ping"} trailing)", parseError },
-        { "{\"id\":1,\"method\":\"\xff\xfe\"}", parseError },
-        { "{\"id\":1,\"method\":\"\xed\xa0\x80\"}", parseError },
-        { "\xc0\xaf", parseError },
-        { R"({"jsonrpc":"2.0","id":5,"result":{}})",
-            R"({"jsonrpc":"2.0","id":5,"error":{"code":-32600,"message":"Not a request"}})" },
-        { R"({"jsonrpc":"2.0","id":"x","method":3})",
-            R"({"jsonrpc":"2.0","id":"x","error":{"code":-32600,"message":"Not a request"}})" },
-        { R"({"id":9,"method":"Ping"})",
-            R"({"jsonrpc":"2.0","id":9,"error":{"code":-32601,"message":"Method not found: Ping"}})" },
-        { R"({"id":10,"method":"resources/list"})",
-            R"({"jsonrpc":"2.0","id":10,"error":{"code":-32601,"message":"Method not found: resources/list"}})" },
-        { R"({"id":11,"method":"tools/call","params":{"arguments":{}}})",
-            R"({"jsonrpc":"2.0","id":11,"error":{"code":-32602,"message":"Missing tool name"}})" },
-        { R"({"id":12,"method":"tools/call","params":{"name":7}})",
-            R"({"jsonrpc":"2.0","id":12,"error":{"code":-32602,"message":"Missing tool name"}})" },
-        { R"({"id":13,"method":"tools/call","params":{"name":"Search_Clipboard"}})",
-            R"({"jsonrpc":"2.0","id":13,"error":{"code":-32602,"message":"Unknown tool: Search_Clipboard"}})" },
-        { R"({"id":14,"method":"tools/call","params":"not an object"})",
-            R"({"jsonrpc":"2.0","id":14,"error":{"code":-32602,"message":"Missing tool name"}})" },
-    };
-    for (const Exact &c : exact) {
-        SCOPED_TRACE(c.request.toStdString());
-        EXPECT_EQ(server.request(c.request), c.reply);
-    }
+    // Malformed and unusual requests, answered by the same code in process: mcp_tests.
+    EXPECT_EQ(server.request(R"({"jsonrpc":"2.0","id":7,"method":"ping"})"),
+        R"({"jsonrpc":"2.0","id":7,"result":{}})");
 
     // Member order inside objects is free, so these compare as JSON values.
     const char *instructions
@@ -314,13 +138,6 @@ TEST_F(McpEndToEndTest, ProtocolEnvelopeCasesAreAnsweredExactly)
         EXPECT_TRUE(reply.contains("earlier — a link")) << reply.toStdString();
     }
 
-    // Arguments that are not an object count as none.
-    EXPECT_EQ(
-        parsed(server.request(
-            R"({"id":30,"method":"tools/call","params":{"name":"get_clipboard_item","arguments":[5]}})")),
-        json(
-            R"({"jsonrpc":"2.0","id":30,"result":{"content":[{"type":"text","text":"Give me the item's id."}],"isError":false}})"));
-
     // A solidus in a reply is not escaped.
     const QByteArray saved = server.request(
         R"({"id":31,"method":"tools/call","params":{"name":"save_clipboard_item","arguments":{"text":"https://example.com/a/b"}}})");
@@ -338,36 +155,24 @@ TEST_F(McpEndToEndTest, ProtocolEnvelopeCasesAreAnsweredExactly)
     expectOnlyDiagnostics(server.standardError());
 }
 
-TEST_F(McpEndToEndTest, ToolListHoldsTheSixToolsWithTheirSchemas)
+// The schemas themselves are checked by the official client's interop test.
+TEST_F(McpEndToEndTest, ToolListNamesTheSixToolsTheSameOnEveryRequest)
 {
-    McpProcess server(dataHome());
+    McpClient server(dataHome(), logFile());
     ASSERT_TRUE(server.started());
-    const QJsonObject expected = json(R"({"jsonrpc":"2.0","id":"list","result":{"tools":[
-{"name":"search_clipboard","title":"Search clipboard history","description":"Search everything the user has copied on this Mac. Returns the most recent matches, newest first, with an id for each. Leave the query empty to get the most recent items regardless of content. Text is truncated here — use get_clipboard_item for the whole thing.",
- "inputSchema":{"type":"object","properties":{
-  "query":{"type":"string","description":"Words to look for. Omit for the most recent items."},
-  "kind":{"type":"string","enum":["text","link","image","file","color"],"description":"Only items of this kind."},
-  "app":{"type":"string","description":"Only items copied from this app, by bundle id (for example com.apple.Safari)."},
-  "limit":{"type":"integer","minimum":1,"maximum":100,"description":"How many to return. Defaults to 20."}}}},
-{"name":"get_clipboard_item","title":"Get a clipboard item","description":"The full, untruncated content of one item, by the id search_clipboard gave.",
- "inputSchema":{"type":"object","properties":{"id":{"type":"integer","description":"The item's id."}},"required":["id"]}},
-{"name":"save_clipboard_item","title":"Save to clipboard history","description":"Add a note to the clipboard history so the user can find and paste it later. This does NOT change what is currently on their clipboard.",
- "inputSchema":{"type":"object","properties":{"text":{"type":"string","description":"The text to save."}},"required":["text"]}},
-{"name":"list_pinboards","title":"List pinboards","description":"The user's pinboards — named collections they curated deliberately. Items on a pinboard are never pruned.",
- "inputSchema":{"type":"object","properties":{}}},
-{"name":"create_pinboard","title":"Create a pinboard","description":"Make a new pinboard. Does nothing if one with that name already exists.",
- "inputSchema":{"type":"object","properties":{"name":{"type":"string","description":"What to call it."}},"required":["name"]}},
-{"name":"add_to_pinboard","title":"Add an item to a pinboard","description":"Put an existing clipboard item on a pinboard, keeping it from ever being pruned.",
- "inputSchema":{"type":"object","properties":{"pinboard":{"type":"string","description":"The pinboard's name."},"item_id":{"type":"integer","description":"The item's id."}},"required":["pinboard","item_id"]}}
-]}})");
-    ASSERT_FALSE(expected.isEmpty());
-    EXPECT_EQ(
-        parsed(server.request(R"({"jsonrpc":"2.0","id":"list","method":"tools/list"})")), expected);
-    // The list is the same on every request.
+    const QJsonObject first
+        = parsed(server.request(R"({"jsonrpc":"2.0","id":"list","method":"tools/list"})"));
+    QStringList names;
+    for (const QJsonValue &tool : first[u"result"][u"tools"].toArray())
+        names << tool[u"name"].toString();
+    EXPECT_EQ(names,
+        QStringList({ QStringLiteral("search_clipboard"), QStringLiteral("get_clipboard_item"),
+            QStringLiteral("save_clipboard_item"), QStringLiteral("list_pinboards"),
+            QStringLiteral("create_pinboard"), QStringLiteral("add_to_pinboard") }));
     EXPECT_EQ(
         parsed(server.request(
             R"({"jsonrpc":"2.0","id":"list","method":"tools/list","params":{"cursor":"x"}})")),
-        expected);
+        first);
     EXPECT_EQ(server.finish(), 0);
     expectOnlyDiagnostics(server.standardError());
 }
@@ -416,17 +221,17 @@ TEST_F(McpEndToEndTest, SearchAndGetDescribeTheHistory)
 {
     const QString longLine = QString(250, u'a');
     {
-        McpProcess empty(dataHome());
+        McpClient empty(dataHome(), logFile());
         ASSERT_TRUE(empty.started());
         const QString none = QStringLiteral("The clipboard history is empty.");
-        EXPECT_EQ(empty.callTool(QStringLiteral("search_clipboard")), none);
-        EXPECT_EQ(empty.callTool(QStringLiteral("search_clipboard"),
+        EXPECT_EQ(empty.toolText(QStringLiteral("search_clipboard")), none);
+        EXPECT_EQ(empty.toolText(QStringLiteral("search_clipboard"),
                       { { QStringLiteral("query"), QStringLiteral("  \n ") } }),
             none);
-        EXPECT_EQ(empty.callTool(QStringLiteral("search_clipboard"),
+        EXPECT_EQ(empty.toolText(QStringLiteral("search_clipboard"),
                       { { QStringLiteral("kind"), QStringLiteral("image") } }),
             none);
-        EXPECT_EQ(empty.callTool(QStringLiteral("search_clipboard"),
+        EXPECT_EQ(empty.toolText(QStringLiteral("search_clipboard"),
                       { { QStringLiteral("query"), QStringLiteral(" café ") } }),
             QStringLiteral("Nothing in the clipboard history matches “café”."));
         EXPECT_EQ(empty.finish(), 0);
@@ -456,10 +261,10 @@ TEST_F(McpEndToEndTest, SearchAndGetDescribeTheHistory)
                                         .arg(link);
     const QString longHeader = QStringLiteral("[%1] text · 2024-05-01T12:02:00Z\n").arg(longText);
 
-    McpProcess server(dataHome());
+    McpClient server(dataHome(), logFile());
     ASSERT_TRUE(server.started());
     const auto search = [&](QJsonObject arguments) {
-        return server.callTool(QStringLiteral("search_clipboard"), arguments);
+        return server.toolText(QStringLiteral("search_clipboard"), arguments);
     };
     EXPECT_EQ(search({}),
         QStringList({ linkDescription,
@@ -484,7 +289,7 @@ TEST_F(McpEndToEndTest, SearchAndGetDescribeTheHistory)
         QStringLiteral("The clipboard history is empty."));
 
     const auto get = [&](QJsonValue id) {
-        return server.callTool(
+        return server.toolText(
             QStringLiteral("get_clipboard_item"), { { QStringLiteral("id"), id } });
     };
     EXPECT_EQ(get(double(longText)),
@@ -497,11 +302,9 @@ TEST_F(McpEndToEndTest, SearchAndGetDescribeTheHistory)
         QStringLiteral("There is no clipboard item with id 999. It may have been deleted."));
     EXPECT_EQ(get(-4),
         QStringLiteral("There is no clipboard item with id -4. It may have been deleted."));
-    const QString noID = QStringLiteral("Give me the item's id.");
-    for (const QJsonValue &wrong : { QJsonValue(QString::number(hello)), QJsonValue(1.5),
-             QJsonValue(true), QJsonValue(QJsonValue::Null), QJsonValue(1e300) })
-        EXPECT_EQ(get(wrong), noID);
-    EXPECT_EQ(server.callTool(QStringLiteral("get_clipboard_item")), noID);
+    // Ids of the wrong type are the hostile-input table's part.
+    EXPECT_EQ(server.toolText(QStringLiteral("get_clipboard_item")),
+        QStringLiteral("Give me the item's id."));
 
     // Numbers written with every digit: one beyond 2^53 is not rounded to a neighbour.
     const QByteArray precise = server.request(
@@ -513,7 +316,7 @@ TEST_F(McpEndToEndTest, SearchAndGetDescribeTheHistory)
     expectOnlyDiagnostics(server.standardError());
 }
 
-TEST_F(McpEndToEndTest, SearchLimitIsClampedAndOnlyIntegersCount)
+TEST_F(McpEndToEndTest, SearchLimitIsClampedToOneToAHundred)
 {
     {
         SeededHistory history(storeDirectory());
@@ -522,7 +325,7 @@ TEST_F(McpEndToEndTest, SearchLimitIsClampedAndOnlyIntegersCount)
                 QStringLiteral("note %1").arg(i), "org.example.Notes", "Notes", i);
         }
     }
-    McpProcess server(dataHome());
+    McpClient server(dataHome(), logFile());
     ASSERT_TRUE(server.started());
     const struct
     {
@@ -536,15 +339,13 @@ TEST_F(McpEndToEndTest, SearchLimitIsClampedAndOnlyIntegersCount)
         { 3.0, 3 },
         { 100, 100 },
         { 500, 100 },
-        { QStringLiteral("10"), 20 },
-        { 2.5, 20 },
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(QJsonDocument(QJsonArray { c.limit }).toJson().toStdString());
         QJsonObject arguments;
         if (!c.limit.isUndefined())
             arguments.insert(QStringLiteral("limit"), c.limit);
-        const QString answer = server.callTool(QStringLiteral("search_clipboard"), arguments);
+        const QString answer = server.toolText(QStringLiteral("search_clipboard"), arguments);
         EXPECT_EQ(descriptionCount(answer), c.count);
         // Newest first.
         EXPECT_TRUE(answer.contains(QStringLiteral("\nnote 104")))
@@ -558,10 +359,10 @@ TEST_F(McpEndToEndTest, SavedNotesAreRecordedAsTheAssistantsText)
 {
     // Opened before the server, which then finds the schema in place.
     ClipStore store(storeDirectory());
-    McpProcess server(dataHome());
+    McpClient server(dataHome(), logFile());
     ASSERT_TRUE(server.started());
     const auto save = [&](QJsonValue text) {
-        return server.callTool(
+        return server.toolText(
             QStringLiteral("save_clipboard_item"), { { QStringLiteral("text"), text } });
     };
     // Saves text and gives the item the store now holds for it.
@@ -586,14 +387,6 @@ TEST_F(McpEndToEndTest, SavedNotesAreRecordedAsTheAssistantsText)
         { "the first line is the title, the rest trimmed the subtitle",
             QStringLiteral("Meeting\n\n  room 4, 3 pm  \n"), ClipKind::text,
             QStringLiteral("Meeting"), QStringLiteral("room 4, 3 pm") },
-        { "an empty first line gives the first 80 characters as title",
-            QStringLiteral("\n") + QString(100, u'b'), ClipKind::text,
-            QStringLiteral("\n") + QString(79, u'b'), QString(100, u'b') },
-        { "a long rest is cut to 400 characters for the subtitle",
-            QStringLiteral("Head\n") + QStringLiteral("é").repeated(450), ClipKind::text,
-            QStringLiteral("Head"), QStringLiteral("é").repeated(400) },
-        { "carriage return and line feed do not split", QStringLiteral("line one\r\nline two"),
-            ClipKind::text, QStringLiteral("line one\r\nline two"), std::nullopt },
         { "a web address is a link", QStringLiteral("https://example.com/docs?q=1"), ClipKind::link,
             QStringLiteral("https://example.com/docs?q=1"), std::nullopt },
         { "an address followed by a word is text", QStringLiteral("https://example.com/docs more"),
@@ -617,7 +410,7 @@ TEST_F(McpEndToEndTest, SavedNotesAreRecordedAsTheAssistantsText)
     const auto note = saved(QStringLiteral("café ☕ 42"));
     ASSERT_TRUE(note.has_value());
     EXPECT_EQ(note->byteCount, 12);
-    const QString description = server.callTool(
+    const QString description = server.toolText(
         QStringLiteral("get_clipboard_item"), { { QStringLiteral("id"), double(note->id) } });
     EXPECT_TRUE(QRegularExpression(
         QStringLiteral("^\\[%1\\] text · \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ · from AI "
@@ -635,7 +428,7 @@ TEST_F(McpEndToEndTest, SavedNotesAreRecordedAsTheAssistantsText)
     for (const QJsonValue &wrong : { QJsonValue(QStringLiteral(" \n\t\u2003")),
              QJsonValue(QString()), QJsonValue(5), QJsonValue(QJsonArray { QStringLiteral("x") }) })
         EXPECT_EQ(save(wrong), noText);
-    EXPECT_EQ(server.callTool(QStringLiteral("save_clipboard_item")), noText);
+    EXPECT_EQ(server.toolText(QStringLiteral("save_clipboard_item")), noText);
 
     // A line of over 32 MiB is read whole, and the note refused as over the cap.
     EXPECT_EQ(save(QString(ClipStore::payloadCapBytes + 1, u'x')),
@@ -649,10 +442,10 @@ TEST_F(McpEndToEndTest, SavedNotesAreRecordedAsTheAssistantsText)
 
 TEST_F(McpEndToEndTest, PinboardsAreListedCreatedAndFilled)
 {
-    McpProcess server(dataHome());
+    McpClient server(dataHome(), logFile());
     ASSERT_TRUE(server.started());
     const auto call = [&](const char *tool, QJsonObject arguments = {}) {
-        return server.callTool(QString::fromUtf8(tool), arguments);
+        return server.toolText(QString::fromUtf8(tool), arguments);
     };
     const auto named = [](QJsonValue name) {
         return QJsonObject { { QStringLiteral("name"), name } };
@@ -673,10 +466,9 @@ TEST_F(McpEndToEndTest, PinboardsAreListedCreatedAndFilled)
         QStringLiteral("“Work” already exists."));
     EXPECT_EQ(call("create_pinboard", named(QStringLiteral("Reading / later"))),
         QStringLiteral("Created the pinboard “Reading / later”."));
-    for (const QJsonValue &wrong :
-        { QJsonValue(QStringLiteral(" \t ")), QJsonValue(12), QJsonValue(QJsonValue::Undefined) })
-        EXPECT_EQ(
-            call("create_pinboard", named(wrong)), QStringLiteral("Give the pinboard a name."));
+    // Names and ids of the wrong type are the hostile-input table's part.
+    EXPECT_EQ(call("create_pinboard", named(QStringLiteral(" \t "))),
+        QStringLiteral("Give the pinboard a name."));
 
     const QString saved
         = call("save_clipboard_item", { { QStringLiteral("text"), QStringLiteral("keep me") } });
@@ -692,10 +484,7 @@ TEST_F(McpEndToEndTest, PinboardsAreListedCreatedAndFilled)
     const QString bothNeeded = QStringLiteral("Give me both a pinboard name and an item id.");
     EXPECT_EQ(
         call("add_to_pinboard", add(QStringLiteral("Work"), QJsonValue::Undefined)), bothNeeded);
-    EXPECT_EQ(
-        call("add_to_pinboard", add(QStringLiteral("Work"), QString::number(id))), bothNeeded);
     EXPECT_EQ(call("add_to_pinboard", add(QJsonValue::Undefined, double(id))), bothNeeded);
-    EXPECT_EQ(call("add_to_pinboard", add(7, double(id))), bothNeeded);
 
     EXPECT_EQ(call("list_pinboards"), QStringLiteral("Work — 1 item\nReading / later — 0 items"));
     EXPECT_EQ(server.finish(), 0);
@@ -705,7 +494,7 @@ TEST_F(McpEndToEndTest, PinboardsAreListedCreatedAndFilled)
 
 TEST_F(McpEndToEndTest, StoreFailureIsAToolErrorAndServingGoesOn)
 {
-    McpProcess server(dataHome());
+    McpClient server(dataHome(), logFile());
     ASSERT_TRUE(server.started());
     ASSERT_EQ(server.request(ping(1)), pong(1));
     {
@@ -713,7 +502,7 @@ TEST_F(McpEndToEndTest, StoreFailureIsAToolErrorAndServingGoesOn)
         SQLiteDatabase database(storeDirectory() + QStringLiteral("/history.sqlite"));
         database.query(QStringLiteral("ALTER TABLE pinboards RENAME TO pinboards_elsewhere"));
     }
-    EXPECT_EQ(server.callTool(QStringLiteral("list_pinboards"), {}, true),
+    EXPECT_EQ(server.toolText(QStringLiteral("list_pinboards"), {}, true),
         QStringLiteral("Corvane could not do that: SQLite error 1: no such table: pinboards"));
     EXPECT_EQ(server.request(ping(2)), pong(2));
     EXPECT_EQ(server.finish(), 0);
@@ -730,7 +519,7 @@ TEST_F(McpEndToEndTest, UnopenableStoreEndsWithStatusOneAndNothingOnStandardOutp
     QFile file(path(QStringLiteral("regular-file")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
-    McpProcess server(path(QStringLiteral("regular-file/data")));
+    McpClient server(path(QStringLiteral("regular-file/data")), logFile());
     ASSERT_TRUE(server.started());
     server.send(ping(1) + '\n');
     EXPECT_EQ(server.finish(), 1);
@@ -757,7 +546,7 @@ TEST_F(McpEndToEndTest, OnlyAnArgumentExactlyEqualToMcpSelectsTheServer)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.arguments.join(u' ').toStdString());
         if (c.serves) {
-            McpProcess process(dataHome(), c.arguments);
+            McpClient process(dataHome(), logFile(), c.arguments);
             ASSERT_TRUE(process.started());
             EXPECT_EQ(process.request(ping(1)), pong(1));
             EXPECT_EQ(process.finish(), 0);
@@ -806,7 +595,7 @@ TEST_F(McpEndToEndTest, OnlyAnArgumentExactlyEqualToMcpSelectsTheServer)
 // server ever holding it: its peak memory stays below the line's size.
 TEST_F(McpEndToEndTest, AnOverlongLineIsAParseErrorAndMemoryStaysBounded)
 {
-    McpProcess server(dataHome());
+    McpClient server(dataHome(), logFile());
     ASSERT_TRUE(server.started());
     EXPECT_EQ(server.request(ping(1)), pong(1));
     const qsizetype limit = qsizetype(64) * 1024 * 1024;
@@ -819,7 +608,7 @@ TEST_F(McpEndToEndTest, AnOverlongLineIsAParseErrorAndMemoryStaysBounded)
     EXPECT_EQ(server.nextLine(),
         R"({"jsonrpc":"2.0","id":null,"error":{"code":-32700,"message":"Parse error"}})");
     EXPECT_EQ(server.request(ping(3)), pong(3));
-    EXPECT_EQ(server.callTool(QStringLiteral("search_clipboard")),
+    EXPECT_EQ(server.toolText(QStringLiteral("search_clipboard")),
         QStringLiteral("The clipboard history is empty."));
     const qint64 peakKiB = server.peakMemoryKiB();
     EXPECT_GT(peakKiB, 0);

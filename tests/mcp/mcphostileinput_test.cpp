@@ -1,9 +1,9 @@
 // Input no client should send, handled in process: every line gets the reply the protocol
 // defines or a parse error, every reply is one line of valid JSON, and serving goes on.
 
+#include "candidates.h"
 #include "mcp/linereader.h"
 #include "mcp/mcpserver.h"
-#include "qtprinters.h"
 #include "store/clipstore.h"
 #include "testsupport.h"
 
@@ -144,6 +144,28 @@ TEST_F(HostileInput, MalformedBytesAndStructuresGetAParseErrorOrTheirDefinedRepl
         { "a number", "42", parseError },
         { "a bare string", R"("ping")", parseError },
         { "unclosed", R"({"id":1,"method":"ping")", parseError },
+        { "a batch", R"([{"jsonrpc":"2.0","id":1,"method":"ping"}])", parseError },
+        { "blanks and a carriage return around the request",
+            "  \t{\"jsonrpc\":\"2.0\",\"id\":8,\"method\":\"ping\"}\t \r",
+            R"({"jsonrpc":"2.0","id":8,"result":{}})" },
+        { "no jsonrpc member", R"({"id":"abc","method":"ping"})",
+            R"({"jsonrpc":"2.0","id":"abc","result":{}})" },
+        { "an id beyond a double's precision", R"({"id":9007199254740993,"method":"ping"})",
+            R"({"jsonrpc":"2.0","id":9007199254740993,"result":{}})" },
+        { "an object id loses its blanks", R"({"id":{"n": [1, 2]},"method":"ping"})",
+            R"({"jsonrpc":"2.0","id":{"n":[1,2]},"result":{}})" },
+        { "a response", R"({"jsonrpc":"2.0","id":5,"result":{}})",
+            R"({"jsonrpc":"2.0","id":5,"error":{"code":-32600,"message":"Not a request"}})" },
+        { "a method that is no string", R"({"jsonrpc":"2.0","id":"x","method":3})",
+            R"({"jsonrpc":"2.0","id":"x","error":{"code":-32600,"message":"Not a request"}})" },
+        { "methods are case-sensitive", R"({"id":9,"method":"Ping"})",
+            R"({"jsonrpc":"2.0","id":9,"error":{"code":-32601,"message":"Method not found: Ping"}})" },
+        { "a call without a tool name",
+            R"({"id":11,"method":"tools/call","params":{"arguments":{}}})",
+            R"({"jsonrpc":"2.0","id":11,"error":{"code":-32602,"message":"Missing tool name"}})" },
+        { "tool names are case-sensitive",
+            R"({"id":13,"method":"tools/call","params":{"name":"Search_Clipboard"}})",
+            R"({"jsonrpc":"2.0","id":13,"error":{"code":-32602,"message":"Unknown tool: Search_Clipboard"}})" },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -153,13 +175,8 @@ TEST_F(HostileInput, MalformedBytesAndStructuresGetAParseErrorOrTheirDefinedRepl
 
 TEST_F(HostileInput, EveryArgumentOfEveryToolWithEveryWrongTypeCountsAsMissing)
 {
-    ClipCandidate note;
-    note.kind = ClipKind::text;
-    note.text = QStringLiteral("kept note");
-    note.title = *note.text;
-    note.byteCount = 9;
-    note.capturedAt = now();
-    const auto stored = store().record(note, 0, 0, ClipStore::payloadCapBytes);
+    const auto stored = store().record(
+        test::textCandidate(QStringLiteral("kept note")), 0, 0, ClipStore::payloadCapBytes);
     ASSERT_TRUE(stored);
     const std::int64_t id = stored->id;
     store().createPinboard(QStringLiteral("Work"));

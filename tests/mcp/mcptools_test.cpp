@@ -1,6 +1,5 @@
 #include "common/graphemes.h"
 #include "mcp/mcptools.h"
-#include "qtprinters.h"
 
 #include <QStringList>
 

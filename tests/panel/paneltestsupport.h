@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/preferences.h"
+#include "preferences/preferences.h"
 #include "panel/delayscheduler.h"
 #include "panel/historymodel.h"
 #include "panel/paster.h"

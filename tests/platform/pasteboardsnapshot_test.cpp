@@ -90,43 +90,5 @@ TEST(ReadPasteboard, ParsesFileListsKeepingOnlyLocalFiles)
     EXPECT_TRUE(parseFileURLList("not a url\nfile://\n").isEmpty());
 }
 
-TEST(FakePasteboard, OwnWritesAdvanceTheCountByExactlyOne)
-{
-    FakePasteboard pasteboard;
-    QSignalSpy changed(&pasteboard, &Pasteboard::changed);
-    pasteboard.copyFromOtherProcess({ { type::plainText(), "other" } });
-    EXPECT_EQ(pasteboard.changeCount(), 1);
-
-    // Writing onto another process's contents clears them first.
-    pasteboard.setString(QStringLiteral("mine"));
-    EXPECT_EQ(pasteboard.changeCount(), 2);
-    EXPECT_EQ(pasteboard.contents(), (FakePasteboard::Contents { { type::plainText(), "mine" } }));
-
-    pasteboard.clearContents();
-    pasteboard.setString(QStringLiteral("a"));
-    pasteboard.setData("png", type::png());
-    pasteboard.writeFileURLs({ QUrl(QStringLiteral("file:///x")) });
-    EXPECT_EQ(pasteboard.changeCount(), 3);
-    EXPECT_EQ(pasteboard.contents().size(), 3);
-    EXPECT_EQ(
-        pasteboard.snapshot({}).fileURLs(), QList<QUrl> { QUrl(QStringLiteral("file:///x")) });
-    EXPECT_EQ(changed.count(), 3);
-}
-
-TEST(FakePasteboard, ReadsArriveLaterAndOnlyTheNewestIsAnswered)
-{
-    FakePasteboard pasteboard;
-    QSignalSpy read(&pasteboard, &Pasteboard::contentsRead);
-    pasteboard.copyFromOtherProcess({ { type::plainText(), "first" } });
-    pasteboard.readContents({});
-    pasteboard.copyFromOtherProcess({ { type::plainText(), "second" } });
-    const std::uint64_t newest = pasteboard.readContents({});
-    EXPECT_EQ(read.count(), 0);
-    QCoreApplication::processEvents();
-    ASSERT_EQ(read.count(), 1);
-    EXPECT_EQ(read.first().at(0).value<std::uint64_t>(), newest);
-    EXPECT_EQ(read.first().at(1).value<PasteboardSnapshot>().string(), QStringLiteral("second"));
-}
-
 } // namespace
 } // namespace corvane

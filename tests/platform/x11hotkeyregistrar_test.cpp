@@ -244,11 +244,8 @@ TEST_F(X11HotkeyTest, DisplayFormNamesTheKeyByWhatItTypesOnTheCurrentLayout)
         const char *us;
         const char *german;
     } rows[] = {
+        // The order of the modifier symbols and the named keys are Hotkey's own test.
         { 9, 768, "⇧⌘V", "⇧⌘V" },
-        { 9, 768 | 4096 | 2048, "⌃⌥⇧⌘V", "⌃⌥⇧⌘V" },
-        { 49, 2048, "⌥Space", "⌥Space" },
-        { 36, 256, "⌘↩", "⌘↩" },
-        { 53, 4096, "⌃⎋", "⌃⎋" },
         { 18, 256, "⌘1", "⌘1" },
         // The semicolon is Shift+comma on a German keyboard: the key is the comma key.
         { 41, 256, "⌘;", "⌘," },

@@ -3,13 +3,14 @@
 // nothing recorded earlier lost. The disk is a small tmpfs mounted in a private mount
 // namespace (so nothing leaks into the machine), which takes root.
 
-#include "app/preferences.h"
+#include "candidates.h"
 #include "capture/clipboardwatcher.h"
 #include "logcapture.h"
 #include "platform/fake/fakepasteboard.h"
 #include "platform/fake/fakeworkspace.h"
 #include "platform/pasteboardimage.h"
 #include "platform/pasteboardtypes.h"
+#include "preferences/preferences.h"
 #include "reliabilitysupport.h"
 #include "store/clipstore.h"
 #include "store/filesystemerror.h"
@@ -35,29 +36,12 @@ namespace {
 
 using namespace test;
 
-ClipCandidate textCandidate(const QString &text)
-{
-    ClipCandidate candidate;
-    candidate.kind = ClipKind::text;
-    candidate.text = text;
-    candidate.title = text.left(40);
-    candidate.byteCount = text.toUtf8().size();
-    candidate.capturedAt = now();
-    return candidate;
-}
-
 ClipCandidate imageCandidate(int seed, qsizetype size)
 {
     QByteArray payload(size, Qt::Uninitialized);
     QRandomGenerator(quint32(seed))
         .fillRange(reinterpret_cast<quint32 *>(payload.data()), size / 4);
-    ClipCandidate candidate;
-    candidate.kind = ClipKind::image;
-    candidate.title = QStringLiteral("Image %1").arg(seed);
-    candidate.payload = payload;
-    candidate.byteCount = size;
-    candidate.capturedAt = now();
-    return candidate;
+    return test::imageCandidate(payload, now(), QStringLiteral("Image %1").arg(seed));
 }
 
 // Fills the file system holding path to the last byte; false if it never filled.

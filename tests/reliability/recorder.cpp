@@ -9,7 +9,7 @@
 //       text and image candidates (payloads of 1 to 256 KiB) as fast as it can, until
 //       standard input ends or it is killed; prints "ready" once the store is open.
 
-#include "capture/clipcandidate.h"
+#include "candidates.h"
 #include "common/logging.h"
 #include "mcp/mcpserver.h"
 #include "store/clipstore.h"
@@ -29,14 +29,9 @@ using namespace corvane;
 
 ClipCandidate textCandidate(const QString &text)
 {
-    ClipCandidate candidate;
-    candidate.kind = ClipKind::text;
-    candidate.text = text;
-    candidate.title = text;
-    candidate.byteCount = text.toUtf8().size();
+    ClipCandidate candidate = test::textCandidate(text);
     candidate.sourceBundleID = QStringLiteral("org.example.editor");
     candidate.sourceAppName = QStringLiteral("Editor");
-    candidate.capturedAt = now();
     return candidate;
 }
 
@@ -44,13 +39,8 @@ ClipCandidate imageCandidate(QRandomGenerator &random)
 {
     QByteArray payload(1024 + qsizetype(random.bounded(255 * 1024)), Qt::Uninitialized);
     random.fillRange(reinterpret_cast<quint32 *>(payload.data()), payload.size() / 4);
-    ClipCandidate candidate;
-    candidate.kind = ClipKind::image;
-    candidate.title = QStringLiteral("Image");
-    candidate.payload = payload;
-    candidate.byteCount = payload.size();
+    ClipCandidate candidate = test::imageCandidate(payload, now(), QStringLiteral("Image"));
     candidate.sourceAppName = QStringLiteral("Viewer");
-    candidate.capturedAt = now();
     return candidate;
 }
 

@@ -10,37 +10,6 @@
 
 namespace corvane::test {
 
-McpClient::McpClient(const QString &dataHome, const QString &standardErrorFile)
-    : m_process({ .program = corvaneExecutable(),
-        .arguments = { QStringLiteral("--mcp") },
-        .environment = dataHomeEnvironment(dataHome),
-        .standardErrorFile = standardErrorFile })
-{ }
-
-McpClient::Answer McpClient::callTool(const QString &name, const QJsonObject &arguments)
-{
-    const int id = ++m_nextID;
-    const QJsonObject request { { QStringLiteral("jsonrpc"), QStringLiteral("2.0") },
-        { QStringLiteral("id"), id }, { QStringLiteral("method"), QStringLiteral("tools/call") },
-        { QStringLiteral("params"),
-            QJsonObject {
-                { QStringLiteral("name"), name }, { QStringLiteral("arguments"), arguments } } } };
-    Answer answer;
-    if (!m_process.send(QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n'))
-        return answer;
-    const std::optional<QByteArray> line = m_process.readLine(60000);
-    if (!line)
-        return answer;
-    const QJsonObject reply = QJsonDocument::fromJson(*line).object();
-    if (reply.value(QStringLiteral("id")) != QJsonValue(id))
-        return answer;
-    const QJsonObject result = reply.value(QStringLiteral("result")).toObject();
-    answer.text = result[QStringLiteral("content")][0][QStringLiteral("text")].toString();
-    answer.isError = result.value(QStringLiteral("isError")).toBool(true);
-    answer.replied = result.contains(QStringLiteral("isError"));
-    return answer;
-}
-
 std::map<QString, QString> dataHomeEnvironment(const QString &dataHome)
 {
     return { { QStringLiteral("XDG_DATA_HOME"), dataHome } };

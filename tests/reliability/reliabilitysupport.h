@@ -1,6 +1,7 @@
 #pragma once
 
 #include "childprocess.h"
+#include "mcpclient.h"
 #include "testsupport.h"
 
 #include <QJsonObject>
@@ -11,29 +12,6 @@
 #include <optional>
 
 namespace corvane::test {
-
-// A `corvane --mcp` process on a given data folder, spoken to over its pipes.
-class McpClient
-{
-public:
-    McpClient(const QString &dataHome, const QString &standardErrorFile);
-
-    bool started() const { return m_process.started(); }
-    ChildProcess &process() { return m_process; }
-
-    struct Answer
-    {
-        QString text;
-        bool isError = true;
-        // False when no well-formed reply came back.
-        bool replied = false;
-    };
-    Answer callTool(const QString &name, const QJsonObject &arguments = {});
-
-private:
-    ChildProcess m_process;
-    int m_nextID = 0;
-};
 
 // Variables to pass to every process the tests start.
 std::map<QString, QString> dataHomeEnvironment(const QString &dataHome);

@@ -50,14 +50,6 @@ protected:
         return objects;
     }
 
-    static QString objectSQL(SQLiteDatabase &database, const char *name)
-    {
-        const auto rows
-            = database.query(QStringLiteral("SELECT sql FROM sqlite_master WHERE name = ?"),
-                { QString::fromLatin1(name) });
-        return rows.empty() ? QString() : *textValue(rows.front(), QStringLiteral("sql"));
-    }
-
     static mode_t modeOf(const QString &file)
     {
         struct stat status
@@ -104,22 +96,6 @@ TEST_F(ClipStoreTest, NewStoreHoldsExactlyTheCurrentSchema)
         { QStringLiteral("trigger"), QStringLiteral("items_trigrams_update") },
     };
     EXPECT_EQ(schemaObjects(*database), expected);
-    EXPECT_EQ(objectSQL(*database, "items_fts"),
-        QStringLiteral("CREATE VIRTUAL TABLE items_fts USING fts5(\n"
-                       "    title, subtitle, text,\n"
-                       "    content='items', content_rowid='id', tokenize='unicode61',\n"
-                       "    prefix='1 2 3'\n"
-                       ")"));
-
-    // The statements are stored as they were written.
-    EXPECT_EQ(objectSQL(*database, "items_trigger"),
-        QStringLiteral(
-            "CREATE UNIQUE INDEX items_trigger ON items (trigger) WHERE trigger IS NOT NULL"));
-    EXPECT_EQ(objectSQL(*database, "items_fts_delete"),
-        QStringLiteral("CREATE TRIGGER items_fts_delete AFTER DELETE ON items BEGIN\n"
-                       "    INSERT INTO items_fts (items_fts, rowid, title, subtitle, text)\n"
-                       "    VALUES ('delete', old.id, old.title, old.subtitle, old.text);\n"
-                       "END"));
     QStringList columns;
     for (const auto &row : database->query(QStringLiteral("PRAGMA table_info(items)")))
         columns << *textValue(row, QStringLiteral("name"));
@@ -320,15 +296,6 @@ TEST_F(ClipStoreTest, StoresOpenedAtOnceOnANewFolderBothSucceed)
         second.join();
         ASSERT_EQ(failures, 0) << "round " << round;
     }
-}
-
-TEST_F(ClipStoreTest, TwoStoresShareOneFile)
-{
-    ClipStore first(storeDir());
-    ClipStore second(storeDir());
-    auto database = openDirectly();
-    EXPECT_EQ(userVersion(*database), currentSchemaVersion);
-    EXPECT_EQ(first.blobDirectory(), second.blobDirectory());
 }
 
 } // namespace

@@ -96,6 +96,40 @@ TEST_F(PruningTest, PruningByCountAndAgeNeverTouchesPinboardItems)
     }
 }
 
+// Each copy is recorded with the item limit applied; a copy's time may equal or precede the
+// others' when the clock was set back, yet the copy just made is never the one pruned, and
+// of equal times the later recorded lists first.
+TEST_F(PruningTest, TheItemLimitKeepsTheCopyJustMadeWhateverItsTime)
+{
+    const struct
+    {
+        const char *name;
+        std::int64_t itemLimit;
+        std::vector<int> minutes;
+        std::vector<QString> kept;
+    } cases[] = {
+        { "limit of one", 1, { 0, 1, 2 }, { QStringLiteral("copy 2") } },
+        { "equal times", 2, { 5, 5, 5 }, { QStringLiteral("copy 2"), QStringLiteral("copy 1") } },
+        { "clock set back", 2, { 10, 20, 0 },
+            { QStringLiteral("copy 1"), QStringLiteral("copy 2") } },
+        { "clock set back, limit of one", 1, { 10, 0 }, { QStringLiteral("copy 1") } },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ClipStore history(path(QString::fromLatin1(c.name)));
+        for (std::size_t i = 0; i < c.minutes.size(); ++i) {
+            const QString copy = QStringLiteral("copy %1").arg(i);
+            EXPECT_TRUE(history.record(
+                text(copy, c.minutes[i]), c.itemLimit, 0, ClipStore::payloadCapBytes))
+                << copy.toStdString();
+        }
+        std::vector<QString> listed;
+        for (const ClipItem &item : history.items(ClipStore::Filter { .limit = 10 }))
+            listed.push_back(item.title);
+        EXPECT_EQ(listed, c.kept);
+    }
+}
+
 TEST_F(PruningTest, NewItemPrunedAtOnceGivesNothing)
 {
     ClipCandidate ancient = text(QStringLiteral("ancient"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "candidates.h"
 #include "store/clipstore.h"
 #include "testsupport.h"
 
@@ -38,30 +39,14 @@ protected:
         return std::make_unique<SQLiteDatabase>(storeDir() + QStringLiteral("/history.sqlite"));
     }
 
-    // A text candidate as capture would build it, captured `minute` minutes after a fixed time.
+    // Candidates captured `minute` minutes after a fixed time.
     static ClipCandidate text(const QString &content, int minute = 0)
     {
-        ClipCandidate candidate;
-        candidate.kind = ClipKind::text;
-        candidate.text = content;
-        candidate.title = content.section(QLatin1Char('\n'), 0, 0);
-        const QString rest = content.section(QLatin1Char('\n'), 1);
-        if (!rest.isEmpty())
-            candidate.subtitle = rest;
-        candidate.byteCount = content.toUtf8().size();
-        candidate.capturedAt = at(minute);
-        return candidate;
+        return textCandidate(content, at(minute));
     }
-
     static ClipCandidate image(const QByteArray &png, int minute = 0)
     {
-        ClipCandidate candidate;
-        candidate.kind = ClipKind::image;
-        candidate.title = QStringLiteral("2 × 2");
-        candidate.payload = png;
-        candidate.byteCount = png.size();
-        candidate.capturedAt = at(minute);
-        return candidate;
+        return imageCandidate(png, at(minute));
     }
 
     // A point in time a number of minutes after a fixed, recent moment.

@@ -77,7 +77,8 @@ public:
         });
         if (!answered || event.xselection.property == None)
             return std::nullopt;
-        auto property = xlib::readProperty(m_display, m_window, m_property, true, maxTransferBytes);
+        auto property = xlib::readProperty(
+            m_display, m_window, m_property, true, m_reader.m_transferCapBytes);
         if (!property)
             return std::nullopt;
         if (property->type == m_incr)
@@ -102,7 +103,7 @@ private:
             if (!arrived)
                 return std::nullopt;
             const auto piece = xlib::readProperty(
-                m_display, m_window, m_property, true, maxTransferBytes - data.size());
+                m_display, m_window, m_property, true, m_reader.m_transferCapBytes - data.size());
             if (!piece) {
                 // Too large, or the property vanished: the owner is left waiting, and this
                 // snapshot asks it for nothing more.
@@ -156,11 +157,12 @@ private:
     bool m_gaveUp = false;
 };
 
-ClipboardReader::ClipboardReader(
-    const QByteArray &displayName, std::chrono::milliseconds stepTimeout, Delivery deliver)
+ClipboardReader::ClipboardReader(const QByteArray &displayName,
+    std::chrono::milliseconds stepTimeout, Delivery deliver, qsizetype transferCapBytes)
     : m_display(xlib::openDisplay(displayName))
     , m_stepTimeout(stepTimeout)
     , m_deliver(std::move(deliver))
+    , m_transferCapBytes(transferCapBytes)
 {
     if (!m_display) {
         qCWarning(lcWatcher, "Could not read the clipboard: the X display could not be opened");

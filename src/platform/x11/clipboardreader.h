@@ -19,7 +19,8 @@ namespace corvane {
 // Reads the CLIPBOARD selection on a thread of its own, over a connection of its own, so
 // that an owner that answers slowly, never, or with a huge payload cannot hold up the
 // application. Each step of a transfer waits at most `stepTimeout`; a newer request
-// abandons the one in progress, whose contents are out of date anyway.
+// abandons the one in progress, whose contents are out of date anyway. A type whose bytes
+// exceed `transferCapBytes` is abandoned and left out of the snapshot.
 class ClipboardReader
 {
 public:
@@ -27,8 +28,8 @@ public:
     // once, on the caller's thread, when there is no connection).
     using Delivery = std::function<void(std::uint64_t request, const PasteboardSnapshot &)>;
 
-    ClipboardReader(
-        const QByteArray &displayName, std::chrono::milliseconds stepTimeout, Delivery deliver);
+    ClipboardReader(const QByteArray &displayName, std::chrono::milliseconds stepTimeout,
+        Delivery deliver, qsizetype transferCapBytes = maxTransferBytes);
     ~ClipboardReader();
 
     ClipboardReader(const ClipboardReader &) = delete;
@@ -40,7 +41,7 @@ public:
     // Queues a read, replacing any request that has not finished.
     void read(std::uint64_t request, const PasteboardReadOptions &options);
 
-    // The largest transfer accepted for one type; bigger ones are abandoned.
+    // The largest transfer the application accepts for one type.
     static constexpr qsizetype maxTransferBytes = qsizetype(128) << 20;
 
 private:
@@ -60,6 +61,7 @@ private:
     int m_wakeFd = -1;
     std::chrono::milliseconds m_stepTimeout;
     Delivery m_deliver;
+    qsizetype m_transferCapBytes;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::optional<Request> m_pending;

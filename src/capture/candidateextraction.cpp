@@ -1,7 +1,8 @@
-#include "clipcandidate.h"
+#include "candidateextraction.h"
 
 #include "common/bytecount.h"
 #include "common/graphemes.h"
+#include "store/itemtitle.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -89,50 +90,15 @@ QString linkTitle(const QUrl &url, const QString &text)
     return host.isEmpty() ? text : host;
 }
 
-QString trimmedSpacesAndTabs(QStringView line)
-{
-    const auto isBlank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
-    qsizetype begin = 0;
-    qsizetype end = line.size();
-    while (begin < end && isBlank(line[begin]))
-        ++begin;
-    while (end > begin && isBlank(line[end - 1]))
-        --end;
-    return line.mid(begin, end - begin).toString();
-}
-
-// Lines split at line feeds; a carriage return and line feed pair is one character and so
-// does not split.
-QStringList lines(const QString &text)
-{
-    QStringList result;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == QLatin1Char('\n') && (i == 0 || text[i - 1] != QLatin1Char('\r'))) {
-            result.append(text.mid(start, i - start));
-            start = i + 1;
-        }
-    }
-    result.append(text.mid(start));
-    return result;
-}
-
 ClipCandidate textCandidate(const QString &text)
 {
-    constexpr qsizetype titleFallbackCharacters = 80;
-    constexpr qsizetype subtitleCharacters = 400;
     ClipCandidate candidate;
     candidate.kind = ClipKind::text;
     candidate.text = text;
     candidate.byteCount = utf8Length(text);
-    QStringList all = lines(text);
-    candidate.title = trimmedSpacesAndTabs(all.first());
-    if (candidate.title.isEmpty())
-        candidate.title = leftGraphemes(text, titleFallbackCharacters);
-    all.removeFirst();
-    const QString rest = all.join(QLatin1Char('\n')).trimmed();
-    if (!rest.isEmpty())
-        candidate.subtitle = leftGraphemes(rest, subtitleCharacters);
+    const ItemTitle title = titleOfText(text);
+    candidate.title = title.title;
+    candidate.subtitle = title.subtitle;
     return candidate;
 }
 
@@ -206,7 +172,7 @@ ClipCandidate imageCandidate(const PasteboardImage &image)
 
 } // namespace
 
-std::optional<ClipCandidate> ClipCandidate::capture(const PasteboardSnapshot &pasteboard,
+std::optional<ClipCandidate> captureCandidate(const PasteboardSnapshot &pasteboard,
     const std::optional<RunningApplication> &frontmostApplication,
     const QSet<QString> &ignoredBundleIDs, bool ignoresSecretLookingText, bool capturesImages)
 {
@@ -260,7 +226,7 @@ std::optional<ClipCandidate> ClipCandidate::capture(const PasteboardSnapshot &pa
     return finished(imageCandidate(*image));
 }
 
-bool ClipCandidate::looksLikeSecret(const QString &text, bool enabled)
+bool looksLikeSecret(const QString &text, bool enabled)
 {
     constexpr qsizetype minimumCharacters = 20;
     constexpr qsizetype maximumCharacters = 200;

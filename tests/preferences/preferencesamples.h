@@ -1,10 +1,9 @@
 #pragma once
 
-#include "app/preferences.h"
+#include "preferences/preferences.h"
 
 #include <QVariant>
 
-#include <map>
 #include <optional>
 #include <vector>
 
@@ -74,15 +73,6 @@ inline std::vector<PreferenceSample> preferenceSamples()
     samples.push_back(
         { "emojiAliases", QVariant::fromValue(Map { { text("shrug"), text("🤷") } }) });
     return samples;
-}
-
-// The last sample of every setting: one complete set of non-default values.
-inline std::map<QByteArray, QVariant> lastPreferenceSamples()
-{
-    std::map<QByteArray, QVariant> result;
-    for (const PreferenceSample &sample : preferenceSamples())
-        result[sample.key] = sample.value;
-    return result;
 }
 
 } // namespace corvane::test

@@ -43,6 +43,8 @@ public:
     // The next line of standard output without its line feed; nothing at its end or after
     // the timeout.
     std::optional<QByteArray> readLine(int timeoutMs);
+    // Output read but not returned as a line: the start of an unfinished one.
+    const QByteArray &unreadOutput() const { return m_pending; }
     // Sends a signal to this process alone.
     void signal(int number);
     // The exit status; 128 + the signal's number when a signal ended it; -1 on timeout.

@@ -1,4 +1,4 @@
-#include "app/preferences.h"
+#include "preferences/preferences.h"
 #include "preferencesamples.h"
 #include "testsupport.h"
 
@@ -164,10 +164,8 @@ TEST_F(PreferencesTest, WrongTypesFallBackToTheDefaultOfTheirKeyOnly)
         { "fetchesLinkPreviews", "", true },
         { "pastesOnSelect", QVariant(QByteArray("false")), true },
         { "ignoresSecretLookingText", "@Invalid()", true },
-        { "itemLimit", "true", 0 },
         { "itemLimit", "5.5", 0 },
         { "itemLimit", "+5", 0 },
-        { "itemLimit", "1e3", 0 },
         { "itemLimit", "0x10", 0 },
         { "itemLimit", "2147483648", 0 },
         { "itemLimit", "-", 0 },
@@ -181,14 +179,10 @@ TEST_F(PreferencesTest, WrongTypesFallBackToTheDefaultOfTheirKeyOnly)
         { "ignoredBundleIDs", QVariant(QVariantList { QVariant(5) }), defaults },
         { "ignoredBundleIDs", "@ByteArray(com.example)", defaults },
         { "expansionIgnoredBundleIDs", QVariant(QVariantList { QVariant(true) }), QStringList() },
+        // Which texts parse is HotkeyCombination's own test; here one that does not, and the
+        // INI form of a list, which is no text.
         { "hotkey", "9:", QVariant::fromValue(defaultHotkey) },
-        { "hotkey", ":768", QVariant::fromValue(defaultHotkey) },
-        { "hotkey", "9:768:1", QVariant::fromValue(defaultHotkey) },
-        { "hotkey", "a:768", QVariant::fromValue(defaultHotkey) },
-        { "hotkey", "4294967296:1", QVariant::fromValue(defaultHotkey) },
-        { "hotkey", "", QVariant::fromValue(defaultHotkey) },
         { "hotkey", "9, 768", QVariant::fromValue(defaultHotkey) },
-        { "hotkey", "9::49", QVariant::fromValue(HotkeyCombination { 9, 49 }) },
         { "agentRegisteredBuild", "3, 4", QVariant::fromValue(std::optional<QString>()) },
         { "agentRegisteredBuild", QVariant(QVariantMap()),
             QVariant::fromValue(std::optional<QString>()) },
@@ -249,19 +243,6 @@ TEST_F(PreferencesTest, ValuesAreStoredUnderTheirNamesInNativeForms)
         QVariant(QStringList { QStringLiteral("a"), QStringLiteral("b") }));
     EXPECT_EQ(storedValue("emojiAliases"),
         QVariant(QVariantMap { { QStringLiteral("shrug"), QStringLiteral("🤷") } }));
-}
-
-TEST_F(PreferencesTest, SettingsWrittenByAnotherProcessAreSeenByTheNextLoad)
-{
-    QProcess writer;
-    writer.start(
-        QStringLiteral(CORVANE_PREFERENCES_WRITER), { QStringLiteral("samples"), settingsPath() });
-    ASSERT_TRUE(writer.waitForFinished(30000));
-    ASSERT_EQ(writer.exitStatus(), QProcess::NormalExit);
-    ASSERT_EQ(writer.exitCode(), 0) << writer.readAllStandardError().constData();
-    const auto preferences = reload();
-    for (const auto &[key, value] : test::lastPreferenceSamples())
-        EXPECT_EQ(preferences->property(key.constData()), value) << key.constData();
 }
 
 TEST_F(PreferencesTest, AFileAnotherProcessKeepsRewritingIsNeverHalfRead)
@@ -373,12 +354,10 @@ TEST_F(PreferencesTest, OnlyChangedValuesNotifyButEveryAssignmentIsWritten)
 {
     const std::vector<test::PreferenceSample> samples = test::preferenceSamples();
     const QMetaObject &meta = Preferences::staticMetaObject;
-    int settings = 0;
     for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i) {
         const QMetaProperty property = meta.property(i);
         const char *key = property.name();
         SCOPED_TRACE(key);
-        ++settings;
         QFile::remove(settingsPath());
         Preferences preferences(settingsPath());
         std::vector<std::unique_ptr<QSignalSpy>> spies;
@@ -413,7 +392,6 @@ TEST_F(PreferencesTest, OnlyChangedValuesNotifyButEveryAssignmentIsWritten)
         EXPECT_EQ(spy.count(), 1);
         EXPECT_TRUE(isStored(key));
     }
-    EXPECT_EQ(settings, 19);
 }
 
 TEST_F(PreferencesTest, PrefixEqualAfterNormalisingDoesNotNotify)
