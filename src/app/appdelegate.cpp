@@ -4,6 +4,7 @@
 #include "app/crashrecoveryagent.h"
 #include "common/logging.h"
 #include "panel/panelcontroller.h"
+#include "platform/unavailablehotkeyregistrar.h"
 #include "platform/x11/clipboardxlib.h"
 #include "platform/x11/synthetickeyledger.h"
 #include "platform/x11/x11activationnotifier.h"
@@ -36,6 +37,10 @@ AppDelegate::AppDelegate()
     , m_crashRecovery(std::make_unique<UnavailableCrashRecoveryAgent>())
     , m_keyLedger(std::make_shared<SyntheticKeyLedger>())
 {
+    // Without an X display (a Wayland session without XWayland, a headless start) the
+    // history still records what it can; the hot key is then simply not registered.
+    if (!m_hotkeys)
+        m_hotkeys = std::make_unique<UnavailableHotkeyRegistrar>();
     const AppServices::Desktop desktop {
         .pasteboard = *m_pasteboard,
         .workspace = *m_workspace,
