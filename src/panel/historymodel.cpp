@@ -350,7 +350,8 @@ void HistoryModel::prepareForPresentation(const std::optional<RunningApplication
 {
     setPasteTarget(target);
     endDrag(true);
-    setSearch(QString());
+    // One reload for the emptied search and the first card: the panel is waiting for it.
+    assign(m_search, QString(), &HistoryModel::searchChanged);
     setSelectedIndex(0);
     reload();
     ++m_presentationCount;

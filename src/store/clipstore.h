@@ -4,6 +4,7 @@
 #include "store/clipcandidate.h"
 #include "store/clipitem.h"
 #include "store/clipstoreerror.h"
+#include "store/databaseversion.h"
 #include "store/fileditemids.h"
 #include "store/pinboard.h"
 #include "store/sqlitedatabase.h"
@@ -170,6 +171,14 @@ private:
     std::unique_ptr<SQLiteDatabase> m_database;
     std::atomic<std::int64_t> m_generation = 0;
     FiledItemIDs m_filedItems;
+    // The last source applications read, and when.
+    struct SourceAppsRead
+    {
+        std::optional<DatabaseVersion> readAt;
+        std::int64_t limit = 0;
+        std::vector<SourceApp> apps;
+    };
+    SourceAppsRead m_sourceApps;
 };
 
 } // namespace corvane

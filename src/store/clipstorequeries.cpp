@@ -2,6 +2,7 @@
 #include "clipstore.h"
 #include "common/graphemes.h"
 #include "store/candidatesearch.h"
+#include "store/databaseversion.h"
 #include "store/rowreading.h"
 #include "store/transaction.h"
 
@@ -233,6 +234,12 @@ std::optional<ClipItem> ClipStore::itemWithTrigger(const QString &trigger)
 std::vector<ClipStore::SourceApp> ClipStore::sourceApps(std::int64_t maximumCount)
 {
     return perform([&](SQLiteDatabase &database) {
+        // Counting by application reads the whole of an index, while the panel asks on every
+        // reload: unless something was written since, the last answer stands.
+        const DatabaseVersion version = DatabaseVersion::current(database);
+        if (m_sourceApps.readAt == version && m_sourceApps.limit == maximumCount)
+            return m_sourceApps.apps;
+        m_sourceApps.readAt.reset();
         const auto found = database.query(
             QStringLiteral("SELECT source_bundle_id AS bundle_id,\n"
                            "       COALESCE(MAX(source_app_name), source_bundle_id) AS name,\n"
@@ -247,6 +254,7 @@ std::vector<ClipStore::SourceApp> ClipStore::sourceApps(std::int64_t maximumCoun
         apps.reserve(found.size());
         for (const SQLiteDatabase::Row &row : found)
             apps.push_back(SourceApp::fromRow(row));
+        m_sourceApps = { .readAt = version, .limit = maximumCount, .apps = apps };
         return apps;
     });
 }

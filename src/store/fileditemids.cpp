@@ -6,7 +6,7 @@ namespace corvane {
 
 void FiledItemIDs::refresh(SQLiteDatabase &database)
 {
-    const Version version = currentVersion(database);
+    const DatabaseVersion version = DatabaseVersion::current(database);
     if (m_readAt == version)
         return;
     // Forgotten first: should the read fail, the next call reads again.
@@ -21,15 +21,6 @@ void FiledItemIDs::refresh(SQLiteDatabase &database)
 bool FiledItemIDs::contains(std::int64_t id) const
 {
     return std::binary_search(m_ids.begin(), m_ids.end(), id);
-}
-
-FiledItemIDs::Version FiledItemIDs::currentVersion(SQLiteDatabase &database)
-{
-    Version version;
-    version.ownChanges = database.changeCount();
-    database.forEachRow(QStringLiteral("PRAGMA data_version"), {},
-        [&](const SQLiteDatabase::Cursor &cursor) { version.othersCommits = cursor.integer(0); });
-    return version;
 }
 
 } // namespace corvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/databaseversion.h"
 #include "store/sqlitedatabase.h"
 
 #include <cstdint>
@@ -23,17 +24,7 @@ public:
     bool contains(std::int64_t id) const;
 
 private:
-    // What the database looked like when the set was read: this connection's own changes
-    // and SQLite's counter of commits by every other connection, other processes included.
-    struct Version
-    {
-        std::int64_t ownChanges = 0;
-        std::int64_t othersCommits = 0;
-        bool operator==(const Version &) const = default;
-    };
-    static Version currentVersion(SQLiteDatabase &database);
-
-    std::optional<Version> m_readAt;
+    std::optional<DatabaseVersion> m_readAt;
     std::vector<std::int64_t> m_ids; // sorted
 };
 

@@ -18,8 +18,11 @@ QStringList schemaStepTwoStatements();
 // from the rows, every table, column and trigger of version 2 kept.
 QStringList schemaStepThreeStatements();
 
+// The statements that take a version-3 database to version 4: one more index.
+QStringList schemaStepFourStatements();
+
 // The schema version this build writes and reads.
-inline constexpr int currentSchemaVersion = 3;
+inline constexpr int currentSchemaVersion = 4;
 
 // How long opening an older file waits for the write lock while another process upgrades it.
 inline constexpr std::chrono::milliseconds upgradeBusyTimeout { 180'000 };

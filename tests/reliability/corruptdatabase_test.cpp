@@ -181,14 +181,14 @@ TEST_F(CorruptDatabase, ForeignAndNewerDatabasesAreServedOrRefusedWithTheirRowsK
                 QStringLiteral("INSERT INTO notes (body) VALUES ('precious')") },
             { QStringLiteral("notes") }, {},
             { "The clipboard history is empty.", "Saved as item 1.", "[1] text" } },
-        { "another program's tables at version 3",
+        { "another program's tables at the current version",
             { QStringLiteral("CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT)"),
                 QStringLiteral("INSERT INTO notes (body) VALUES ('precious')"),
-                QStringLiteral("PRAGMA user_version = 3") },
+                QStringLiteral("PRAGMA user_version = 4") },
             { QStringLiteral("notes") }, {},
             { "Corvane could not do that: SQLite error 1: no such table: items",
                 R"("id":6,"result":{})" } },
-        { "our tables at version 3",
+        { "our tables at the current version",
             { ourItems,
                 QStringLiteral("CREATE TABLE pinboards (id INTEGER PRIMARY KEY, name TEXT NOT "
                                "NULL, color_index INTEGER NOT NULL DEFAULT 0, sort_order INTEGER "
@@ -202,7 +202,7 @@ TEST_F(CorruptDatabase, ForeignAndNewerDatabasesAreServedOrRefusedWithTheirRowsK
                                "fingerprint) VALUES ('text', 'kept from the future', 'kept from "
                                "the future', 1700000000000, 1700000000000, 'f1')"),
                 QStringLiteral("INSERT INTO items_fts (items_fts) VALUES ('rebuild')"),
-                QStringLiteral("PRAGMA user_version = 3") },
+                QStringLiteral("PRAGMA user_version = 4") },
             { QStringLiteral("items") }, {},
             { "[1] text", "kept from the future", "Saved as item 2.",
                 "There are no pinboards yet." } },

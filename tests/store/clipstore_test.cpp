@@ -67,7 +67,7 @@ TEST_F(ClipStoreTest, NewStoreHoldsExactlyTheCurrentSchema)
     EXPECT_TRUE(QDir(store.blobDirectory()).isEmpty());
 
     auto database = openDirectly();
-    EXPECT_EQ(userVersion(*database), 3);
+    EXPECT_EQ(userVersion(*database), 4);
     const std::set<std::pair<QString, QString>> expected = {
         { QStringLiteral("table"), QStringLiteral("items") },
         { QStringLiteral("table"), QStringLiteral("pinboards") },
@@ -86,6 +86,7 @@ TEST_F(ClipStoreTest, NewStoreHoldsExactlyTheCurrentSchema)
         { QStringLiteral("index"), QStringLiteral("items_kind") },
         { QStringLiteral("index"), QStringLiteral("items_trigger") },
         { QStringLiteral("index"), QStringLiteral("items_dates") },
+        { QStringLiteral("index"), QStringLiteral("items_sources") },
         { QStringLiteral("index"), QStringLiteral("sqlite_autoindex_items_1") },
         { QStringLiteral("index"), QStringLiteral("sqlite_autoindex_pinboard_items_1") },
         { QStringLiteral("trigger"), QStringLiteral("items_fts_insert") },
@@ -118,7 +119,7 @@ TEST_F(ClipStoreTest, VersionOneDatabaseIsUpgradedKeepingItsRows)
     }
     ClipStore store(storeDir());
     auto database = openDirectly();
-    EXPECT_EQ(userVersion(*database), 3);
+    EXPECT_EQ(userVersion(*database), 4);
     const auto rows = database->query(QStringLiteral("SELECT * FROM items"));
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(*textValue(rows.front(), QStringLiteral("text")), QStringLiteral("kept words"));
@@ -152,7 +153,7 @@ TEST_F(ClipStoreTest, VersionTwoDatabaseGainsSearchIndexesBuiltFromItsRows)
     }
     ClipStore store(storeDir());
     auto database = openDirectly();
-    EXPECT_EQ(userVersion(*database), 3);
+    EXPECT_EQ(userVersion(*database), 4);
     ASSERT_EQ(database->query(QStringLiteral("SELECT * FROM items")).size(), 1u);
     const auto matches = [&](const char *index, const char *expression) {
         return database
@@ -201,7 +202,7 @@ TEST_F(ClipStoreTest, OpeningWaitsForAnotherProcessUpgradingTheSameFile)
     EXPECT_TRUE(committed);
     ASSERT_TRUE(store);
     // The upgrade was not run twice, and the store works on the upgraded file.
-    EXPECT_EQ(userVersion(*openDirectly()), 3);
+    EXPECT_EQ(userVersion(*openDirectly()), 4);
     EXPECT_EQ(store->createPinboard(QStringLiteral("Work")).name, QStringLiteral("Work"));
 }
 
@@ -210,7 +211,7 @@ TEST_F(ClipStoreTest, CurrentVersionDatabaseOpensWithoutSchemaChanges)
     {
         auto database = openDirectly();
         database->query(QStringLiteral("CREATE TABLE unrelated (x)"));
-        database->query(QStringLiteral("PRAGMA user_version = 3"));
+        database->query(QStringLiteral("PRAGMA user_version = 4"));
     }
     ClipStore store(storeDir());
     auto database = openDirectly();
@@ -238,7 +239,7 @@ TEST_F(ClipStoreTest, FailedUpgradeStepRollsBackAndIsRetriedNextTime)
     }
     ClipStore store(storeDir());
     auto database = openDirectly();
-    EXPECT_EQ(userVersion(*database), 3);
+    EXPECT_EQ(userVersion(*database), 4);
 }
 
 TEST_F(ClipStoreTest, UnusableLocationsFailWithAFileSystemError)
