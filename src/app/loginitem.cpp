@@ -265,8 +265,19 @@ bool LoginItem::apply(bool opensAtLogin, bool reopensAfterCrash)
     } catch (const std::exception &) {
         succeeded = false;
     }
-    Q_EMIT stateChanged();
+    reload();
     return succeeded;
+}
+
+void LoginItem::reload()
+{
+    const State current = state();
+    const bool available = isAvailable();
+    if (current == m_state && available == m_available)
+        return;
+    m_state = current;
+    m_available = available;
+    Q_EMIT stateChanged();
 }
 
 QString LoginItem::refresh(const std::optional<QString> &registeredBuild)
@@ -292,7 +303,6 @@ QString LoginItem::refresh(const std::optional<QString> &registeredBuild)
     if (!reload.error.isEmpty())
         qCDebug(lcLoginItem, "Reloading the user manager failed: %s", qUtf8Printable(reload.error));
     enableAgent();
-    Q_EMIT stateChanged();
     return current;
 }
 

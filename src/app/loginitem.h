@@ -19,7 +19,9 @@ namespace corvane {
 class LoginItem : public QObject, public CrashRecoveryAgent
 {
     Q_OBJECT
-    Q_PROPERTY(bool agentAvailable READ isAvailable NOTIFY stateChanged)
+    // What the session had at the last reload() or apply(): each read of the live state
+    // runs systemctl, too slow for bindings that a view evaluates many times.
+    Q_PROPERTY(bool agentAvailable READ agentAvailable NOTIFY stateChanged)
     Q_PROPERTY(bool opensAtLogin READ opensAtLogin NOTIFY stateChanged)
     Q_PROPERTY(bool reopensAfterCrash READ reopensAfterCrash NOTIFY stateChanged)
 
@@ -67,8 +69,10 @@ public:
     // The registrations as the session has them now; a systemctl that does not answer
     // counts as a unit that is not enabled.
     State state() const;
-    bool opensAtLogin() const { return state().opensAtLogin; }
-    bool reopensAfterCrash() const { return state().reopensAfterCrash; }
+
+    bool agentAvailable() const { return m_available; }
+    bool opensAtLogin() const { return m_state.opensAtLogin; }
+    bool reopensAfterCrash() const { return m_state.reopensAfterCrash; }
 
     // Crash recovery on: the unit only; off with open at login: the autostart entry only;
     // both off: neither. Throws std::runtime_error (already logged) when a step fails; the
@@ -78,8 +82,9 @@ public:
     // For the settings window: applies the state and says whether every step succeeded;
     // either way stateChanged tells the window to read the real state back.
     Q_INVOKABLE bool apply(bool opensAtLogin, bool reopensAfterCrash);
-    // Tells the observers to read the state again (the window's timer and activation).
-    Q_INVOKABLE void reload() { Q_EMIT stateChanged(); }
+    // Reads the state and the agent's availability from the session again (the settings
+    // window's timer and activation) and notifies when either changed.
+    Q_INVOKABLE void reload();
 
     QString autostartPath() const;
 
@@ -109,6 +114,8 @@ private:
     void unregisterAutostartIfActive();
 
     Environment m_environment;
+    State m_state;
+    bool m_available = false;
 };
 
 } // namespace corvane

@@ -115,7 +115,8 @@ TEST_F(LoginItemTest, EveryTransitionLeavesOnlyTheRegistrationsOfTheNewState)
                 item.apply(LoginItem::State { true, false });
             takeCalls();
 
-            item.apply(to);
+            // The settings window's form of apply.
+            EXPECT_TRUE(item.apply(to.opensAtLogin, to.reopensAfterCrash));
 
             QStringList expectedCalls;
             if (from.reopensAfterCrash && !to.reopensAfterCrash)
@@ -129,6 +130,8 @@ TEST_F(LoginItemTest, EveryTransitionLeavesOnlyTheRegistrationsOfTheNewState)
             const LoginItem::State expected { to.opensAtLogin || to.reopensAfterCrash,
                 to.reopensAfterCrash };
             EXPECT_EQ(item.state(), expected);
+            EXPECT_EQ(item.opensAtLogin(), expected.opensAtLogin);
+            EXPECT_EQ(item.reopensAfterCrash(), expected.reopensAfterCrash);
         }
     }
 }
@@ -196,6 +199,7 @@ TEST_F(LoginItemTest, RefusedChangesThrowLogAndKeepTheStepsBefore)
         EXPECT_EQ(item.state(), c.after);
         // The settings window's form: no exception, and the state to read back.
         EXPECT_FALSE(item.apply(c.to.opensAtLogin, c.to.reopensAfterCrash));
+        EXPECT_EQ((LoginItem::State { item.opensAtLogin(), item.reopensAfterCrash() }), c.after);
         setFlag(c.refusal, false);
         item.apply(LoginItem::State {});
     }
@@ -235,7 +239,7 @@ TEST_F(LoginItemTest, RefreshReenablesOnlyAnEnabledUnitOfAnotherBuild)
         EXPECT_EQ(item.refresh(c.registeredBuild), QStringLiteral("0.2.0+7"));
         EXPECT_EQ(takeCalls(), c.calls);
         EXPECT_EQ(log.messages().filter(QStringLiteral("App changed")), c.logged);
-        EXPECT_EQ(item.reopensAfterCrash(), c.enabled);
+        EXPECT_EQ(item.state().reopensAfterCrash, c.enabled);
     }
 }
 
