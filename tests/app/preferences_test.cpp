@@ -414,7 +414,7 @@ TEST_F(PreferencesTest, OnlyChangedValuesNotifyButEveryAssignmentIsWritten)
         EXPECT_EQ(spy.count(), 1);
         EXPECT_TRUE(isStored(key));
     }
-    EXPECT_EQ(settings, 19);
+    EXPECT_EQ(settings, 20);
 }
 
 TEST_F(PreferencesTest, PrefixEqualAfterNormalisingDoesNotNotify)
