@@ -278,32 +278,5 @@ TEST_F(UpdaterTest, AutomaticSettingIsKeptAndChecksRepeatWhileOn)
     EXPECT_TRUE(Preferences(path(QStringLiteral("Corvane.conf"))).automaticallyChecksForUpdates());
 }
 
-TEST(UpdaterVersionTest, ComparesDottedNumbersPartByPart)
-{
-    struct Case
-    {
-        const char *a;
-        const char *b;
-        std::optional<int> result;
-    };
-    const Case cases[] = {
-        { "0.10.0", "0.9.9", 1 },
-        { "1.0", "1.0.0", 0 },
-        { "1.0.0", "1.0.1", -1 },
-        { "2", "10", -1 },
-        { "1.0-beta", "1.0", std::nullopt },
-        { "", "1.0", std::nullopt },
-        { "1..0", "1.0", std::nullopt },
-        { "v1.0", "1.0", std::nullopt },
-    };
-    for (const Case &c : cases) {
-        const auto result = Updater::compareVersions(QLatin1String(c.a), QLatin1String(c.b));
-        EXPECT_EQ(result.has_value(), c.result.has_value()) << c.a << " vs " << c.b;
-        if (result && c.result) {
-            EXPECT_EQ(*result < 0 ? -1 : *result > 0 ? 1 : 0, *c.result) << c.a << " vs " << c.b;
-        }
-    }
-}
-
 } // namespace
 } // namespace corvane
