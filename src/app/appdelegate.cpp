@@ -1,7 +1,7 @@
 #include "appdelegate.h"
 
 #include "app/appservices.h"
-#include "app/crashrecoveryagent.h"
+#include "app/loginitem.h"
 #include "common/logging.h"
 #include "panel/panelcontroller.h"
 #include "platform/unavailablehotkeyregistrar.h"
@@ -34,7 +34,7 @@ AppDelegate::AppDelegate()
     , m_hotkeys(createX11HotkeyRegistrar())
     , m_activations(createX11ActivationNotifier())
     , m_windowManager(std::make_unique<X11WindowManager>(xlib::applicationDisplayName()))
-    , m_crashRecovery(std::make_unique<UnavailableCrashRecoveryAgent>())
+    , m_crashRecovery(std::make_unique<LoginItem>())
     , m_keyLedger(std::make_shared<SyntheticKeyLedger>())
 {
     // Without an X display (a Wayland session without XWayland, a headless start) the

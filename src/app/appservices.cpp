@@ -2,6 +2,8 @@
 
 #include "app/accessibilitymonitor.h"
 #include "app/crashrecoveryagent.h"
+#include "app/feedbackservice.h"
+#include "app/updater.h"
 #include "capture/clipboardwatcher.h"
 #include "capture/linkenricher.h"
 #include "common/logging.h"
@@ -35,6 +37,8 @@ AppServices::AppServices(
     , m_preferences(std::make_unique<Preferences>(settingsPath))
     , m_scheduler(std::make_unique<QtDelayScheduler>())
     , m_accessibility(std::make_unique<AccessibilityMonitor>(desktop.hasKeyboardAccess))
+    , m_updater(std::make_unique<Updater>(*m_preferences))
+    , m_feedback(std::make_unique<FeedbackService>())
 {
     m_paster = std::make_unique<Paster>(*m_store, desktop.pasteboard, desktop.keystrokes,
         *m_scheduler, [monitor = m_accessibility.get()] { return monitor->isTrusted(); });

@@ -19,6 +19,7 @@ class ClipStore;
 class ClipboardWatcher;
 class CrashRecoveryAgent;
 class DelayScheduler;
+class FeedbackService;
 class HistoryModel;
 class Hotkey;
 class HotkeyRegistrar;
@@ -32,6 +33,7 @@ class Pasteboard;
 class Paster;
 class Preferences;
 class TextExpander;
+class Updater;
 class Workspace;
 
 // The application's service graph: every long-lived service, built once in dependency order,
@@ -73,7 +75,7 @@ public:
     };
 
     // Opens the store (throwing its error when it cannot be opened), loads the preferences,
-    // then builds the paster, the history model, the panel controller, the clipboard watcher,
+    // then builds the update check, the feedback sender, the paster, the history model, the panel controller, the clipboard watcher,
     // the link enricher and the text expander and ties them together. The folders default to
     // the user's.
     AppServices(const Desktop &desktop, const QString &storeDirectory, const QString &settingsPath);
@@ -108,6 +110,8 @@ public:
     ClipStore &store() const { return *m_store; }
     Preferences &preferences() const { return *m_preferences; }
     AccessibilityMonitor &accessibilityMonitor() const { return *m_accessibility; }
+    Updater &updater() const { return *m_updater; }
+    FeedbackService &feedback() const { return *m_feedback; }
     Paster &paster() const { return *m_paster; }
     HistoryModel &model() const { return *m_model; }
     PanelController &panelController() const { return *m_panelController; }
@@ -137,6 +141,8 @@ private:
     std::unique_ptr<Preferences> m_preferences;
     std::unique_ptr<DelayScheduler> m_scheduler;
     std::unique_ptr<AccessibilityMonitor> m_accessibility;
+    std::unique_ptr<Updater> m_updater;
+    std::unique_ptr<FeedbackService> m_feedback;
     std::unique_ptr<Paster> m_paster;
     std::unique_ptr<HistoryModel> m_model;
     std::unique_ptr<PanelWindow> m_panelWindow;

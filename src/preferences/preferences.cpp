@@ -192,6 +192,10 @@ Preferences::Preferences(const QString &settingsPath, QObject *parent)
               .value_or(QStringList());
     m_expandsEmoji = storedBool(value("expandsEmoji")).value_or(false);
     m_emojiAliases = storedStringMap(value("emojiAliases")).value_or(StringMap());
+    // Off until the user turns it on: a packaged build is updated by the package manager,
+    // and nothing goes over the network unasked.
+    m_automaticallyChecksForUpdates
+        = storedBool(value("automaticallyChecksForUpdates")).value_or(false);
 }
 
 Preferences::~Preferences() = default;
@@ -409,6 +413,13 @@ void Preferences::setEmojiAliases(const StringMap &value)
 {
     assign(m_emojiAliases, value, &Preferences::emojiAliasesChanged, QStringLiteral("emojiAliases"),
         toVariantMap(value));
+}
+
+void Preferences::setAutomaticallyChecksForUpdates(bool value)
+{
+    assign(m_automaticallyChecksForUpdates, value,
+        &Preferences::automaticallyChecksForUpdatesChanged,
+        QStringLiteral("automaticallyChecksForUpdates"), value);
 }
 
 } // namespace corvane

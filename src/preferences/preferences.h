@@ -60,6 +60,8 @@ class Preferences : public QObject
     Q_PROPERTY(bool expandsEmoji READ expandsEmoji WRITE setExpandsEmoji NOTIFY expandsEmojiChanged)
     Q_PROPERTY(corvane::Preferences::StringMap emojiAliases READ emojiAliases WRITE setEmojiAliases
             NOTIFY emojiAliasesChanged)
+    Q_PROPERTY(bool automaticallyChecksForUpdates READ automaticallyChecksForUpdates WRITE
+            setAutomaticallyChecksForUpdates NOTIFY automaticallyChecksForUpdatesChanged)
 
 public:
     using StringMap = QMap<QString, QString>;
@@ -97,6 +99,7 @@ public:
     QStringList expansionIgnoredBundleIDs() const { return m_expansionIgnoredBundleIDs; }
     bool expandsEmoji() const { return m_expandsEmoji; }
     StringMap emojiAliases() const { return m_emojiAliases; }
+    bool automaticallyChecksForUpdates() const { return m_automaticallyChecksForUpdates; }
 
     // Each setter stores the value, notifies when it differs from the old one and writes
     // it to the file in every case; a write that fails is logged and the value is kept.
@@ -121,6 +124,7 @@ public:
     void setExpansionIgnoredBundleIDs(const QStringList &value);
     void setExpandsEmoji(bool value);
     void setEmojiAliases(const StringMap &value);
+    void setAutomaticallyChecksForUpdates(bool value);
 
 Q_SIGNALS:
     void launchesAtLoginChanged();
@@ -142,6 +146,7 @@ Q_SIGNALS:
     void expansionIgnoredBundleIDsChanged();
     void expandsEmojiChanged();
     void emojiAliasesChanged();
+    void automaticallyChecksForUpdatesChanged();
 
 private:
     template <typename T>
@@ -171,6 +176,7 @@ private:
     QStringList m_expansionIgnoredBundleIDs;
     bool m_expandsEmoji = false;
     StringMap m_emojiAliases;
+    bool m_automaticallyChecksForUpdates = false;
 };
 
 } // namespace corvane

@@ -15,6 +15,7 @@ expected=(
     usr/share/metainfo/com.ferrowen.corvane.metainfo.xml
     usr/share/icons/hicolor/scalable/apps/com.ferrowen.corvane.svg
     usr/share/man/man1/corvane.1.gz
+    usr/lib/systemd/user/com.ferrowen.corvane.service
 )
 for size in 16 22 24 32 48 64 128 256; do
     expected+=("usr/share/icons/hicolor/${size}x${size}/apps/com.ferrowen.corvane.png")
@@ -39,6 +40,8 @@ desktop-file-validate "$stage/usr/share/applications/com.ferrowen.corvane.deskto
 appstreamcli validate --no-net --pedantic "$stage/usr/share/metainfo/com.ferrowen.corvane.metainfo.xml" ||
     failures=$((failures + 1))
 gzip -t "$stage/usr/share/man/man1/corvane.1.gz" || failures=$((failures + 1))
+grep -qx 'ExecStart=/usr/bin/corvane' "$stage/usr/lib/systemd/user/com.ferrowen.corvane.service" ||
+    { echo "the unit does not start the installed executable"; failures=$((failures + 1)); }
 
 # The installed tool server answers the handshake from where it was installed.
 home="$stage/home"

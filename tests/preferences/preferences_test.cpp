@@ -102,6 +102,7 @@ void expectDefaults(const Preferences &preferences)
     EXPECT_TRUE(preferences.expansionIgnoredBundleIDs().isEmpty());
     EXPECT_FALSE(preferences.expandsEmoji());
     EXPECT_TRUE(preferences.emojiAliases().isEmpty());
+    EXPECT_FALSE(preferences.automaticallyChecksForUpdates());
 }
 
 TEST_F(PreferencesTest, MissingOrEmptyStoreGivesEveryDefaultAndWritesNothing)
