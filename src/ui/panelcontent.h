@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+
+class QQmlEngine;
+class QQuickItem;
+
+namespace corvane {
+
+class HistoryModel;
+
+// The history panel's content: registers what the views need on an engine and builds the
+// panel view over the model inside a given item. The window around it is its owner's.
+class PanelContent : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Registers the image providers on engine; blobFolder is the store's payload folder.
+    PanelContent(QQmlEngine &engine, HistoryModel &model, const QString &blobFolder,
+        QObject *parent = nullptr);
+    ~PanelContent() override;
+
+    // Creates the panel view as a child of parentItem, filling it; nullptr (with the QML
+    // errors logged) when the view cannot be built.
+    QQuickItem *create(QQuickItem *parentItem);
+
+    // Called when the view asks to hide the panel (Escape).
+    std::function<void()> onDismiss;
+
+    // Puts keyboard focus in the search field.
+    void focusSearch();
+
+    // The view's way to ask for the panel to hide.
+    Q_INVOKABLE void dismiss();
+
+Q_SIGNALS:
+    void focusSearchRequested();
+
+private:
+    QQmlEngine &m_engine;
+    HistoryModel &m_model;
+    QPointer<QQuickItem> m_view;
+};
+
+} // namespace corvane
