@@ -44,6 +44,9 @@ FocusScope {
         if ((event.key === Qt.Key_Return || event.key === Qt.Key_Enter) && (event.modifiers & Qt.ControlModifier)) {
             save()
             event.accepted = true
+        } else if (event.key === Qt.Key_Tab && textArea.activeFocus) {
+            triggerField.forceActiveFocus()
+            event.accepted = true
         } else if (event.key === Qt.Key_Escape) {
             cancel()
             event.accepted = true

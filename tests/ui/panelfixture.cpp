@@ -180,10 +180,13 @@ void PanelFixture::fillRealisticHistory()
     model->reload();
 }
 
-void PanelFixture::show()
+bool PanelFixture::show()
 {
     window->show();
+    window->requestActivate();
+    const bool active = QTest::qWaitForWindowActive(window.get(), 2000);
     settle(300);
+    return active;
 }
 
 void PanelFixture::settle(int milliseconds)

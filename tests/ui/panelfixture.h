@@ -57,8 +57,9 @@ public:
     // A history with every kind, two pinboards and snippets with triggers.
     void fillRealisticHistory();
 
-    // Shows the window and lets the views settle (layout, images decoded).
-    void show();
+    // Shows and activates the window and lets the views settle (layout, images decoded);
+    // false when the window never became active.
+    bool show();
     void settle(int milliseconds = 150);
     QQuickItem *find(const QString &objectName) const;
     // Types text into the window key by key (a line feed as Return).
