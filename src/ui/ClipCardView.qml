@@ -105,6 +105,7 @@ Item {
                 width: 26
                 height: 26
                 sourceSize: Qt.size(52, 52)
+                cache: false
                 source: card.hasAppIcon ? "image://corvane-icon/app/" + card.sourceBundleID : ""
                 smooth: true
             }
@@ -192,6 +193,7 @@ Item {
                     width: 52
                     height: 52
                     sourceSize: Qt.size(52, 52)
+                    cache: false
                     source: card.kind === "file" ? "image://corvane-icon/mime/" + CardFormat.fileIconName(card.text || "") : ""
                 }
                 Text {

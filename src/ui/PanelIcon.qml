@@ -1,21 +1,9 @@
 import QtQuick
+import Corvane.Ui
 
-// One of the panel's symbols, from the icon theme or drawn by us in the given colour.
-Image {
-    id: icon
-    required property string symbol
-    property color color: "black"
+// One of the panel's symbols at a square size, in a colour.
+SymbolIcon {
     property int size: 16
-
-    function hex(c) {
-        function two(v) { const s = Math.round(v * 255).toString(16); return s.length < 2 ? "0" + s : s }
-        return two(c.r) + two(c.g) + two(c.b)
-    }
-
     width: size
     height: size
-    sourceSize: Qt.size(size, size)
-    source: "image://corvane-icon/symbol/" + symbol + "/" + hex(color)
-    fillMode: Image.PreserveAspectFit
-    smooth: true
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "panel/historymodel.h"
-#include "tabdragstate.h"
+#include "ui/tabdragstate.h"
 
 #include <QObject>
 #include <QQuickItem>

@@ -64,20 +64,44 @@ QImage IconImageProvider::ownSymbol(const QString &name, const QColor &color, co
     return reader.read();
 }
 
+QImage IconImageProvider::symbolImage(const QString &name, const QColor &color, const QSize &size)
+{
+    // Theme symbols are used only where a theme is set up; a bare X server has none, and our
+    // drawings then keep every symbol visible in the panel's own colours.
+    const QString themeName = themeNames().value(name);
+    if (!QIcon::themeName().isEmpty() && QIcon::themeName() != QLatin1String("hicolor")
+        && !themeName.isEmpty() && QIcon::hasThemeIcon(themeName)) {
+        const QImage image = iconImage(QIcon::fromTheme(themeName), size);
+        if (!image.isNull())
+            return image;
+    }
+    return ownSymbol(name, color, size);
+}
+
 QImage IconImageProvider::requestImage(const QString &id, QSize *size, const QSize &requestedSize)
+{
+    const QString key = id + QLatin1Char('@') + QString::number(requestedSize.width())
+        + QLatin1Char('x') + QString::number(requestedSize.height());
+    QMutexLocker locker(&m_mutex);
+    if (const QImage *cached = m_cache.object(key)) {
+        if (size)
+            *size = cached->size();
+        return *cached;
+    }
+    const QImage image = render(id, requestedSize);
+    m_cache.insert(key, new QImage(image));
+    if (size)
+        *size = image.size();
+    return image;
+}
+
+QImage IconImageProvider::render(const QString &id, const QSize &requestedSize)
 {
     const QStringList parts = id.split(QLatin1Char('/'));
     QImage image;
     if (parts.size() == 3 && parts[0] == QLatin1String("symbol")) {
-        const QSize wanted = sizeOr(requestedSize, 16);
-        // Theme symbols are used only where a theme is set up; a bare X server has none, and
-        // our drawings then keep every symbol visible in the panel's own colours.
-        const QString themeName = themeNames().value(parts[1]);
-        if (!QIcon::themeName().isEmpty() && QIcon::themeName() != QLatin1String("hicolor")
-            && !themeName.isEmpty() && QIcon::hasThemeIcon(themeName))
-            image = iconImage(QIcon::fromTheme(themeName), wanted);
-        if (image.isNull())
-            image = ownSymbol(parts[1], QColor(QLatin1Char('#') + parts[2]), wanted);
+        image
+            = symbolImage(parts[1], QColor(QLatin1Char('#') + parts[2]), sizeOr(requestedSize, 16));
     } else if (parts.size() == 2 && parts[0] == QLatin1String("mime")) {
         const QSize wanted = sizeOr(requestedSize, 52);
         const QIcon icon = QIcon::fromTheme(parts[1]);
@@ -90,8 +114,6 @@ QImage IconImageProvider::requestImage(const QString &id, QSize *size, const QSi
         if (!icon.isNull())
             image = iconImage(icon, sizeOr(requestedSize, 26));
     }
-    if (size)
-        *size = image.size();
     return image;
 }
 

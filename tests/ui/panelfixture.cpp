@@ -44,10 +44,13 @@ PanelFixture::PanelFixture(QSize size)
 
 PanelFixture::~PanelFixture()
 {
-    delete view;
-    content.reset();
+    // The window deletes the view with its content item.
     window.reset();
+    content.reset();
     engine.reset();
+    // The scene graph hands its textures to deleteLater; without a turn of the event loop
+    // they would outlive the test.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     model.reset();
 }
 
@@ -197,9 +200,26 @@ void PanelFixture::settle(int milliseconds)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
+namespace {
+
+// Delegates of views and repeaters are children in the item tree only, not QObject children.
+QQuickItem *findItem(QQuickItem *item, const QString &objectName)
+{
+    if (item->objectName() == objectName)
+        return item;
+    for (QQuickItem *child : item->childItems()) {
+        if (QQuickItem *found = findItem(child, objectName))
+            return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 QQuickItem *PanelFixture::find(const QString &objectName) const
 {
-    return view ? view->findChild<QQuickItem *>(objectName) : nullptr;
+    // From the content item: popups live in the window's overlay, beside the view.
+    return findItem(window->contentItem(), objectName);
 }
 
 void PanelFixture::type(const QString &text)
