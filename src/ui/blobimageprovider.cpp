@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QRunnable>
 
+#include <utility>
+
 namespace corvane {
 
 namespace {
@@ -30,14 +32,15 @@ public:
 
     QQuickTextureFactory *textureFactory() const override
     {
-        return QQuickTextureFactory::textureFactoryForImage(m_image);
+        // Handed over, not kept: the engine's loader thread deletes responses late.
+        return QQuickTextureFactory::textureFactoryForImage(std::exchange(m_image, QImage()));
     }
 
 private:
     QString m_folder;
     QString m_name;
     QSize m_size;
-    QImage m_image;
+    mutable QImage m_image;
 };
 
 } // namespace

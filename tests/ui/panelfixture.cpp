@@ -44,7 +44,12 @@ PanelFixture::PanelFixture(QSize size)
 
 PanelFixture::~PanelFixture()
 {
-    // The window deletes the view with its content item.
+    // Items hand their textures back only while the window still renders: drop the view
+    // first and let a frame pass, then the window.
+    delete view;
+    view = nullptr;
+    window->releaseResources();
+    settle(50);
     window.reset();
     content.reset();
     engine.reset();

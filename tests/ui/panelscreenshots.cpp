@@ -4,8 +4,9 @@
 #include "panelfixture.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
-#include <QMetaObject>
+#include <QPainter>
 #include <QTest>
 
 #include <cstdio>
@@ -15,8 +16,37 @@ using corvane::test::PanelFixture;
 
 namespace {
 
+// A desktop entry for the terminal with an icon of its own, so the terminal's card shows
+// an application icon where the others show their Ctrl+number hint. Only inside the private
+// data folder the script sets up.
+void installTerminalEntry()
+{
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    if (dataHome.isEmpty())
+        return;
+    const QDir applications(QString::fromLocal8Bit(dataHome) + QStringLiteral("/applications"));
+    QDir().mkpath(applications.path());
+    QImage icon(64, 64, QImage::Format_ARGB32_Premultiplied);
+    icon.fill(Qt::transparent);
+    QPainter painter(&icon);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor(0x2e, 0x34, 0x36));
+    painter.setPen(Qt::NoPen);
+    painter.drawRoundedRect(QRectF(4, 4, 56, 56), 12, 12);
+    painter.setPen(QPen(QColor(0x8a, 0xe2, 0x34), 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawPolyline(QPolygonF({ QPointF(16, 22), QPointF(28, 32), QPointF(16, 42) }));
+    painter.drawLine(QPointF(32, 44), QPointF(46, 44));
+    painter.end();
+    const QString iconPath = applications.filePath(QStringLiteral("terminal.png"));
+    icon.save(iconPath);
+    QFile entry(applications.filePath(QStringLiteral("org.gnome.Terminal.desktop")));
+    if (entry.open(QIODevice::WriteOnly))
+        entry.write("[Desktop Entry]\nType=Application\nName=Terminal\nIcon=" + iconPath.toUtf8()
+            + "\nExec=true\n");
+}
+
 bool shoot(const QString &folder, const QString &name, const char *appearance,
-    const std::function<void(PanelFixture &)> &prepare, QSize size = QSize(900, 300))
+    const std::function<void(PanelFixture &)> &prepare, QSize size = QSize(1240, 300))
 {
     qputenv("CORVANE_APPEARANCE", appearance);
     PanelFixture panel(size);
@@ -48,6 +78,7 @@ int main(int argc, char **argv)
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(folder);
+    installTerminalEntry();
     bool ok = true;
 
     const auto nothing = [](PanelFixture &) {};
@@ -70,7 +101,7 @@ int main(int argc, char **argv)
                     button->mapToScene(QPointF(button->width() / 2, button->height() / 2))
                         .toPoint());
         },
-        QSize(900, 420));
+        QSize(1240, 420));
     ok &= shoot(folder, QStringLiteral("snippet-editor.png"), "light", [](PanelFixture &panel) {
         panel.model->selectPinboard(2);
         panel.settle(100);
