@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.Controls.Basic
 
 // An active filter in the search capsule, with its remove button.
 Rectangle {
@@ -30,10 +31,14 @@ Rectangle {
             size: 10
             color: chip.inkColor
             MouseArea {
+                id: removeArea
                 anchors.fill: parent
                 anchors.margins: -3
                 hoverEnabled: true
                 onClicked: chip.remove()
+                ToolTip.visible: containsMouse
+                ToolTip.delay: 700
+                ToolTip.text: "Remove this filter"
                 Accessible.role: Accessible.Button
                 Accessible.name: "Remove this filter"
             }

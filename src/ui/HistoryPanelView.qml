@@ -653,8 +653,18 @@ FocusScope {
             itemText = text
             itemTrigger = trigger
             filedOn = root.model.pinboardIDsOfItem(id)
+            // The submenu is there only while there are pinboards to list.
+            const hasPinboards = root.model.pinboards.rowCount() > 0
+            if (hasPinboards && !pinboardsShown) {
+                insertMenu(5, pinboardsMenu)
+                pinboardsShown = true
+            } else if (!hasPinboards && pinboardsShown) {
+                removeMenu(pinboardsMenu)
+                pinboardsShown = false
+            }
             popup()
         }
+        property bool pinboardsShown: true
         PanelMenuItem { theme: panelTheme; text: "Paste"; onTriggered: root.model.pasteItem(cardMenu.itemID) }
         PanelMenuItem { theme: panelTheme; text: "Copy Only"; onTriggered: root.model.copyOnlyItem(cardMenu.itemID) }
         PanelMenuItem {

@@ -301,6 +301,54 @@ TEST_F(PanelViewTest, TabDraggedAcrossTwoTabsReordersTwice)
     EXPECT_FALSE(state->draggedPinboardID().isValid());
 }
 
+TEST_F(PanelViewTest, SnippetEditorSavesRefusesAndCancels)
+{
+    panel->file(alpha, work);
+    panel->model->setSelectedPinboardID(work);
+    panel->settle(50);
+    auto *editor = panel->view->findChild<QObject *>(QStringLiteral("editorPopup"));
+    ASSERT_NE(editor, nullptr);
+    const auto openEditor = [&] {
+        click(panel->find(QStringLiteral("newSnippetTile")));
+        panel->settle(200);
+        ASSERT_TRUE(editor->property("opened").toBool());
+    };
+
+    openEditor();
+    panel->type(QStringLiteral("   \n "));
+    EXPECT_FALSE(panel->find(QStringLiteral("saveButton"))->isEnabled());
+    key(Qt::Key_A, Qt::ControlModifier);
+    panel->type(QStringLiteral("Hello\nthere"));
+    EXPECT_EQ(panel->find(QStringLiteral("saveHint"))->property("text").toString(),
+        QStringLiteral("Ctrl+Return to add"));
+    key(Qt::Key_Tab);
+    panel->type(QStringLiteral("hi"));
+    key(Qt::Key_Return, Qt::ControlModifier);
+    panel->settle(300);
+    EXPECT_FALSE(editor->property("visible").toBool());
+    ASSERT_EQ(panel->model->items().size(), 2u);
+    EXPECT_EQ(panel->model->items().front().text, QStringLiteral("Hello\nthere"));
+    EXPECT_EQ(panel->model->items().front().trigger, QStringLiteral("hi"));
+    EXPECT_TRUE(panel->find(QStringLiteral("searchField"))->hasActiveFocus());
+
+    // A taken trigger keeps the editor open with the store's message; Escape cancels and
+    // clears it.
+    openEditor();
+    panel->type(QStringLiteral("Other"));
+    key(Qt::Key_Tab);
+    panel->type(QStringLiteral("hi"));
+    key(Qt::Key_Return, Qt::ControlModifier);
+    panel->settle(100);
+    EXPECT_TRUE(editor->property("visible").toBool());
+    EXPECT_FALSE(
+        panel->find(QStringLiteral("snippetError"))->property("text").toString().isEmpty());
+    key(Qt::Key_Escape);
+    panel->settle(300);
+    EXPECT_FALSE(editor->property("visible").toBool());
+    EXPECT_FALSE(panel->model->snippetError().has_value());
+    EXPECT_EQ(panel->dismissCount, 0);
+}
+
 TEST_F(PanelViewTest, MouseOnCards)
 {
     click(panel->find(QStringLiteral("card-1")), Qt::ControlModifier);
