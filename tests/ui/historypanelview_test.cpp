@@ -349,6 +349,23 @@ TEST_F(PanelViewTest, SnippetEditorSavesRefusesAndCancels)
     EXPECT_EQ(panel->dismissCount, 0);
 }
 
+TEST_F(PanelViewTest, ActionErrorShowsUntilClicked)
+{
+    // A pinboard holding a snippet with a trigger cannot be deleted.
+    panel->file(alpha, work);
+    panel->store->setTrigger(alpha.id, QStringLiteral("al"));
+    panel->model->deletePinboard(work);
+    panel->settle(300);
+    QQuickItem *capsule = panel->find(QStringLiteral("actionError"));
+    ASSERT_NE(capsule, nullptr);
+    EXPECT_TRUE(capsule->isVisible());
+    EXPECT_EQ(capsule->property("message").toString(), *panel->model->actionError());
+    click(capsule);
+    panel->settle(300);
+    EXPECT_FALSE(panel->model->actionError().has_value());
+    EXPECT_FALSE(capsule->isVisible());
+}
+
 TEST_F(PanelViewTest, MouseOnCards)
 {
     click(panel->find(QStringLiteral("card-1")), Qt::ControlModifier);
