@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QIcon>
 #include <QImageReader>
+#include <QPainter>
 
 namespace corvane {
 
@@ -71,9 +72,16 @@ QImage IconImageProvider::symbolImage(const QString &name, const QColor &color, 
     const QString themeName = themeNames().value(name);
     if (!QIcon::themeName().isEmpty() && QIcon::themeName() != QLatin1String("hicolor")
         && !themeName.isEmpty() && QIcon::hasThemeIcon(themeName)) {
-        const QImage image = iconImage(QIcon::fromTheme(themeName), size);
-        if (!image.isNull())
+        QImage image = iconImage(QIcon::fromTheme(themeName), size)
+                           .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        if (!image.isNull()) {
+            // Symbolic theme icons are drawn in one dark ink; the panel wants its own colour
+            // (light on the dark appearance), so keep the shape and repaint it.
+            QPainter painter(&image);
+            painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            painter.fillRect(image.rect(), color);
             return image;
+        }
     }
     return ownSymbol(name, color, size);
 }

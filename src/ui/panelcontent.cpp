@@ -69,7 +69,6 @@ QQuickItem *PanelContent::create(QQuickItem *parentItem)
         connect(parentItem, &QQuickItem::heightChanged, item,
             [item, parentItem] { item->setHeight(parentItem->height()); });
     }
-    m_view = item;
     return item;
 }
 

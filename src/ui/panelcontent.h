@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -44,7 +43,6 @@ Q_SIGNALS:
 private:
     QQmlEngine &m_engine;
     HistoryModel &m_model;
-    QPointer<QQuickItem> m_view;
 };
 
 } // namespace corvane
