@@ -118,7 +118,15 @@ FocusScope {
 
     Connections {
         target: root.model
-        function onPresentationCountChanged() { root.focusSearch() }
+        // A new presentation starts without the popovers and menus of the last one.
+        function onPresentationCountChanged() {
+            namingPopup.close()
+            editorPopup.close()
+            filterMenu.dismiss()
+            tabMenu.dismiss()
+            cardMenu.dismiss()
+            root.focusSearch()
+        }
         function onSelectedIndexChanged() { cardList.positionViewAtIndex(root.model.selectedIndex, ListView.Contain) }
     }
     Connections {
@@ -284,6 +292,7 @@ FocusScope {
                         help: "Clipboard (Ctrl+0)"
                     }
                     Repeater {
+                        id: pinboardTabs
                         model: root.model.pinboards
                         delegate: PinboardTab {
                             required property var pinboardID
@@ -626,7 +635,7 @@ FocusScope {
         PanelMenuItem {
             theme: panelTheme
             text: "Move Right"
-            enabled: tabMenu.position < root.model.pinboards.rowCount() - 1
+            enabled: tabMenu.position < pinboardTabs.count - 1
             onTriggered: root.model.movePinboardByOffset(tabMenu.pinboardID, 1)
         }
         MenuSeparator { contentItem: Rectangle { implicitHeight: 1; color: panelTheme.controlOutline } }
@@ -679,7 +688,7 @@ FocusScope {
             theme: panelTheme
             text: "No pinboards yet"
             enabled: false
-            visible: root.model.pinboards.rowCount() === 0
+            visible: pinboardTabs.count === 0
             height: visible ? implicitHeight : 0
         }
         PanelMenu {

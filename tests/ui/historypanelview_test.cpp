@@ -52,6 +52,30 @@ public:
         }
         return {};
     }
+    void rightClick(QQuickItem *item)
+    {
+        ASSERT_NE(item, nullptr);
+        QTest::mouseClick(panel->window.get(), Qt::RightButton, {},
+            item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
+        panel->settle(300);
+    }
+    // The visible menu entry with this text, in whichever menu is open.
+    QQuickItem *menuEntry(const QString &text) const
+    {
+        std::function<QQuickItem *(QQuickItem *)> search = [&](QQuickItem *item) -> QQuickItem * {
+            if (item->isVisible() && item->inherits("QQuickMenuItem")
+                && item->property("text").toString() == text)
+                return item;
+            for (QQuickItem *child : item->childItems()) {
+                if (QQuickItem *found = search(child))
+                    return found;
+            }
+            return nullptr;
+        };
+        return search(panel->window->contentItem()->parentItem()
+                ? panel->window->contentItem()->parentItem()
+                : panel->window->contentItem());
+    }
     QObject *namingPopup() const
     {
         return panel->view->findChild<QObject *>(QStringLiteral("namingPopup"));
@@ -364,6 +388,41 @@ TEST_F(PanelViewTest, ActionErrorShowsUntilClicked)
     panel->settle(300);
     EXPECT_FALSE(panel->model->actionError().has_value());
     EXPECT_FALSE(capsule->isVisible());
+}
+
+TEST_F(PanelViewTest, CardMenuFilesPastesAndDeletes)
+{
+    rightClick(panel->find(QStringLiteral("card-0")));
+    click(menuEntry(QStringLiteral("Pinboards")));
+    panel->settle(300);
+    click(menuEntry(QStringLiteral("Home")));
+    EXPECT_EQ(panel->store->pinboardIDs(gamma.id), (std::set<std::int64_t> { home }));
+
+    // Filed, the card left the Clipboard tab; the next one takes its place.
+    panel->settle(100);
+    ASSERT_EQ(panel->model->items().size(), 2u);
+    rightClick(panel->find(QStringLiteral("card-0")));
+    click(menuEntry(QStringLiteral("Delete")));
+    ASSERT_EQ(panel->model->items().size(), 1u);
+    EXPECT_EQ(panel->model->items().front().id, alpha.id);
+
+    rightClick(panel->find(QStringLiteral("card-0")));
+    click(menuEntry(QStringLiteral("Copy Only")));
+    EXPECT_EQ(clipboardText(), QStringLiteral("alpha"));
+}
+
+TEST_F(PanelViewTest, TabMenuMovesPinboards)
+{
+    rightClick(panel->find(QStringLiteral("pinboardTab-0")));
+    ASSERT_NE(menuEntry(QStringLiteral("Move Left")), nullptr);
+    EXPECT_FALSE(menuEntry(QStringLiteral("Move Left"))->isEnabled());
+    click(menuEntry(QStringLiteral("Move Right")));
+    EXPECT_EQ(pinboardNames(), (QStringList { QStringLiteral("Home"), QStringLiteral("Work") }));
+
+    rightClick(panel->find(QStringLiteral("pinboardTab-1")));
+    EXPECT_FALSE(menuEntry(QStringLiteral("Move Right"))->isEnabled());
+    click(menuEntry(QStringLiteral("Delete Pinboard")));
+    EXPECT_EQ(pinboardNames(), (QStringList { QStringLiteral("Home") }));
 }
 
 TEST_F(PanelViewTest, MouseOnCards)
