@@ -23,6 +23,8 @@ Item {
     property bool isSelected: false
     property bool isMarked: false
     property bool isHovered: false
+    // When the panel was last presented: ages are told from then, without a timer.
+    property date now: new Date()
     required property Theme theme
 
     readonly property bool dark: theme.dark
@@ -39,7 +41,7 @@ Item {
 
     Accessible.role: Accessible.ListItem
     Accessible.name: CardFormat.accessibleName(kindLabel, title, subtitle)
-    Accessible.description: CardFormat.relativeTime(createdAt)
+    Accessible.description: CardFormat.relativeTime(createdAt, now)
     Accessible.selected: isSelected
     Accessible.selectable: true
 
@@ -88,7 +90,7 @@ Item {
                 }
                 Text {
                     objectName: "relativeTime"
-                    text: CardFormat.relativeTime(card.createdAt)
+                    text: CardFormat.relativeTime(card.createdAt, card.now)
                     font.pixelSize: 11
                     font.weight: Font.Medium
                     color: card.headerInk

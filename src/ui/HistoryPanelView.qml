@@ -15,6 +15,8 @@ FocusScope {
     property var editorMode: null
     readonly property bool isNamingPinboard: namingPopup.opened
     readonly property bool isModal: isNamingPinboard || editorMode !== null
+    // Cards tell their age from the time of the presentation or of the last reload.
+    property date now: new Date()
     readonly property bool pinboardShown: model.selectedPinboardID !== undefined && model.selectedPinboardID !== null
 
     implicitWidth: 900
@@ -120,6 +122,7 @@ FocusScope {
         target: root.model
         // A new presentation starts without the popovers and menus of the last one.
         function onPresentationCountChanged() {
+            root.now = new Date()
             namingPopup.close()
             editorPopup.close()
             filterMenu.dismiss()
@@ -127,6 +130,7 @@ FocusScope {
             cardMenu.dismiss()
             root.focusSearch()
         }
+        function onItemsChanged() { root.now = new Date() }
         function onSelectedIndexChanged() { cardList.positionViewAtIndex(root.model.selectedIndex, ListView.Contain) }
     }
     Connections {
@@ -433,6 +437,7 @@ FocusScope {
                         isSelected: slot.isHighlighted
                         isMarked: slot.isHighlighted && root.model.markedIDs.length > 0
                         isHovered: cardMouse.containsMouse
+                        now: root.now
                         theme: panelTheme
                         opacity: slot.departing ? 0 : slot.dimmed ? 0.4 : 1
                         transform: Scale {

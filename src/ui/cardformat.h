@@ -24,7 +24,7 @@ public:
 
     // "just now" under 60 seconds, else "5 minutes ago", "1 day ago", "in 2 hours"...
     Q_INVOKABLE static QString relativeTime(const QDateTime &createdAt);
-    static QString relativeTime(const QDateTime &createdAt, const QDateTime &now);
+    Q_INVOKABLE static QString relativeTime(const QDateTime &createdAt, const QDateTime &now);
     // The colour "#rgb", "rrggbb" or "#rrggbbaa" names; undefined for anything else.
     Q_INVOKABLE static QVariant hexColor(const QString &text);
     static std::optional<QColor> parseHexColor(const QString &text);
