@@ -56,6 +56,10 @@ HistoryModel::HistoryModel(ClipStore &store, const Preferences &preferences, Pas
     , m_items(new ClipListModel([this](const ClipItem &item) { return isHighlighted(item); }, this))
     , m_pinboards(new PinboardListModel(this))
 {
+    connect(&m_preferences, &Preferences::expandsSnippetsChanged, this,
+        &HistoryModel::expandsSnippetsChanged);
+    connect(&m_preferences, &Preferences::expansionPrefixChanged, this,
+        &HistoryModel::expansionPrefixChanged);
     reload();
 }
 
@@ -953,6 +957,98 @@ QVariantList HistoryModel::draggedItemIDList() const
 QVariant HistoryModel::draggedPrimaryIDValue() const
 {
     return optionalID(m_draggedPrimaryID);
+}
+
+// The views' forms of the actions.
+
+void HistoryModel::pasteItem(const QVariant &itemID)
+{
+    const std::optional<ItemID> id = idFromVariant(itemID);
+    paste(id ? itemWithID(*id) : std::nullopt);
+}
+
+void HistoryModel::copyOnlyItem(const QVariant &itemID)
+{
+    const std::optional<ItemID> id = idFromVariant(itemID);
+    copyOnly(id ? itemWithID(*id) : std::nullopt);
+}
+
+void HistoryModel::pasteAlternateItem(const QVariant &itemID)
+{
+    const std::optional<ItemID> id = idFromVariant(itemID);
+    pasteAlternate(id ? itemWithID(*id) : std::nullopt);
+}
+
+void HistoryModel::deleteItemWithID(qint64 itemID)
+{
+    if (const std::optional<ClipItem> item = itemWithID(itemID))
+        deleteItem(*item);
+}
+
+void HistoryModel::toggleFilingOf(qint64 itemID, qint64 pinboardID)
+{
+    if (const std::optional<ClipItem> item = itemWithID(itemID))
+        toggleFiling(*item, pinboardID);
+}
+
+void HistoryModel::createPinboardNamed(const QString &name)
+{
+    createPinboard(name);
+}
+
+void HistoryModel::movePinboardTo(qint64 pinboardID, int position)
+{
+    movePinboard(pinboardID, position);
+}
+
+void HistoryModel::movePinboardByOffset(qint64 pinboardID, int offset)
+{
+    movePinboardBy(pinboardID, offset);
+}
+
+void HistoryModel::deletePinboardWithID(qint64 pinboardID)
+{
+    deletePinboard(pinboardID);
+}
+
+bool HistoryModel::createSnippetOn(
+    const QString &text, const QString &trigger, const QVariant &pinboardID)
+{
+    return createSnippet(text, trigger, idFromVariant(pinboardID));
+}
+
+bool HistoryModel::updateSnippetOf(qint64 itemID, const QString &text, const QString &trigger)
+{
+    const std::optional<ClipItem> item = itemWithID(itemID);
+    return item && updateSnippet(*item, text, trigger);
+}
+
+QVariantList HistoryModel::pinboardIDsOfItem(qint64 itemID) const
+{
+    QVariantList ids;
+    try {
+        for (const PinboardID id : m_store.pinboardIDs(itemID))
+            ids << QVariant::fromValue(static_cast<qint64>(id));
+    } catch (const std::exception &) {
+        // No check marks: the menu still lets the user file the item.
+    }
+    return ids;
+}
+
+QVariant HistoryModel::selectItemNumber(int number)
+{
+    const std::optional<ClipItem> item = selectItem(number);
+    return item ? QVariant::fromValue(static_cast<qint64>(item->id)) : QVariant();
+}
+
+bool HistoryModel::expandsSnippets() const
+{
+    return m_preferences.expandsSnippets();
+}
+
+QString HistoryModel::expansionPrefix() const
+{
+    return m_preferences.expansionPrefix();
 }
 
 } // namespace corvane

@@ -73,6 +73,8 @@ class HistoryModel : public QObject
             recentlyFiledPinboardIDChanged)
     Q_PROPERTY(QVariantList draggedItemIDs READ draggedItemIDList NOTIFY draggedItemIDsChanged)
     Q_PROPERTY(QVariant draggedPrimaryID READ draggedPrimaryIDValue NOTIFY draggedPrimaryIDChanged)
+    Q_PROPERTY(bool expandsSnippets READ expandsSnippets NOTIFY expandsSnippetsChanged)
+    Q_PROPERTY(QString expansionPrefix READ expansionPrefix NOTIFY expansionPrefixChanged)
 
 public:
     using ItemID = std::int64_t;
@@ -230,6 +232,28 @@ public:
     QVariantList draggedItemIDList() const;
     QVariant draggedPrimaryIDValue() const;
 
+    // Thin forms of the actions for the views, which name items and pinboards by id. An
+    // absent or unknown item id means the selection where the action has that form.
+    Q_INVOKABLE void pasteItem(const QVariant &itemID);
+    Q_INVOKABLE void copyOnlyItem(const QVariant &itemID);
+    Q_INVOKABLE void pasteAlternateItem(const QVariant &itemID);
+    Q_INVOKABLE void deleteItemWithID(qint64 itemID);
+    Q_INVOKABLE void toggleFilingOf(qint64 itemID, qint64 pinboardID);
+    Q_INVOKABLE void createPinboardNamed(const QString &name);
+    Q_INVOKABLE void movePinboardTo(qint64 pinboardID, int position);
+    Q_INVOKABLE void movePinboardByOffset(qint64 pinboardID, int offset);
+    Q_INVOKABLE void deletePinboardWithID(qint64 pinboardID);
+    Q_INVOKABLE bool createSnippetOn(
+        const QString &text, const QString &trigger, const QVariant &pinboardID);
+    Q_INVOKABLE bool updateSnippetOf(qint64 itemID, const QString &text, const QString &trigger);
+    // The ids of the pinboards holding the item, read from the store; empty on an error.
+    Q_INVOKABLE QVariantList pinboardIDsOfItem(qint64 itemID) const;
+    // selectItem by shortcut number: the selected item's id, or null when there is none.
+    Q_INVOKABLE QVariant selectItemNumber(int number);
+    Q_INVOKABLE QString sourceNameOf(const QString &bundleID) const { return sourceName(bundleID); }
+    bool expandsSnippets() const;
+    QString expansionPrefix() const;
+
 Q_SIGNALS:
     void itemsChanged();
     void pinboardsChanged();
@@ -255,6 +279,8 @@ Q_SIGNALS:
     void recentlyFiledPinboardIDChanged();
     void draggedItemIDsChanged();
     void draggedPrimaryIDChanged();
+    void expandsSnippetsChanged();
+    void expansionPrefixChanged();
 
 private:
     template <typename T> bool assign(T &field, const T &value, void (HistoryModel::*changed)());

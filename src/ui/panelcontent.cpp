@@ -1,17 +1,27 @@
 #include "panelcontent.h"
 
-#include "common/logging.h"
+#include "blobimageprovider.h"
+#include "iconimageprovider.h"
 #include "panel/historymodel.h"
 
-#include <QKeyEvent>
+#include <QLoggingCategory>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
-#include <QQuickWindow>
+#include <QtQml/qqmlextensionplugin.h>
 
-void qml_register_types_Corvane_Ui();
+Q_IMPORT_QML_PLUGIN(Corvane_UiPlugin)
 
 namespace corvane {
+
+Q_LOGGING_CATEGORY(lcPanelView, "com.ferrowen.corvane.panel")
+
+namespace {
+
+const QString blobProvider = QStringLiteral("corvane-blob");
+const QString iconProvider = QStringLiteral("corvane-icon");
+
+} // namespace
 
 PanelContent::PanelContent(
     QQmlEngine &engine, HistoryModel &model, const QString &blobFolder, QObject *parent)
@@ -19,49 +29,58 @@ PanelContent::PanelContent(
     , m_engine(engine)
     , m_model(model)
 {
-    Q_UNUSED(blobFolder)
-    qml_register_types_Corvane_Ui();
+    // Where the module's static plugin finds its files; older Qt versions do not look there.
+    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    // The engine owns its providers; a second panel over the same engine keeps the first's.
+    if (!engine.imageProvider(blobProvider))
+        engine.addImageProvider(blobProvider, new BlobImageProvider(blobFolder));
+    if (!engine.imageProvider(iconProvider))
+        engine.addImageProvider(iconProvider, new IconImageProvider);
 }
+
+PanelContent::~PanelContent() = default;
 
 QQuickItem *PanelContent::create(QQuickItem *parentItem)
 {
     QQmlComponent component(
         &m_engine, QUrl(QStringLiteral("qrc:/qt/qml/Corvane/Ui/HistoryPanelView.qml")));
+    if (component.isError()) {
+        qCCritical(lcPanelView).noquote()
+            << "Could not load the panel view:" << component.errorString();
+        return nullptr;
+    }
     QObject *object = component.createWithInitialProperties(
-        { { QStringLiteral("model"), QVariant::fromValue(&m_model) } });
-    m_root = qobject_cast<QQuickItem *>(object);
-    if (!m_root) {
-        qCCritical(lcHistory) << "Could not build the history panel:" << component.errorString();
+        { { QStringLiteral("model"), QVariant::fromValue(&m_model) },
+            { QStringLiteral("panel"), QVariant::fromValue(this) } });
+    auto *item = qobject_cast<QQuickItem *>(object);
+    if (!item) {
+        qCCritical(lcPanelView).noquote()
+            << "Could not create the panel view:" << component.errorString();
         delete object;
         return nullptr;
     }
-    m_root->setParentItem(parentItem);
-    m_root->setParent(parentItem);
-    if (parentItem->window())
-        parentItem->window()->installEventFilter(this);
-    return m_root;
+    QQmlEngine::setObjectOwnership(item, QQmlEngine::CppOwnership);
+    item->setParent(parentItem);
+    item->setParentItem(parentItem);
+    if (parentItem) {
+        item->setSize(parentItem->size());
+        connect(parentItem, &QQuickItem::widthChanged, item,
+            [item, parentItem] { item->setWidth(parentItem->width()); });
+        connect(parentItem, &QQuickItem::heightChanged, item,
+            [item, parentItem] { item->setHeight(parentItem->height()); });
+    }
+    return item;
 }
 
 void PanelContent::focusSearch()
 {
-    if (m_root)
-        m_root->forceActiveFocus();
+    Q_EMIT focusSearchRequested();
 }
 
-bool PanelContent::eventFilter(QObject *watched, QEvent *event)
+void PanelContent::dismiss()
 {
-    if (event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Escape && onDismiss) {
-            onDismiss();
-            return true;
-        }
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            m_model.paste();
-            return true;
-        }
-    }
-    return QObject::eventFilter(watched, event);
+    if (onDismiss)
+        onDismiss();
 }
 
 } // namespace corvane

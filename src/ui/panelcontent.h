@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -13,29 +12,37 @@ namespace corvane {
 
 class HistoryModel;
 
-// The history panel's content: the QML view over the model, made inside a window.
+// The history panel's content: registers what the views need on an engine and builds the
+// panel view over the model inside a given item. The window around it is its owner's.
 class PanelContent : public QObject
 {
     Q_OBJECT
 
 public:
+    // Registers the image providers on engine; blobFolder is the store's payload folder.
     PanelContent(QQmlEngine &engine, HistoryModel &model, const QString &blobFolder,
         QObject *parent = nullptr);
+    ~PanelContent() override;
 
-    // Creates the view as a child of parentItem, filling it; nullptr (with the errors
-    // logged) when the view cannot be made.
+    // Creates the panel view as a child of parentItem, filling it; nullptr (with the QML
+    // errors logged) when the view cannot be built.
     QQuickItem *create(QQuickItem *parentItem);
-    // Puts the keyboard focus into the search field.
-    void focusSearch();
 
+    // Called when the view asks to hide the panel (Escape).
     std::function<void()> onDismiss;
 
-private:
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    // Puts keyboard focus in the search field.
+    void focusSearch();
 
+    // The view's way to ask for the panel to hide.
+    Q_INVOKABLE void dismiss();
+
+Q_SIGNALS:
+    void focusSearchRequested();
+
+private:
     QQmlEngine &m_engine;
     HistoryModel &m_model;
-    QPointer<QQuickItem> m_root;
 };
 
 } // namespace corvane

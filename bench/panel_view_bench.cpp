@@ -1,0 +1,297 @@
+// The panel view under load, on the software scene graph:
+//   frames  typing a five-letter word into the search field (one key every 80 ms) and
+//           scrolling the 300-card strip from end to end, over a generated history of
+//           100,000 items; each frame's duration from the window's own signals (from
+//           beforeSynchronizing to frameSwapped) and the gaps between frames;
+//   memory  resident memory of the whole process with 300 cards shown, 50 of them
+//           4000 x 3000 images, after scrolling every card into view once.
+// Run on an X server with QT_QUICK_BACKEND=software (see BENCHMARKS.md).
+
+#include "preferences/preferences.h"
+#include "historygenerator.h"
+#include "panel/delayscheduler.h"
+#include "panel/historymodel.h"
+#include "panel/paster.h"
+#include "platform/fake/fakepasteboard.h"
+#include "platform/inputdevicestate.h"
+#include "platform/pastekeystrokeposter.h"
+#include "store/clipstore.h"
+#include "ui/panelcontent.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QImageWriter>
+#include <QPainter>
+#include <QProcess>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace corvane;
+
+namespace {
+
+struct NoKeystrokes : PasteKeystrokePoster
+{
+    bool activate(const RunningApplication &) override { return true; }
+    bool postPasteKeystroke(PasteShortcut) override { return true; }
+};
+
+struct NoInput : InputDeviceState
+{
+    bool isMouseButtonPressed() override { return false; }
+    bool isEscapeKeyDown() override { return false; }
+};
+
+// A panel over the store at directory, in a window of the panel's size.
+struct Panel
+{
+    explicit Panel(const QString &directory)
+        : store(directory)
+        , preferences(settings.filePath(QStringLiteral("Corvane.conf")))
+        , paster(store, pasteboard, keystrokes, scheduler, [] { return false; })
+        , model(store, preferences, paster, scheduler, input)
+    {
+        window.setColor(Qt::transparent);
+        window.resize(1240, 300);
+        content = std::make_unique<PanelContent>(engine, model, store.blobDirectory());
+        view = content->create(window.contentItem());
+        window.show();
+        window.requestActivate();
+        (void)QTest::qWaitForWindowActive(&window, 3000);
+        QObject::connect(
+            &window, &QQuickWindow::beforeSynchronizing, &window, [this] { frameStart.start(); },
+            Qt::DirectConnection);
+        QObject::connect(
+            &window, &QQuickWindow::frameSwapped, &window,
+            [this] {
+                if (frameStart.isValid())
+                    frames.push_back(frameStart.nsecsElapsed() / 1e6);
+                if (sinceLastFrame.isValid())
+                    gaps.push_back(sinceLastFrame.nsecsElapsed() / 1e6);
+                sinceLastFrame.start();
+            },
+            Qt::DirectConnection);
+    }
+
+    void wait(int milliseconds)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < milliseconds)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    void resetTimings()
+    {
+        frames.clear();
+        gaps.clear();
+        sinceLastFrame.invalidate();
+    }
+    QQuickItem *find(const QString &name) { return view->findChild<QQuickItem *>(name); }
+
+    // Scrolls the card strip from its start to its end in 60 steps a second.
+    void scrollEndToEnd(int durationMs)
+    {
+        QQuickItem *list = find(QStringLiteral("cardList"));
+        const qreal start = list->property("originX").toReal();
+        const qreal end = start + list->property("contentWidth").toReal() - list->width();
+        const int steps = durationMs / 16;
+        for (int step = 0; step <= steps; ++step) {
+            list->setProperty("contentX", start + (end - start) * step / steps);
+            wait(16);
+        }
+    }
+
+    QTemporaryDir settings;
+    ClipStore store;
+    Preferences preferences;
+    FakePasteboard pasteboard;
+    NoKeystrokes keystrokes;
+    QtDelayScheduler scheduler;
+    NoInput input;
+    Paster paster;
+    HistoryModel model;
+    QQuickWindow window;
+    QQmlEngine engine;
+    std::unique_ptr<PanelContent> content;
+    QQuickItem *view = nullptr;
+    QElapsedTimer frameStart;
+    QElapsedTimer sinceLastFrame;
+    std::vector<double> frames;
+    std::vector<double> gaps;
+};
+
+void report(const char *what, std::vector<double> values)
+{
+    if (values.empty()) {
+        std::printf("%-34s no frames\n", what);
+        return;
+    }
+    std::sort(values.begin(), values.end());
+    const auto at = [&](double q) { return values[std::size_t(q * double(values.size() - 1))]; };
+    const auto slow
+        = std::count_if(values.begin(), values.end(), [](double v) { return v > 16.7; });
+    std::printf("%-34s n=%4zu  median %6.2f  p90 %6.2f  p99 %6.2f  max %6.2f ms  >16.7 ms: %ld\n",
+        what, values.size(), at(0.5), at(0.9), at(0.99), values.back(), long(slow));
+}
+
+long statusKilobytes(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+int frames()
+{
+    const QString directory = HistoryGenerator::cachedStore(100000);
+    Panel panel(directory);
+    panel.wait(500);
+
+    // A common five-letter word of the generated texts.
+    QString word;
+    for (const QString &candidate : HistoryGenerator::vocabulary()) {
+        if (candidate.size() == 5) {
+            word = candidate;
+            break;
+        }
+    }
+    std::printf("history: 100,000 copies (%s), %d cards shown; typing \"%s\"\n",
+        qPrintable(directory), panel.model.itemsModel()->rowCount(), qPrintable(word));
+
+    for (int round = 0; round < 5; ++round) {
+        panel.model.setSearch(QString());
+        panel.wait(300);
+        panel.resetTimings();
+        std::vector<double> keys;
+        for (const QChar c : word) {
+            QElapsedTimer key;
+            key.start();
+            QTest::keyClick(&panel.window, c.toLatin1());
+            keys.push_back(key.nsecsElapsed() / 1e6);
+            panel.wait(80 - std::min<int>(80, int(keys.back())));
+        }
+        panel.wait(200);
+        std::printf("round %d\n", round + 1);
+        report("  typing: frame (sync to swap)", panel.frames);
+        report("  typing: gap between frames", panel.gaps);
+        report("  typing: key handled (search)", keys);
+    }
+
+    for (int round = 0; round < 3; ++round) {
+        panel.model.setSearch(QString());
+        panel.wait(300);
+        panel.resetTimings();
+        panel.scrollEndToEnd(3000);
+        panel.wait(100);
+        std::printf(
+            "scroll round %d (%d cards)\n", round + 1, panel.model.itemsModel()->rowCount());
+        report("  scrolling: frame (sync to swap)", panel.frames);
+        report("  scrolling: gap between frames", panel.gaps);
+    }
+    return 0;
+}
+
+int memory()
+{
+    QTemporaryDir folder;
+    const QString directory = folder.filePath(QStringLiteral("Corvane"));
+    {
+        ClipStore store(directory);
+        const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-3);
+        for (int i = 0; i < 300; ++i) {
+            ClipCandidate candidate;
+            candidate.capturedAt = fromMillis(start.addSecs(i * 60).toMSecsSinceEpoch());
+            if (i % 6 == 0) {
+                // 4000 x 3000, distinct per item so none is taken for a repeat.
+                QImage image(4000, 3000, QImage::Format_RGB32);
+                QPainter painter(&image);
+                QLinearGradient gradient(0, 0, 4000, 3000);
+                gradient.setColorAt(0, QColor::fromHsv((i * 7) % 360, 180, 200));
+                gradient.setColorAt(1, QColor::fromHsv((i * 7 + 120) % 360, 180, 120));
+                painter.fillRect(image.rect(), gradient);
+                painter.end();
+                QByteArray png;
+                QBuffer buffer(&png);
+                buffer.open(QIODevice::WriteOnly);
+                QImageWriter writer(&buffer, "png");
+                writer.setQuality(50);
+                writer.write(image);
+                candidate.kind = ClipKind::image;
+                candidate.title = QStringLiteral("Image 4000 \u00d7 3000");
+                candidate.payload = png;
+                candidate.byteCount = png.size();
+            } else {
+                const QString text
+                    = QStringLiteral("Note %1: %2")
+                          .arg(i)
+                          .arg(QStringLiteral("the quick brown fox jumps over the lazy dog ")
+                                   .repeated(8));
+                candidate.kind = ClipKind::text;
+                candidate.text = text;
+                candidate.title = text.left(80);
+                candidate.byteCount = text.toUtf8().size();
+            }
+            if (!store.record(candidate, 0, 0, ClipStore::payloadCapBytes)) {
+                std::fprintf(stderr, "Could not record item %d\n", i);
+                return 1;
+            }
+        }
+    }
+    // Measured in a process of its own, so the pictures made above count for nothing.
+    QProcess view;
+    view.setProcessChannelMode(QProcess::ForwardedChannels);
+    view.start(
+        QCoreApplication::applicationFilePath(), { QStringLiteral("memory-view"), directory });
+    view.waitForFinished(-1);
+    return view.exitCode();
+}
+
+int memoryView(const QString &directory)
+{
+    const long before = statusKilobytes("VmRSS:");
+    Panel panel(directory);
+    panel.wait(1000);
+    panel.scrollEndToEnd(6000);
+    panel.wait(2000);
+    panel.scrollEndToEnd(0);
+    panel.wait(1000);
+    std::printf(
+        "memory: %d cards, 50 of them 4000 x 3000 images\n", panel.model.itemsModel()->rowCount());
+    std::printf("  RSS before the panel %ld KB, with it after scrolling every card in: %ld KB; "
+                "peak %ld KB\n",
+        before, statusKilobytes("VmRSS:"), statusKilobytes("VmHWM:"));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QGuiApplication application(argc, argv);
+    const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (mode == QLatin1String("frames"))
+        return frames();
+    if (mode == QLatin1String("memory"))
+        return memory();
+    if (mode == QLatin1String("memory-view") && argc > 2)
+        return memoryView(QString::fromLocal8Bit(argv[2]));
+    std::fprintf(stderr, "usage: corvane_panel_view_bench frames|memory\n");
+    return 2;
+}
