@@ -2,6 +2,7 @@
 
 #include "app/appservices.h"
 #include "app/loginitem.h"
+#include "common/homefolder.h"
 #include "common/logging.h"
 #include "panel/panelcontroller.h"
 #include "platform/unavailablehotkeyregistrar.h"
@@ -109,8 +110,7 @@ void AppDelegate::reportFailure()
     QMessageBox alert(QMessageBox::Critical, QStringLiteral("Corvane"),
         QStringLiteral("Corvane could not open its history"), QMessageBox::Ok);
     alert.setInformativeText(description + QStringLiteral("\n\nThe history lives in ")
-        + AppServices::displayedLocation(ClipStore::defaultDirectory(), QDir::homePath())
-        + QStringLiteral("."));
+        + withHomeAsTilde(ClipStore::defaultDirectory()) + QStringLiteral("."));
     alert.exec();
 }
 

@@ -21,7 +21,6 @@
 #include "preferences/preferences.h"
 #include "store/clipstore.h"
 
-#include <QDir>
 #include <QPointer>
 
 namespace corvane {
@@ -216,19 +215,6 @@ void AppServices::setCrashRecoveryRefreshFailed(bool failed)
         return;
     m_crashRecoveryRefreshFailed = failed;
     Q_EMIT crashRecoveryRefreshFailedChanged();
-}
-
-QString AppServices::displayedLocation(const QString &folder, const QString &home)
-{
-    const QString location = QDir::cleanPath(folder);
-    const QString homeFolder = QDir::cleanPath(home);
-    if (homeFolder.isEmpty() || homeFolder == QStringLiteral("/"))
-        return location;
-    if (location == homeFolder)
-        return QStringLiteral("~");
-    if (location.startsWith(homeFolder + QLatin1Char('/')))
-        return QStringLiteral("~") + location.mid(homeFolder.size());
-    return location;
 }
 
 } // namespace corvane

@@ -75,9 +75,9 @@ public:
     };
 
     // Opens the store (throwing its error when it cannot be opened), loads the preferences,
-    // then builds the update check, the feedback sender, the paster, the history model, the panel controller, the clipboard watcher,
-    // the link enricher and the text expander and ties them together. The folders default to
-    // the user's.
+    // then builds the update check, the feedback sender, the paster, the history model, the panel
+    // controller, the clipboard watcher, the link enricher and the text expander and ties them
+    // together. The folders default to the user's.
     AppServices(const Desktop &desktop, const QString &storeDirectory, const QString &settingsPath);
     explicit AppServices(const Desktop &desktop);
     ~AppServices() override;
@@ -103,9 +103,6 @@ public:
     ExpansionMatcher::TriggerTable expansionTriggers();
     // The hot key's action: hides a visible panel, shows it otherwise.
     void togglePanel();
-
-    // A folder as the user is shown it: inside the home folder written from "~".
-    static QString displayedLocation(const QString &folder, const QString &home);
 
     ClipStore &store() const { return *m_store; }
     Preferences &preferences() const { return *m_preferences; }

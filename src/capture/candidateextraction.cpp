@@ -2,6 +2,7 @@
 
 #include "common/bytecount.h"
 #include "common/graphemes.h"
+#include "common/homefolder.h"
 #include "store/itemtitle.h"
 
 #include <QDir>
@@ -127,20 +128,6 @@ ClipCandidate colorCandidate(const QString &color)
     return candidate;
 }
 
-// The folder with the home folder shown as "~". Only a whole leading home folder is
-// replaced: "/home/al" must not turn "/home/alice" into "~ice".
-QString abbreviatedFolder(const QString &folder)
-{
-    const QString home = QDir::cleanPath(QDir::homePath());
-    if (home.isEmpty() || home == QLatin1String("/"))
-        return folder;
-    if (folder == home)
-        return QStringLiteral("~");
-    if (folder.startsWith(home + QLatin1Char('/')))
-        return QLatin1Char('~') + folder.mid(home.size());
-    return folder;
-}
-
 ClipCandidate fileCandidate(const QList<QUrl> &files)
 {
     const QString path = QDir::cleanPath(files.first().toLocalFile());
@@ -152,7 +139,7 @@ ClipCandidate fileCandidate(const QList<QUrl> &files)
     if (files.size() >= 2)
         candidate.title
             += QStringLiteral(" + ") + QString::number(files.size() - 1) + QStringLiteral(" more");
-    candidate.subtitle = abbreviatedFolder(info.path());
+    candidate.subtitle = withHomeAsTilde(info.path());
     // Linux has no security-scoped bookmarks; the path is what later reads use.
     candidate.byteCount = info.isFile() ? info.size() : 0;
     return candidate;

@@ -260,27 +260,5 @@ TEST_F(AppServicesTest, ExpansionStartsOnceKeyboardAccessArrivesAndStopsWhenTurn
     EXPECT_FALSE(m_services->expander().isRunning());
 }
 
-TEST(AppServicesLocation, WritesTheHomeFolderAsATilde)
-{
-    struct Case
-    {
-        const char *folder;
-        const char *home;
-        const char *shown;
-    };
-    const Case cases[] = {
-        { "/home/anna/.local/share/Corvane", "/home/anna", "~/.local/share/Corvane" },
-        { "/home/anna//data/../data/Corvane/", "/home/anna/", "~/data/Corvane" },
-        { "/home/annabel/Corvane", "/home/anna", "/home/annabel/Corvane" },
-        { "/srv/Corvane", "/home/anna", "/srv/Corvane" },
-        { "/Corvane", "/", "/Corvane" },
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(
-            AppServices::displayedLocation(QString::fromUtf8(c.folder), QString::fromUtf8(c.home)),
-            QString::fromUtf8(c.shown))
-            << c.folder;
-}
-
 } // namespace
 } // namespace corvane

@@ -35,4 +35,8 @@ struct Property
 std::optional<Property> readProperty(_XDisplay *display, unsigned long window,
     unsigned long property, bool deleteIt, qsizetype maxBytes);
 
+// Asks the window manager to activate a window, as a pager or task bar acting for the user
+// would (source 2), which window managers obey without their focus-stealing prevention.
+void requestActivation(_XDisplay *display, unsigned long window);
+
 } // namespace corvane::xlib

@@ -1,5 +1,7 @@
 #include "platform/x11/x11pastekeystrokeposter.h"
 
+#include "platform/x11/clipboardxlib.h"
+
 #include <QString>
 
 #include <algorithm>
@@ -92,7 +94,7 @@ bool X11PasteKeystrokePoster::activate(const RunningApplication &application)
     if (application.windowID) {
         const auto window = static_cast<Window>(*application.windowID);
         if (std::find(windows.begin(), windows.end(), window) != windows.end()) {
-            requestActivation(window);
+            xlib::requestActivation(m_display, window);
             return true;
         }
     }
@@ -100,27 +102,11 @@ bool X11PasteKeystrokePoster::activate(const RunningApplication &application)
         return false;
     for (Window window : windows) {
         if (classMatches(m_display, window, *application.bundleIdentifier)) {
-            requestActivation(window);
+            xlib::requestActivation(m_display, window);
             return true;
         }
     }
     return false;
-}
-
-void X11PasteKeystrokePoster::requestActivation(unsigned long window)
-{
-    XEvent event {};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(m_display, "_NET_ACTIVE_WINDOW", False);
-    event.xclient.format = 32;
-    // Source 2: a pager or taskbar acting for the user, which window managers obey
-    // without their focus-stealing prevention.
-    event.xclient.data.l[0] = 2;
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(m_display, DefaultRootWindow(m_display), False,
-        SubstructureRedirectMask | SubstructureNotifyMask, &event);
-    XFlush(m_display);
 }
 
 bool X11PasteKeystrokePoster::postPasteKeystroke(PasteShortcut shortcut)

@@ -30,8 +30,6 @@ public:
     bool postPasteKeystroke(PasteShortcut shortcut) override;
 
 private:
-    void requestActivation(unsigned long window);
-
     _XDisplay *m_display = nullptr;
     bool m_hasXTest = false;
 };

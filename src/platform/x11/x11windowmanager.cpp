@@ -41,20 +41,9 @@ void X11WindowManager::makeFloatingPanel(quint64 windowID)
 
 void X11WindowManager::requestActivation(quint64 windowID)
 {
-    if (!m_display)
-        return;
-    XEvent event {};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = static_cast<Window>(windowID);
-    event.xclient.message_type = XInternAtom(m_display, "_NET_ACTIVE_WINDOW", False);
-    event.xclient.format = 32;
-    // Source 2, as a pager acting for the user: the panel appears because the user pressed
-    // its hot key, and window managers let such requests past focus-stealing prevention.
-    event.xclient.data.l[0] = 2;
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(m_display, DefaultRootWindow(m_display), False,
-        SubstructureRedirectMask | SubstructureNotifyMask, &event);
-    XFlush(m_display);
+    // The panel appears because the user pressed its hot key: a request on the user's behalf.
+    if (m_display)
+        xlib::requestActivation(m_display, static_cast<Window>(windowID));
 }
 
 bool X11WindowManager::forceInputFocus(quint64 windowID)
