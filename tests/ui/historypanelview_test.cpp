@@ -411,6 +411,28 @@ TEST_F(PanelViewTest, CardMenuFilesPastesAndDeletes)
     EXPECT_EQ(clipboardText(), QStringLiteral("alpha"));
 }
 
+TEST_F(PanelViewTest, EditFromTheCardMenu)
+{
+    rightClick(panel->find(QStringLiteral("card-0")));
+    click(menuEntry(QStringLiteral("Edit\u2026")));
+    panel->settle(200);
+    QQuickItem *text = panel->find(QStringLiteral("snippetText"));
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->property("text").toString(), QStringLiteral("gamma"));
+    EXPECT_EQ(panel->find(QStringLiteral("saveHint"))->property("text").toString(),
+        QStringLiteral("Ctrl+Return to save"));
+    // Not on a pinboard: no trigger.
+    EXPECT_FALSE(panel->find(QStringLiteral("snippetTrigger"))->isEnabled());
+    EXPECT_EQ(panel->find(QStringLiteral("triggerHint"))->property("text").toString(),
+        QStringLiteral("Pinboard items only \u2014 the clipboard is cleared out over time."));
+
+    key(Qt::Key_End, Qt::ControlModifier);
+    panel->type(QStringLiteral(" ray"));
+    key(Qt::Key_Return, Qt::ControlModifier);
+    panel->settle(300);
+    EXPECT_EQ(panel->model->items().front().text, QStringLiteral("gamma ray"));
+}
+
 TEST_F(PanelViewTest, TabMenuMovesPinboards)
 {
     rightClick(panel->find(QStringLiteral("pinboardTab-0")));
