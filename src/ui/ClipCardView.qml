@@ -178,7 +178,8 @@ Item {
                     source: card.kind === "image" && card.blobName ? "image://corvane-blob/" + card.blobName : ""
                 }
                 PanelIcon {
-                    visible: picture.status !== Image.Ready
+                    objectName: "imagePlaceholder"
+                    visible: picture.status !== Image.Ready || picture.implicitWidth <= 0
                     anchors.centerIn: parent
                     symbol: "photo"
                     size: 28

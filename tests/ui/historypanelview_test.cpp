@@ -4,6 +4,7 @@
 #include "ui/tabdragstate.h"
 #include "ui/tabdropdelegate.h"
 
+#include <QDateTime>
 #include <QQuickItem>
 #include <QTest>
 
@@ -445,6 +446,32 @@ TEST_F(PanelViewTest, TabMenuMovesPinboards)
     EXPECT_FALSE(menuEntry(QStringLiteral("Move Right"))->isEnabled());
     click(menuEntry(QStringLiteral("Delete Pinboard")));
     EXPECT_EQ(pinboardNames(), (QStringList { QStringLiteral("Home") }));
+}
+
+TEST_F(PanelViewTest, AnImageThatCannotBeDecodedShowsThePlaceholder)
+{
+    ClipCandidate candidate;
+    candidate.kind = ClipKind::image;
+    candidate.title = QStringLiteral("Image");
+    candidate.payload = QByteArray("this is not a picture");
+    candidate.byteCount = candidate.payload->size();
+    candidate.capturedAt = fromMillis(QDateTime::currentMSecsSinceEpoch());
+    ASSERT_TRUE(panel->store->record(candidate, 0, 0, ClipStore::payloadCapBytes));
+    panel->model->reload();
+    panel->settle(500);
+    QQuickItem *card = panel->find(QStringLiteral("card-0"));
+    ASSERT_NE(card, nullptr);
+    EXPECT_EQ(card->property("kind").toString(), QStringLiteral("image"));
+    QQuickItem *placeholder = nullptr;
+    std::function<void(QQuickItem *)> search = [&](QQuickItem *item) {
+        if (item->objectName() == QLatin1String("imagePlaceholder"))
+            placeholder = item;
+        for (QQuickItem *child : item->childItems())
+            search(child);
+    };
+    search(card);
+    ASSERT_NE(placeholder, nullptr);
+    EXPECT_TRUE(placeholder->isVisible());
 }
 
 TEST_F(PanelViewTest, MouseOnCards)
