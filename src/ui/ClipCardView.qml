@@ -141,7 +141,7 @@ Item {
                 spacing: 4
                 Text {
                     width: parent.width
-                    text: card.title
+                    text: CardFormat.lead(card.title)
                     textFormat: Text.PlainText
                     font.pixelSize: 12
                     font.weight: Font.DemiBold
@@ -151,7 +151,7 @@ Item {
                     elide: Text.ElideRight
                 }
                 Text {
-                    readonly property string shown: card.kind === "link" ? (card.text || "") : (card.subtitle || "")
+                    readonly property string shown: CardFormat.lead(card.kind === "link" ? (card.text || "") : (card.subtitle || ""))
                     visible: shown !== ""
                     width: parent.width
                     text: shown
