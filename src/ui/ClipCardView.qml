@@ -1,5 +1,6 @@
 pragma ComponentBehavior: Bound
 import QtQuick
+import QtQuick.Controls.Basic
 import Corvane.Ui
 
 // One history item as a 232 x 208 card: a header band in the kind's colour with the kind and
@@ -98,7 +99,7 @@ Item {
                 }
             }
 
-            Image {
+            IconItem {
                 objectName: "appIcon"
                 visible: card.hasAppIcon
                 anchors.right: parent.right
@@ -106,10 +107,17 @@ Item {
                 y: 6
                 width: 26
                 height: 26
-                sourceSize: Qt.size(52, 52)
-                cache: false
-                source: card.hasAppIcon ? "image://corvane-icon/app/" + card.sourceBundleID : ""
-                smooth: true
+                radius: 6
+                source: card.hasAppIcon ? "app/" + card.sourceBundleID : ""
+                ToolTip.visible: appIconMouse.containsMouse
+                ToolTip.delay: 700
+                ToolTip.text: card.sourceAppName ?? ""
+                MouseArea {
+                    id: appIconMouse
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    acceptedButtons: Qt.NoButton
+                }
             }
             Text {
                 objectName: "shortcutHint"
@@ -191,13 +199,11 @@ Item {
                 visible: card.kind === "file"
                 anchors.centerIn: parent
                 spacing: 4
-                Image {
+                IconItem {
                     anchors.horizontalCenter: parent.horizontalCenter
                     width: 52
                     height: 52
-                    sourceSize: Qt.size(52, 52)
-                    cache: false
-                    source: card.kind === "file" ? "image://corvane-icon/mime/" + CardFormat.fileIconName(card.text || "") : ""
+                    source: card.kind === "file" ? "mime/" + CardFormat.fileIconName(card.text || "") : ""
                 }
                 Text {
                     anchors.horizontalCenter: parent.horizontalCenter
