@@ -27,6 +27,8 @@ Item {
     // When the panel was last presented: ages are told from then, without a timer.
     property date now: new Date()
     required property Theme theme
+    // The store's payload folder, where image cards find their pictures.
+    property string blobFolder: ""
 
     readonly property bool dark: theme.dark
     readonly property color kindColor: Appearance.kindColor(kind, dark)
@@ -176,18 +178,15 @@ Item {
                 visible: card.kind === "image"
                 anchors.fill: parent
                 color: card.theme.imageWell
-                Image {
+                CardPicture {
                     id: picture
                     anchors.fill: parent
-                    asynchronous: true
-                    cache: false
-                    fillMode: Image.PreserveAspectCrop
-                    sourceSize: Qt.size(232, 136)
-                    source: card.kind === "image" && card.blobName ? "image://corvane-blob/" + card.blobName : ""
+                    blobFolder: card.blobFolder
+                    blobName: card.kind === "image" && card.blobName ? card.blobName : ""
                 }
                 PanelIcon {
                     objectName: "imagePlaceholder"
-                    visible: picture.status !== Image.Ready || picture.implicitWidth <= 0
+                    visible: !picture.ready
                     anchors.centerIn: parent
                     symbol: "photo"
                     size: 28
