@@ -1,5 +1,6 @@
 pragma ComponentBehavior: Bound
 import QtQuick
+import QtQuick.Controls.Basic
 import Corvane.Ui
 
 // One history item as a 232 x 208 card: a header band in the kind's colour with the kind and
@@ -26,6 +27,8 @@ Item {
     // When the panel was last presented: ages are told from then, without a timer.
     property date now: new Date()
     required property Theme theme
+    // The store's payload folder, where image cards find their pictures.
+    property string blobFolder: ""
 
     readonly property bool dark: theme.dark
     readonly property color kindColor: Appearance.kindColor(kind, dark)
@@ -98,7 +101,7 @@ Item {
                 }
             }
 
-            Image {
+            IconItem {
                 objectName: "appIcon"
                 visible: card.hasAppIcon
                 anchors.right: parent.right
@@ -106,10 +109,17 @@ Item {
                 y: 6
                 width: 26
                 height: 26
-                sourceSize: Qt.size(52, 52)
-                cache: false
-                source: card.hasAppIcon ? "image://corvane-icon/app/" + card.sourceBundleID : ""
-                smooth: true
+                radius: 6
+                source: card.hasAppIcon ? "app/" + card.sourceBundleID : ""
+                ToolTip.visible: appIconMouse.containsMouse
+                ToolTip.delay: 700
+                ToolTip.text: card.sourceAppName ?? ""
+                MouseArea {
+                    id: appIconMouse
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    acceptedButtons: Qt.NoButton
+                }
             }
             Text {
                 objectName: "shortcutHint"
@@ -141,7 +151,7 @@ Item {
                 spacing: 4
                 Text {
                     width: parent.width
-                    text: card.title
+                    text: CardFormat.lead(card.title)
                     textFormat: Text.PlainText
                     font.pixelSize: 12
                     font.weight: Font.DemiBold
@@ -151,7 +161,7 @@ Item {
                     elide: Text.ElideRight
                 }
                 Text {
-                    readonly property string shown: card.kind === "link" ? (card.text || "") : (card.subtitle || "")
+                    readonly property string shown: CardFormat.lead(card.kind === "link" ? (card.text || "") : (card.subtitle || ""))
                     visible: shown !== ""
                     width: parent.width
                     text: shown
@@ -168,17 +178,15 @@ Item {
                 visible: card.kind === "image"
                 anchors.fill: parent
                 color: card.theme.imageWell
-                Image {
+                CardPicture {
                     id: picture
                     anchors.fill: parent
-                    asynchronous: true
-                    cache: false
-                    fillMode: Image.PreserveAspectCrop
-                    sourceSize: Qt.size(232, 136)
-                    source: card.kind === "image" && card.blobName ? "image://corvane-blob/" + card.blobName : ""
+                    blobFolder: card.blobFolder
+                    blobName: card.kind === "image" && card.blobName ? card.blobName : ""
                 }
                 PanelIcon {
-                    visible: picture.status !== Image.Ready
+                    objectName: "imagePlaceholder"
+                    visible: !picture.ready
                     anchors.centerIn: parent
                     symbol: "photo"
                     size: 28
@@ -190,13 +198,11 @@ Item {
                 visible: card.kind === "file"
                 anchors.centerIn: parent
                 spacing: 4
-                Image {
+                IconItem {
                     anchors.horizontalCenter: parent.horizontalCenter
                     width: 52
                     height: 52
-                    sourceSize: Qt.size(52, 52)
-                    cache: false
-                    source: card.kind === "file" ? "image://corvane-icon/mime/" + CardFormat.fileIconName(card.text || "") : ""
+                    source: card.kind === "file" ? "mime/" + CardFormat.fileIconName(card.text || "") : ""
                 }
                 Text {
                     anchors.horizontalCenter: parent.horizontalCenter

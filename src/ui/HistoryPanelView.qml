@@ -438,6 +438,7 @@ FocusScope {
                         isMarked: slot.isHighlighted && root.model.markedIDs.length > 0
                         isHovered: cardMouse.containsMouse
                         now: root.now
+                        blobFolder: root.panel ? root.panel.blobFolder : ""
                         theme: panelTheme
                         opacity: slot.departing ? 0 : slot.dimmed ? 0.4 : 1
                         transform: Scale {

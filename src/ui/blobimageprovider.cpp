@@ -27,8 +27,13 @@ public:
     void run() override
     {
         m_image = BlobImageProvider::decode(m_folder, m_name, m_size);
+        if (m_image.isNull())
+            m_error = QStringLiteral("The picture could not be read");
         Q_EMIT finished();
     }
+
+    // An error, rather than an empty picture, lets the card show its placeholder.
+    QString errorString() const override { return m_error; }
 
     QQuickTextureFactory *textureFactory() const override
     {
@@ -41,6 +46,7 @@ private:
     QString m_name;
     QSize m_size;
     mutable QImage m_image;
+    QString m_error;
 };
 
 } // namespace

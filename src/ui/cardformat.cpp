@@ -3,7 +3,10 @@
 #include "common/bytecount.h"
 #include "common/graphemes.h"
 
+#include <QCache>
 #include <QMimeDatabase>
+#include <QMutex>
+#include <QPair>
 
 namespace corvane {
 
@@ -82,9 +85,29 @@ QString CardFormat::byteCount(qint64 bytes)
     return formatByteCount(bytes);
 }
 
+QString CardFormat::lead(const QString &text, int limit)
+{
+    if (text.size() <= limit)
+        return text;
+    return leftGraphemes(text, limit);
+}
+
 int CardFormat::characterCount(const QString &text)
 {
-    return static_cast<int>(graphemeCount(text));
+    // Counting a long text's characters is slow next to hashing it, and every reload hands
+    // the cards new copies of the same texts: long ones are counted once.
+    constexpr qsizetype longText = 4096;
+    if (text.size() < longText)
+        return static_cast<int>(graphemeCount(text));
+    static QMutex mutex;
+    static QCache<QPair<size_t, qsizetype>, int> counts(64);
+    const QPair<size_t, qsizetype> key(qHash(text), text.size());
+    QMutexLocker locker(&mutex);
+    if (const int *count = counts.object(key))
+        return *count;
+    const int count = static_cast<int>(graphemeCount(text));
+    counts.insert(key, new int(count));
+    return count;
 }
 
 QString CardFormat::fileIconName(const QString &path)
@@ -127,9 +150,9 @@ QString CardFormat::emptyStateText(const QString &search, bool hasActiveFilters,
 QString CardFormat::accessibleName(
     const QString &kindLabel, const QString &title, const QVariant &subtitle)
 {
-    QString name = kindLabel + QStringLiteral(". ") + title;
+    QString name = kindLabel + QStringLiteral(". ") + lead(title);
     if (!isBlank(subtitle))
-        name += QStringLiteral(" \u2014 ") + subtitle.toString();
+        name += QStringLiteral(" \u2014 ") + lead(subtitle.toString());
     return name;
 }
 
@@ -137,10 +160,10 @@ QString CardFormat::footerLabel(const QString &kind, const QString &title, const
     const QVariant &sourceAppName)
 {
     if (kind == QLatin1String("text"))
-        return isBlank(sourceAppName) ? title : sourceAppName.toString();
+        return isBlank(sourceAppName) ? lead(title) : sourceAppName.toString();
     if (kind == QLatin1String("link") || kind == QLatin1String("file"))
-        return isBlank(subtitle) ? title : subtitle.toString();
-    return title;
+        return lead(isBlank(subtitle) ? title : subtitle.toString());
+    return lead(title);
 }
 
 } // namespace corvane

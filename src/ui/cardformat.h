@@ -29,6 +29,9 @@ public:
     Q_INVOKABLE static QVariant hexColor(const QString &text);
     static std::optional<QColor> parseHexColor(const QString &text);
     Q_INVOKABLE static QString byteCount(qint64 bytes);
+    // The first `limit` characters of a text that may be very long: a card shows a few lines,
+    // and laying out all of a megabyte-long line would stall the panel.
+    Q_INVOKABLE static QString lead(const QString &text, int limit = 400);
     // User-perceived characters.
     Q_INVOKABLE static int characterCount(const QString &text);
     // The theme icon name of the file type named by the path's extension.

@@ -41,7 +41,7 @@ QSize sizeOr(const QSize &requested, int fallback)
     return requested.isValid() && !requested.isEmpty() ? requested : QSize(fallback, fallback);
 }
 
-QImage iconImage(const QIcon &icon, const QSize &size)
+QImage imageOf(const QIcon &icon, const QSize &size)
 {
     return icon.pixmap(size).toImage();
 }
@@ -72,7 +72,7 @@ QImage IconImageProvider::symbolImage(const QString &name, const QColor &color, 
     const QString themeName = themeNames().value(name);
     if (!QIcon::themeName().isEmpty() && QIcon::themeName() != QLatin1String("hicolor")
         && !themeName.isEmpty() && QIcon::hasThemeIcon(themeName)) {
-        QImage image = iconImage(QIcon::fromTheme(themeName), size)
+        QImage image = imageOf(QIcon::fromTheme(themeName), size)
                            .convertToFormat(QImage::Format_ARGB32_Premultiplied);
         if (!image.isNull()) {
             // Symbolic theme icons are drawn in one dark ink; the panel wants its own colour
@@ -84,6 +84,25 @@ QImage IconImageProvider::symbolImage(const QString &name, const QColor &color, 
         }
     }
     return ownSymbol(name, color, size);
+}
+
+QImage IconImageProvider::iconImage(const QString &path, const QSize &size)
+{
+    const qsizetype slash = path.indexOf(QLatin1Char('/'));
+    const QString kind = path.left(slash);
+    const QString name = path.mid(slash + 1);
+    if (slash > 0 && kind == QLatin1String("mime")) {
+        const QIcon icon = QIcon::fromTheme(name);
+        QImage image = icon.isNull() ? QImage() : imageOf(icon, size);
+        if (image.isNull())
+            image = ownSymbol(QStringLiteral("file"), QColor(0x99, 0x94, 0x8f), size);
+        return image;
+    }
+    if (slash > 0 && kind == QLatin1String("app")) {
+        const QIcon icon = AppIcons::icon(name);
+        return icon.isNull() ? QImage() : imageOf(icon, size);
+    }
+    return {};
 }
 
 QImage IconImageProvider::requestImage(const QString &id, QSize *size, const QSize &requestedSize)
@@ -110,17 +129,8 @@ QImage IconImageProvider::render(const QString &id, const QSize &requestedSize)
     if (parts.size() == 3 && parts[0] == QLatin1String("symbol")) {
         image
             = symbolImage(parts[1], QColor(QLatin1Char('#') + parts[2]), sizeOr(requestedSize, 16));
-    } else if (parts.size() == 2 && parts[0] == QLatin1String("mime")) {
-        const QSize wanted = sizeOr(requestedSize, 52);
-        const QIcon icon = QIcon::fromTheme(parts[1]);
-        if (!icon.isNull())
-            image = iconImage(icon, wanted);
-        if (image.isNull())
-            image = ownSymbol(QStringLiteral("file"), QColor(0x99, 0x94, 0x8f), wanted);
-    } else if (parts.size() == 2 && parts[0] == QLatin1String("app")) {
-        const QIcon icon = AppIcons::icon(parts[1]);
-        if (!icon.isNull())
-            image = iconImage(icon, sizeOr(requestedSize, 26));
+    } else if (parts.size() == 2) {
+        image = iconImage(id, sizeOr(requestedSize, parts[0] == QLatin1String("app") ? 26 : 52));
     }
     return image;
 }

@@ -20,6 +20,8 @@ public:
 
     // Our drawing of a symbol in a colour, at a size.
     static QImage ownSymbol(const QString &name, const QColor &color, const QSize &size);
+    // An icon by the provider's path ("app/<id>", "mime/<icon name>"); null when there is none.
+    static QImage iconImage(const QString &path, const QSize &size);
     // The theme's symbol where a theme is set up, else ownSymbol.
     static QImage symbolImage(const QString &name, const QColor &color, const QSize &size);
 

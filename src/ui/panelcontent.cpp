@@ -28,6 +28,7 @@ PanelContent::PanelContent(
     : QObject(parent)
     , m_engine(engine)
     , m_model(model)
+    , m_blobFolder(blobFolder)
 {
     // Where the module's static plugin finds its files; older Qt versions do not look there.
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));

@@ -17,6 +17,7 @@ class HistoryModel;
 class PanelContent : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(QString blobFolder READ blobFolder CONSTANT)
 
 public:
     // Registers the image providers on engine; blobFolder is the store's payload folder.
@@ -31,6 +32,9 @@ public:
     // Called when the view asks to hide the panel (Escape).
     std::function<void()> onDismiss;
 
+    // The store's payload folder, where image cards read their pictures.
+    QString blobFolder() const { return m_blobFolder; }
+
     // Puts keyboard focus in the search field.
     void focusSearch();
 
@@ -43,6 +47,7 @@ Q_SIGNALS:
 private:
     QQmlEngine &m_engine;
     HistoryModel &m_model;
+    QString m_blobFolder;
 };
 
 } // namespace corvane

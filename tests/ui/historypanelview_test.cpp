@@ -4,6 +4,7 @@
 #include "ui/tabdragstate.h"
 #include "ui/tabdropdelegate.h"
 
+#include <QDateTime>
 #include <QQuickItem>
 #include <QTest>
 
@@ -411,6 +412,28 @@ TEST_F(PanelViewTest, CardMenuFilesPastesAndDeletes)
     EXPECT_EQ(clipboardText(), QStringLiteral("alpha"));
 }
 
+TEST_F(PanelViewTest, EditFromTheCardMenu)
+{
+    rightClick(panel->find(QStringLiteral("card-0")));
+    click(menuEntry(QStringLiteral("Edit\u2026")));
+    panel->settle(200);
+    QQuickItem *text = panel->find(QStringLiteral("snippetText"));
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->property("text").toString(), QStringLiteral("gamma"));
+    EXPECT_EQ(panel->find(QStringLiteral("saveHint"))->property("text").toString(),
+        QStringLiteral("Ctrl+Return to save"));
+    // Not on a pinboard: no trigger.
+    EXPECT_FALSE(panel->find(QStringLiteral("snippetTrigger"))->isEnabled());
+    EXPECT_EQ(panel->find(QStringLiteral("triggerHint"))->property("text").toString(),
+        QStringLiteral("Pinboard items only \u2014 the clipboard is cleared out over time."));
+
+    key(Qt::Key_End, Qt::ControlModifier);
+    panel->type(QStringLiteral(" ray"));
+    key(Qt::Key_Return, Qt::ControlModifier);
+    panel->settle(300);
+    EXPECT_EQ(panel->model->items().front().text, QStringLiteral("gamma ray"));
+}
+
 TEST_F(PanelViewTest, TabMenuMovesPinboards)
 {
     rightClick(panel->find(QStringLiteral("pinboardTab-0")));
@@ -423,6 +446,32 @@ TEST_F(PanelViewTest, TabMenuMovesPinboards)
     EXPECT_FALSE(menuEntry(QStringLiteral("Move Right"))->isEnabled());
     click(menuEntry(QStringLiteral("Delete Pinboard")));
     EXPECT_EQ(pinboardNames(), (QStringList { QStringLiteral("Home") }));
+}
+
+TEST_F(PanelViewTest, AnImageThatCannotBeDecodedShowsThePlaceholder)
+{
+    ClipCandidate candidate;
+    candidate.kind = ClipKind::image;
+    candidate.title = QStringLiteral("Image");
+    candidate.payload = QByteArray("this is not a picture");
+    candidate.byteCount = candidate.payload->size();
+    candidate.capturedAt = fromMillis(QDateTime::currentMSecsSinceEpoch());
+    ASSERT_TRUE(panel->store->record(candidate, 0, 0, ClipStore::payloadCapBytes));
+    panel->model->reload();
+    panel->settle(500);
+    QQuickItem *card = panel->find(QStringLiteral("card-0"));
+    ASSERT_NE(card, nullptr);
+    EXPECT_EQ(card->property("kind").toString(), QStringLiteral("image"));
+    QQuickItem *placeholder = nullptr;
+    std::function<void(QQuickItem *)> search = [&](QQuickItem *item) {
+        if (item->objectName() == QLatin1String("imagePlaceholder"))
+            placeholder = item;
+        for (QQuickItem *child : item->childItems())
+            search(child);
+    };
+    search(card);
+    ASSERT_NE(placeholder, nullptr);
+    EXPECT_TRUE(placeholder->isVisible());
 }
 
 TEST_F(PanelViewTest, MouseOnCards)
