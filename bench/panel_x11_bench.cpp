@@ -20,6 +20,7 @@
 #include <chrono>
 #include <cstdio>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include <X11/Xlib.h>
@@ -46,15 +47,31 @@ bool copyFolder(const QString &from, const QString &to)
     return true;
 }
 
-long residentKilobytes(qint64 pid)
+// One figure of a /proc file of the process, in kB: "VmRSS:" and "RssAnon:" of status (all
+// resident pages; those of no file), "Pss:" of smaps_rollup (shared pages divided among the
+// processes that map them, so the Qt libraries other applications use count in part).
+long memoryKilobytes(qint64 pid, const char *file, const QByteArray &field)
 {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    QFile status(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(file)));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').front().toLong();
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').front().toLong();
     return -1;
+}
+
+struct Memory
+{
+    long resident = -1;
+    long anonymous = -1;
+    long proportional = -1;
+};
+
+Memory memoryOf(qint64 pid)
+{
+    return { memoryKilobytes(pid, "status", "VmRSS:"), memoryKilobytes(pid, "status", "RssAnon:"),
+        memoryKilobytes(pid, "smaps_rollup", "Pss:") };
 }
 
 // User and system time of the process, in clock ticks.
@@ -150,7 +167,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     QThread::sleep(1);
-    const long startupKilobytes = residentKilobytes(corvane.processId());
+    const Memory startup = memoryOf(corvane.processId());
 
     std::vector<double> latencies;
     for (int press = 0; press < 20; ++press) {
@@ -171,7 +188,7 @@ int main(int argc, char *argv[])
         pressHotkey(display);
         QThread::msleep(300);
     }
-    const long shownKilobytes = residentKilobytes(corvane.processId());
+    const Memory shown = memoryOf(corvane.processId());
 
     const long ticksBefore = processorTicks(corvane.processId());
     QThread::sleep(idleSeconds);
@@ -183,8 +200,11 @@ int main(int argc, char *argv[])
     std::printf("hot key to panel on screen, median %.1f ms\n", percentile(latencies, 0.5));
     std::printf("hot key to panel on screen, p95    %.1f ms\n", percentile(latencies, 0.95));
     std::printf("hot key to panel on screen, max    %.1f ms\n", percentile(latencies, 1.0));
-    std::printf("resident memory after start-up     %.1f MB\n", double(startupKilobytes) / 1024.0);
-    std::printf("resident memory after 20 shows     %.1f MB\n", double(shownKilobytes) / 1024.0);
+    for (const auto &[when, memory] :
+        { std::pair { "after start-up", startup }, std::pair { "after 20 shows", shown } })
+        std::printf("memory %-15s resident %.1f MB, of no file %.1f MB, proportional %.1f MB\n",
+            when, double(memory.resident) / 1024.0, double(memory.anonymous) / 1024.0,
+            double(memory.proportional) / 1024.0);
     std::printf("processor time idle over %d s      %.3f %%\n", idleSeconds, idlePercent);
 
     corvane.terminate();
