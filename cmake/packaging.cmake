@@ -5,11 +5,12 @@ set(CPACK_PACKAGE_VENDOR Ferrowen)
 set(CPACK_PACKAGE_CONTACT "Ferrowen <support@ferrowen.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "clipboard history with a search panel, pinboards and text expansion")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Corvane records every text, link, image, file reference and colour you copy in a local
-history. A hot key brings up a panel to search, filter and pick an item, which is pasted
-into the application you came from. Pinboards keep named collections, snippet triggers and
-emoji names expand as you type, and AI assistants can search the history through the Model
-Context Protocol. Everything stays on the computer.")
+    "Corvane records every text, link, image, file reference and colour you
+copy in a local history. A hot key brings up a panel to search, filter and
+pick an item, which is pasted into the application you came from. Pinboards
+keep named collections, snippet triggers and emoji names expand as you type,
+and AI assistants can search the history through the Model Context
+Protocol. Everything stays on the computer.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://ferrowen.com/corvane")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)

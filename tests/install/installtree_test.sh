@@ -16,6 +16,8 @@ expected=(
     usr/share/icons/hicolor/scalable/apps/com.ferrowen.corvane.svg
     usr/share/man/man1/corvane.1.gz
     usr/lib/systemd/user/com.ferrowen.corvane.service
+    usr/share/doc/corvane/changelog.Debian.gz
+    usr/share/doc/corvane/copyright
 )
 for size in 16 22 24 32 48 64 128 256; do
     expected+=("usr/share/icons/hicolor/${size}x${size}/apps/com.ferrowen.corvane.png")
