@@ -18,7 +18,7 @@ trap cleanup EXIT
 target="$work/root"
 debootstrap --variant=minbase bookworm "$target" >"$work/debootstrap.log" 2>&1 ||
     { tail -20 "$work/debootstrap.log"; exit 1; }
-for fs in proc sys dev; do
+for fs in proc sys dev dev/pts; do
     mount --bind "/$fs" "$target/$fs"
     mounted=("$target/$fs" "${mounted[@]}")
 done
