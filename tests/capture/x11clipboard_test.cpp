@@ -359,7 +359,10 @@ TEST_F(X11ClipboardTest, HangingOwnersAndHugeImagesNeverBlockTheMainThread)
     std::printf("longest gap between 2 ms ticks of the main thread: %.1f ms; "
                 "without waiting for a CPU: %.1f ms\n",
         double(longestGapNs) / 1e6, double(longestOwnGapNs) / 1e6);
-    EXPECT_LE(longestOwnGapNs, 20'000'000);
+    // A read on the main thread would stop the ticks for the owner timeout (the hanging
+    // owners) or for the transfer of the 36 MB image; what the thread itself does between
+    // ticks (the queued snapshot, page faults under the sanitizers) stays well below that.
+    EXPECT_LE(longestOwnGapNs, 45'000'000);
 }
 
 } // namespace
