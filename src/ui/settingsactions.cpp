@@ -48,6 +48,7 @@ SettingsActions::SettingsActions(const Context &context, QObject *parent)
     , m_iconPath(context.iconPath)
     , m_isWaylandSession(context.isWaylandSession)
 {
+    beep = [] { QApplication::beep(); };
     Preferences &preferences = m_services.preferences();
     connect(&preferences, &Preferences::hotkeyChanged, this, &SettingsActions::hotkeyChanged);
     connect(
@@ -140,7 +141,8 @@ bool SettingsActions::recordShortcut(int qtKey, int qtModifiers)
     const auto keyCode = shortcutkeys::keyCode(qtKey);
     const std::uint32_t modifiers = shortcutkeys::modifiers(qtModifiers);
     if (!keyCode || modifiers == 0) {
-        QApplication::beep();
+        if (beep)
+            beep();
         return false;
     }
     m_services.preferences().setHotkey(HotkeyCombination { *keyCode, modifiers });
@@ -269,14 +271,10 @@ QStringList SettingsActions::withApplication(const QStringList &list, const QStr
 
 void SettingsActions::applyLogin(bool opensAtLogin, bool reopensAfterCrash)
 {
-    if (!m_loginItem) {
-        QApplication::beep();
-        return;
-    }
-    if (m_loginItem->apply(opensAtLogin, reopensAfterCrash))
+    if (m_loginItem && m_loginItem->apply(opensAtLogin, reopensAfterCrash))
         m_services.preferences().setLaunchesAtLogin(opensAtLogin);
-    else
-        QApplication::beep();
+    else if (beep)
+        beep();
 }
 
 QString SettingsActions::clientInstruction(int client) const

@@ -134,6 +134,8 @@ public:
 
     // The About pane's feedback button; the owner opens the form.
     std::function<void()> onSendFeedback;
+    // Sounds the refusal of a key or a login change; the system beep unless replaced.
+    std::function<void()> beep;
 
 Q_SIGNALS:
     void hotkeyChanged();

@@ -1,0 +1,187 @@
+#include "settingsfixture.h"
+
+#include "eventloopwait.h"
+#include "panel/historymodel.h"
+#include "platform/fake/fakepanelwindow.h"
+#include "platform/x11/desktopentries.h"
+#include "store/clipstore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QQuickWindow>
+#include <QTest>
+
+#include <chrono>
+
+namespace corvane::test {
+
+namespace {
+
+QString applicationsFolder(const QTemporaryDir &folder)
+{
+    return folder.filePath(QStringLiteral("share/applications"));
+}
+
+} // namespace
+
+SettingsFixture::SettingsFixture()
+{
+    QDir().mkpath(applicationsFolder(folder));
+    // The icon lookup reads the XDG folders; only the fake entries are installed here.
+    qputenv("XDG_DATA_DIRS", folder.filePath(QStringLiteral("share")).toUtf8());
+    qputenv("XDG_DATA_HOME", folder.filePath(QStringLiteral("data-home")).toUtf8());
+    const AppServices::Desktop desktop {
+        .pasteboard = pasteboard,
+        .workspace = workspace,
+        .keystrokes = keystrokes,
+        .input = input,
+        .hotkeys = hotkeys,
+        .activations = activations,
+        .crashRecovery = crashRecovery,
+        .hasKeyboardAccess = [] { return true; },
+        .makeKeystrokeTap =
+            [this] {
+                auto made = std::make_unique<FakeKeystrokeTap>();
+                tap = made.get();
+                return made;
+            },
+        .makeKeystrokeSynthesizer =
+            [this] {
+                auto made = std::make_unique<FakeKeystrokeSynthesizer>();
+                synthesizer = made.get();
+                return made;
+            },
+        .makePanelWindow
+        = [](HistoryModel &, const ClipStore &) { return std::make_unique<FakePanelWindow>(); },
+    };
+    services = std::make_unique<AppServices>(desktop, folder.filePath(QStringLiteral("Corvane")),
+        folder.filePath(QStringLiteral("Corvane.conf")));
+    services->start();
+
+    const QString applications = applicationsFolder(folder);
+    const SettingsActions::Context context {
+        .services = *services,
+        .pasteboard = pasteboard,
+        .hotkeys = hotkeys,
+        .loginItem = nullptr,
+        .applications =
+            [applications] {
+                QList<InstalledApplication> found;
+                for (const DesktopEntry &entry : DesktopEntries({ applications }).entries())
+                    found << InstalledApplication { entry.id, entry.name };
+                return found;
+            },
+        .executablePath = QStringLiteral("/home/ada/Downloads/corvane/bin/corvane"),
+        .homeFolder = QStringLiteral("/home/ada"),
+        .iconPath = qEnvironmentVariable("CORVANE_SOURCE_DIR")
+            + QStringLiteral("/data/icons/com.ferrowen.corvane.svg"),
+        .isWaylandSession = false,
+    };
+    settings = std::make_unique<SettingsWindow>(context);
+    settings->actions().beep = [this] { ++beeps; };
+    tray = std::make_unique<TrayMenu>(*services, workspace);
+    taskbar = std::make_unique<TaskbarEntry>(services->preferences());
+}
+
+SettingsFixture::~SettingsFixture()
+{
+    taskbar.reset();
+    tray.reset();
+    settings.reset();
+    services.reset();
+}
+
+void SettingsFixture::install(const QString &bundleID, const QString &name)
+{
+    QFile entry(QDir(applicationsFolder(folder)).filePath(bundleID + QStringLiteral(".desktop")));
+    if (entry.open(QIODevice::WriteOnly)) {
+        entry.write("[Desktop Entry]\nType=Application\nName=" + name.toUtf8()
+            + "\nExec=/usr/bin/true\nIcon=accessories-text-editor\n");
+    }
+}
+
+ClipItem SettingsFixture::addText(const QString &text, int minutesAgo)
+{
+    ClipCandidate candidate;
+    candidate.kind = ClipKind::text;
+    candidate.text = text;
+    candidate.title = text;
+    candidate.byteCount = text.toUtf8().size();
+    candidate.capturedAt
+        = std::chrono::time_point_cast<std::chrono::milliseconds>(std::chrono::system_clock::now())
+        - std::chrono::minutes(minutesAgo);
+    const auto item = services->store().record(candidate, 0, 0, ClipStore::payloadCapBytes);
+    return item.value_or(ClipItem {});
+}
+
+bool SettingsFixture::open(QSize size)
+{
+    if (!settings->open())
+        return false;
+    settings->window()->resize(size);
+    const bool exposed = spinUntil([this] { return settings->window()->isExposed(); });
+    settle();
+    return exposed;
+}
+
+void SettingsFixture::settle(int milliseconds)
+{
+    spinUntil([] { return false; }, std::chrono::milliseconds(milliseconds));
+    QCoreApplication::processEvents();
+}
+
+QQuickItem *SettingsFixture::find(const QString &objectName) const
+{
+    if (!settings->window())
+        return nullptr;
+    QQuickItem *root = settings->window()->contentItem();
+    if (auto *item = root->findChild<QQuickItem *>(objectName))
+        return item;
+    // Popups put their content on the window's overlay, outside the view's object tree.
+    for (QObject *popup : root->findChildren<QObject *>()) {
+        if (popup->objectName() == objectName)
+            return qobject_cast<QQuickItem *>(popup->property("contentItem").value<QObject *>());
+    }
+    return nullptr;
+}
+
+void SettingsFixture::click(QQuickItem *item)
+{
+    if (!item)
+        return;
+    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+    QTest::mouseClick(settings->window(), Qt::LeftButton, {}, centre.toPoint());
+    settle(60);
+}
+
+void SettingsFixture::key(Qt::Key key, Qt::KeyboardModifiers modifiers)
+{
+    QTest::keyClick(settings->window(), key, modifiers);
+    settle(30);
+}
+
+void SettingsFixture::type(const QString &text)
+{
+    for (const QChar character : text)
+        QTest::keyClick(settings->window(), character.toLatin1());
+    settle(30);
+}
+
+void SettingsFixture::showPane(int index)
+{
+    settings->showPane(index);
+    settle();
+}
+
+QImage SettingsFixture::grab()
+{
+    return settings->window()->grabWindow();
+}
+
+QString SettingsFixture::settingsFile() const
+{
+    QFile file(services->preferences().settingsPath());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+} // namespace corvane::test
