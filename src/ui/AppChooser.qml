@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls.Basic
+import QtQuick.Templates as T
 import QtQuick.Layouts
 import Corvane.Ui
 
@@ -11,7 +12,7 @@ Popup {
     property var ticked: ({})
     signal chosen(var bundleIDs)
 
-    parent: Overlay.overlay
+    parent: T.Overlay.overlay
     anchors.centerIn: parent
     width: 380
     height: 420
@@ -67,7 +68,8 @@ Popup {
                     anchors.rightMargin: 8
                     spacing: 8
                     Image {
-                        source: "image://corvane-icon/app/" + row.bundleID
+                        source: AppIcons.hasIcon(row.bundleID) ? "image://corvane-icon/app/" + row.bundleID
+                                : "image://corvane-icon/mime/application-x-executable"
                         sourceSize: Qt.size(20, 20)
                         Layout.preferredWidth: 20
                         Layout.preferredHeight: 20

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls.Basic
+import QtQuick.Templates as T
 import QtQuick.Layouts
 import Corvane.Ui
 
@@ -10,7 +11,7 @@ Popup {
     required property SettingsActions actions
     signal picked(string emoji)
 
-    parent: Overlay.overlay
+    parent: T.Overlay.overlay
     anchors.centerIn: parent
     width: 380
     height: 360

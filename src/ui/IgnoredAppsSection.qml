@@ -45,7 +45,8 @@ SettingsSection {
                     anchors.rightMargin: 8
                     spacing: 8
                     Image {
-                        source: "image://corvane-icon/app/" + row.modelData.bundleID
+                        source: AppIcons.hasIcon(row.modelData.bundleID) ? "image://corvane-icon/app/" + row.modelData.bundleID
+                                : "image://corvane-icon/mime/application-x-executable"
                         sourceSize: Qt.size(18, 18)
                         Layout.preferredWidth: 18
                         Layout.preferredHeight: 18

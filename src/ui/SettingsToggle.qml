@@ -29,9 +29,11 @@ ColumnLayout {
             id: box
             objectName: toggle.objectName + "Switch"
             checked: toggle.checked
-            onToggled: toggle.toggled(checked)
-            // Back to the setting when it refused the change.
-            onCheckedChanged: if (checked !== toggle.checked) checked = Qt.binding(() => toggle.checked)
+            onToggled: {
+                toggle.toggled(checked)
+                // The switch shows the setting, also when the setting refused the change.
+                checked = Qt.binding(() => toggle.checked)
+            }
             indicator: Rectangle {
                 implicitWidth: 34
                 implicitHeight: 20

@@ -12,32 +12,32 @@ Page {
     implicitWidth: 620
     implicitHeight: 660
 
-    Theme { id: theme; dark: Appearance.dark }
+    Theme { id: settingsTheme; dark: Appearance.dark }
 
-    palette.window: theme.panelBackground
-    palette.windowText: theme.primaryInk
-    palette.base: theme.cardBackground
-    palette.alternateBase: theme.imageWell
-    palette.text: theme.primaryInk
-    palette.button: theme.cardBackground
-    palette.buttonText: theme.primaryInk
-    palette.highlight: theme.selectionRing
+    palette.window: settingsTheme.panelBackground
+    palette.windowText: settingsTheme.primaryInk
+    palette.base: settingsTheme.cardBackground
+    palette.alternateBase: settingsTheme.imageWell
+    palette.text: settingsTheme.primaryInk
+    palette.button: settingsTheme.cardBackground
+    palette.buttonText: settingsTheme.primaryInk
+    palette.highlight: settingsTheme.selectionRing
     palette.highlightedText: "white"
-    palette.placeholderText: theme.placeholderInk
-    palette.mid: theme.controlOutline
-    palette.dark: theme.secondaryInk
-    palette.light: theme.cardBackground
-    palette.midlight: theme.controlBackground
-    palette.shadow: theme.shadow
-    palette.toolTipBase: theme.popupBackground
-    palette.toolTipText: theme.primaryInk
+    palette.placeholderText: settingsTheme.placeholderInk
+    palette.mid: settingsTheme.controlOutline
+    palette.dark: settingsTheme.secondaryInk
+    palette.light: settingsTheme.cardBackground
+    palette.midlight: settingsTheme.controlBackground
+    palette.shadow: settingsTheme.shadow
+    palette.toolTipBase: settingsTheme.popupBackground
+    palette.toolTipText: settingsTheme.primaryInk
 
-    background: Rectangle { color: theme.panelBackground }
+    background: Rectangle { color: settingsTheme.panelBackground }
 
     header: Rectangle {
         implicitHeight: 64
-        color: theme.panelBackground
-        Rectangle { anchors.bottom: parent.bottom; width: parent.width; height: 1; color: theme.hairline }
+        color: settingsTheme.panelBackground
+        Rectangle { anchors.bottom: parent.bottom; width: parent.width; height: 1; color: settingsTheme.hairline }
         Row {
             anchors.centerIn: parent
             spacing: 4
@@ -55,7 +55,7 @@ Page {
                     onClicked: root.currentIndex = index
                     background: Rectangle {
                         radius: 7
-                        color: tab.selected ? theme.selectedTab : (tab.hovered ? theme.hairline : "transparent")
+                        color: tab.selected ? settingsTheme.selectedTab : (tab.hovered ? settingsTheme.hairline : "transparent")
                     }
                     contentItem: Column {
                         spacing: 3
@@ -64,13 +64,13 @@ Page {
                             anchors.horizontalCenter: parent.horizontalCenter
                             symbol: tab.modelData[1]
                             size: 20
-                            color: tab.selected ? theme.selectionRing : theme.secondaryInk
+                            color: tab.selected ? settingsTheme.selectionRing : settingsTheme.secondaryInk
                         }
                         Text {
                             anchors.horizontalCenter: parent.horizontalCenter
                             text: tab.modelData[0]
                             font.pixelSize: 11
-                            color: tab.selected ? theme.primaryInk : theme.secondaryInk
+                            color: tab.selected ? settingsTheme.primaryInk : settingsTheme.secondaryInk
                         }
                     }
                 }
@@ -100,10 +100,10 @@ Page {
         }
     }
 
-    Component { id: generalPane; GeneralPane { objectName: "generalPane"; theme: theme; actions: root.actions } }
-    Component { id: privacyPane; PrivacyPane { objectName: "privacyPane"; theme: theme; actions: root.actions } }
-    Component { id: historyPane; HistoryPane { objectName: "historyPane"; theme: theme; actions: root.actions } }
-    Component { id: expansionPane; ExpansionPane { objectName: "expansionPane"; theme: theme; actions: root.actions } }
-    Component { id: aiToolsPane; AiToolsPane { objectName: "aiToolsPane"; theme: theme; actions: root.actions } }
-    Component { id: aboutPane; AboutPane { objectName: "aboutPane"; theme: theme; actions: root.actions } }
+    Component { id: generalPane; GeneralPane { objectName: "generalPane"; theme: settingsTheme; actions: root.actions } }
+    Component { id: privacyPane; PrivacyPane { objectName: "privacyPane"; theme: settingsTheme; actions: root.actions } }
+    Component { id: historyPane; HistoryPane { objectName: "historyPane"; theme: settingsTheme; actions: root.actions } }
+    Component { id: expansionPane; ExpansionPane { objectName: "expansionPane"; theme: settingsTheme; actions: root.actions } }
+    Component { id: aiToolsPane; AiToolsPane { objectName: "aiToolsPane"; theme: settingsTheme; actions: root.actions } }
+    Component { id: aboutPane; AboutPane { objectName: "aboutPane"; theme: settingsTheme; actions: root.actions } }
 }

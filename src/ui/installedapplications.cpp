@@ -57,7 +57,6 @@ void InstalledApplications::reload()
         [&](const InstalledApplication &a, const InstalledApplication &b) {
             return collator.compare(a.name, b.name) < 0;
         });
-    m_loaded = true;
     applyFilter();
 }
 
@@ -76,10 +75,11 @@ void InstalledApplications::applyFilter()
 
 QVariantList InstalledApplications::installedEntries(const QStringList &bundleIDs)
 {
-    if (!m_loaded)
-        reload();
+    // Read afresh each time: applications come and go while the window is open, and the
+    // source only reads the folders again when they changed.
     QHash<QString, QString> names;
-    for (const InstalledApplication &application : std::as_const(m_all))
+    for (const InstalledApplication &application :
+        m_source ? m_source() : QList<InstalledApplication> {})
         names.insert(application.bundleID, application.name);
     QVariantList entries;
     for (const QString &bundleID : bundleIDs) {

@@ -20,7 +20,7 @@ struct InstalledApplication
 
 // The installed applications for the settings window: the chooser's searchable list, and
 // which entries of an ignore list are installed. The list is read from its source each time
-// a chooser opens, so applications installed meanwhile appear.
+// a chooser opens or an ignore list is shown, so applications installed meanwhile appear.
 class InstalledApplications : public QAbstractListModel
 {
     Q_OBJECT
@@ -61,7 +61,6 @@ private:
     QList<InstalledApplication> m_all;
     QList<InstalledApplication> m_shown;
     QString m_filter;
-    bool m_loaded = false;
 };
 
 } // namespace corvane

@@ -29,6 +29,12 @@ class Updater;
 class SettingsActions : public QObject
 {
     Q_OBJECT
+    Q_MOC_INCLUDE("app/accessibilitymonitor.h")
+    Q_MOC_INCLUDE("app/appservices.h")
+    Q_MOC_INCLUDE("app/feedbackservice.h")
+    Q_MOC_INCLUDE("app/loginitem.h")
+    Q_MOC_INCLUDE("app/updater.h")
+    Q_MOC_INCLUDE("preferences/preferences.h")
     QML_ELEMENT
     QML_UNCREATABLE("Built by the settings window")
     Q_PROPERTY(corvane::Preferences *preferences READ preferences CONSTANT)

@@ -4,11 +4,13 @@
 #include "panel/historymodel.h"
 #include "platform/fake/fakepanelwindow.h"
 #include "platform/x11/desktopentries.h"
+#include "preferences/preferences.h"
 #include "store/clipstore.h"
 
 #include <QDir>
 #include <QFile>
 #include <QQuickWindow>
+#include <QSet>
 #include <QTest>
 
 #include <chrono>
@@ -134,13 +136,27 @@ QQuickItem *SettingsFixture::find(const QString &objectName) const
 {
     if (!settings->window())
         return nullptr;
-    QQuickItem *root = settings->window()->contentItem();
-    if (auto *item = root->findChild<QQuickItem *>(objectName))
-        return item;
-    // Popups put their content on the window's overlay, outside the view's object tree.
-    for (QObject *popup : root->findChildren<QObject *>()) {
-        if (popup->objectName() == objectName)
-            return qobject_cast<QQuickItem *>(popup->property("contentItem").value<QObject *>());
+    // Loaders, scroll views and popups put items outside the QObject tree of the view, so
+    // the search follows both the object and the visual trees.
+    QList<QObject *> pending { settings->window()->contentItem() };
+    QSet<QObject *> seen;
+    while (!pending.isEmpty()) {
+        QObject *object = pending.takeFirst();
+        if (!object || seen.contains(object))
+            continue;
+        seen.insert(object);
+        if (object->objectName() == objectName) {
+            if (auto *item = qobject_cast<QQuickItem *>(object))
+                return item;
+            // A popup: its content.
+            if (auto *content = qvariant_cast<QQuickItem *>(object->property("contentItem")))
+                return content;
+        }
+        pending << object->children();
+        if (auto *item = qobject_cast<QQuickItem *>(object)) {
+            for (QQuickItem *child : item->childItems())
+                pending << child;
+        }
     }
     return nullptr;
 }

@@ -10,6 +10,7 @@
 #include "platform/fake/fakekeystroketap.h"
 #include "platform/fake/fakeworkspace.h"
 #include "platform/x11/x11pasteboard.h"
+#include "store/clipitem.h"
 #include "ui/settingswindow.h"
 #include "ui/taskbarentry.h"
 #include "ui/traymenu.h"
