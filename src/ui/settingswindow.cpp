@@ -34,6 +34,11 @@ bool SettingsWindow::build()
     m_engine->addImageProvider(QStringLiteral("corvane-icon"), new IconImageProvider);
     QQmlComponent component(
         m_engine.get(), QUrl(QStringLiteral("qrc:/qt/qml/Corvane/Ui/SettingsView.qml")));
+    if (!component.isReady()) {
+        qCCritical(lcSettings).noquote()
+            << "Could not load the settings window:" << component.errorString();
+        return false;
+    }
     QObject *object = component.createWithInitialProperties(
         { { QStringLiteral("actions"), QVariant::fromValue(m_actions.get()) } });
     auto *item = qobject_cast<QQuickItem *>(object);
@@ -73,6 +78,13 @@ bool SettingsWindow::open()
     m_window->raise();
     m_window->requestActivate();
     return true;
+}
+
+void SettingsWindow::releaseView()
+{
+    delete m_view;
+    if (m_window)
+        m_window->releaseResources();
 }
 
 void SettingsWindow::showPane(int index)

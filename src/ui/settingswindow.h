@@ -3,6 +3,7 @@
 #include "settingsactions.h"
 
 #include <QObject>
+#include <QPointer>
 
 #include <memory>
 
@@ -27,6 +28,9 @@ public:
     bool open();
     // Selects a pane by its position (General is 0, About 5).
     void showPane(int index);
+    // Drops the view and asks the window to hand back its textures, which it does on its
+    // next frame; the window stays until destruction.
+    void releaseView();
 
     QQuickWindow *window() const { return m_window.get(); }
     SettingsActions &actions() const { return *m_actions; }
@@ -37,7 +41,7 @@ private:
     std::unique_ptr<SettingsActions> m_actions;
     std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<QQuickWindow> m_window;
-    QObject *m_view = nullptr;
+    QPointer<QObject> m_view;
 };
 
 } // namespace corvane

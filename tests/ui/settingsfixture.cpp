@@ -89,7 +89,12 @@ SettingsFixture::~SettingsFixture()
 {
     taskbar.reset();
     tray.reset();
+    // Items hand their textures back only while the window still renders: drop the view
+    // first and let a frame pass, then the window; the scene graph deletes them later.
+    settings->releaseView();
+    settle(50);
     settings.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     services.reset();
 }
 
