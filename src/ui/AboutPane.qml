@@ -30,7 +30,7 @@ ColumnLayout {
             sourceSize: Qt.size(192, 192)
             smooth: true
         }
-        PanelIcon {
+        SettingsIcon {
             anchors.centerIn: parent
             visible: pane.actions.iconSource.toString().length === 0
             symbol: "clipboard"
@@ -59,6 +59,7 @@ ColumnLayout {
         theme: pane.theme
         text: "Send Feedback…"
         enabled: false
+        opacity: 0.6
     }
     SettingsCaption {
         theme: pane.theme

@@ -18,7 +18,7 @@ SettingsSection {
     RowLayout {
         Layout.fillWidth: true
         Text { text: "Status"; font.pixelSize: 13; color: section.theme.primaryInk; Layout.fillWidth: true }
-        PanelIcon {
+        SettingsIcon {
             size: 14
             symbol: section.granted ? "checkmark-circle-fill" : (section.isRequired ? "warning-fill" : "xmark-circle")
             color: section.granted ? (section.theme.dark ? "#4cd964" : "#1f9d3a")
@@ -50,7 +50,7 @@ SettingsSection {
             theme: section.theme
             visible: section.actions.isWaylandSession
             text: "Read Why in the README…"
-            onClicked: section.actions.openUrl("https://github.com/ferrowen/corvane#keyboard-access-on-wayland")
+            onClicked: section.actions.openUrl("https://ferrowen.com/corvane#keyboard-access-on-x11-and-wayland")
         }
         PanelButton {
             theme: section.theme

@@ -26,7 +26,7 @@ ColumnLayout {
         RowLayout {
             spacing: 6
             Layout.fillWidth: true
-            PanelIcon { symbol: "lock"; color: pane.theme.primaryInk; size: 14; Layout.alignment: Qt.AlignTop }
+            SettingsIcon { symbol: "lock"; color: pane.theme.primaryInk; size: 14; Layout.alignment: Qt.AlignTop }
             Text {
                 Layout.fillWidth: true
                 wrapMode: Text.Wrap
@@ -139,7 +139,7 @@ ColumnLayout {
                 id: capability
                 required property var modelData
                 spacing: 8
-                PanelIcon { symbol: capability.modelData[0]; color: pane.theme.selectionRing; size: 14 }
+                SettingsIcon { symbol: capability.modelData[0]; color: pane.theme.selectionRing; size: 14 }
                 Text { text: capability.modelData[1]; font.pixelSize: 13; color: pane.theme.primaryInk }
             }
         }

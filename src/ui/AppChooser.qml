@@ -38,7 +38,8 @@ Popup {
             font.weight: Font.DemiBold
             color: chooser.theme.primaryInk
         }
-        TextField {
+        SettingsTextField {
+            theme: chooser.theme
             id: search
             objectName: chooser.objectName + "Search"
             Layout.fillWidth: true
@@ -81,7 +82,7 @@ Popup {
                         elide: Text.ElideRight
                         Layout.fillWidth: true
                     }
-                    PanelIcon {
+                    SettingsIcon {
                         visible: !!chooser.ticked[row.bundleID]
                         symbol: "checkmark"
                         color: chooser.theme.selectionRing

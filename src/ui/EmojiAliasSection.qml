@@ -72,7 +72,8 @@ SettingsSection {
     RowLayout {
         Layout.fillWidth: true
         spacing: 6
-        TextField {
+        SettingsTextField {
+            theme: section.theme
             id: aliasField
             objectName: "aliasField"
             placeholderText: "alias"
@@ -81,7 +82,8 @@ SettingsSection {
             onAccepted: add.clicked()
         }
         Text { text: "→"; color: section.theme.secondaryInk; font.pixelSize: 13 }
-        TextField {
+        SettingsTextField {
+            theme: section.theme
             id: emojiField
             objectName: "emojiField"
             placeholderText: "emoji"

@@ -26,7 +26,8 @@ Popup {
     }
     contentItem: ColumnLayout {
         spacing: 8
-        TextField {
+        SettingsTextField {
+            theme: picker.theme
             id: search
             objectName: "emojiSearch"
             Layout.fillWidth: true

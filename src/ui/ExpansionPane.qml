@@ -25,7 +25,8 @@ ColumnLayout {
             Layout.fillWidth: true
             spacing: 8
             Text { text: "Prefix"; font.pixelSize: 13; color: pane.theme.primaryInk; Layout.fillWidth: true }
-            TextField {
+            SettingsTextField {
+                theme: pane.theme
                 id: prefixField
                 objectName: "prefixField"
                 Layout.preferredWidth: 80

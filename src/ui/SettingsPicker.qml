@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
+import Corvane.Ui
 
 // A setting chosen from a few values: options are {label, value}.
 RowLayout {
@@ -30,5 +31,28 @@ RowLayout {
         font.pixelSize: 12
         currentIndex: picker.options.findIndex(option => option.value === picker.value)
         onActivated: index => picker.picked(picker.options[index].value)
+        contentItem: Text {
+            leftPadding: 10
+            text: box.displayText
+            font: box.font
+            color: picker.theme.primaryInk
+            verticalAlignment: Text.AlignVCenter
+            elide: Text.ElideRight
+        }
+        indicator: SettingsIcon {
+            x: box.width - width - 8
+            y: (box.height - height) / 2
+            symbol: "chevron"
+            size: 10
+            rotation: 90
+            color: picker.theme.secondaryInk
+        }
+        background: Rectangle {
+            implicitHeight: 26
+            radius: 6
+            color: box.pressed ? picker.theme.selectedTab : picker.theme.controlBackground
+            border.width: 1
+            border.color: picker.theme.controlOutline
+        }
     }
 }

@@ -23,22 +23,26 @@ ColumnLayout {
             font.pixelSize: 13
             color: toggle.theme.primaryInk
             Layout.fillWidth: true
-            wrapMode: Text.Wrap
+            // One line: a wrapping label makes the row as tall as its narrowest layout.
+            elide: Text.ElideRight
         }
-        Switch {
+        AbstractButton {
             id: box
             objectName: toggle.objectName + "Switch"
+            checkable: true
             checked: toggle.checked
+            implicitWidth: 34
+            implicitHeight: 20
+            Layout.alignment: Qt.AlignRight | Qt.AlignVCenter
+            Accessible.role: Accessible.CheckBox
+            Accessible.name: toggle.text
             onToggled: {
                 toggle.toggled(checked)
                 // The switch shows the setting, also when the setting refused the change.
                 checked = Qt.binding(() => toggle.checked)
             }
-            indicator: Rectangle {
-                implicitWidth: 34
-                implicitHeight: 20
-                x: box.leftPadding
-                y: (box.height - height) / 2
+            contentItem: Item { }
+            background: Rectangle {
                 radius: 10
                 color: box.checked ? toggle.theme.selectionRing : toggle.theme.controlBackground
                 border.width: box.checked ? 0 : 1

@@ -60,7 +60,7 @@ Page {
                     contentItem: Column {
                         spacing: 3
                         topPadding: 6
-                        PanelIcon {
+                        SettingsIcon {
                             anchors.horizontalCenter: parent.horizontalCenter
                             symbol: tab.modelData[1]
                             size: 20

@@ -11,7 +11,7 @@ RowLayout {
     property string symbol: "warning"
     Layout.fillWidth: true
     spacing: 6
-    PanelIcon { symbol: warning.symbol; color: warning.tint; size: 14 }
+    SettingsIcon { symbol: warning.symbol; color: warning.tint; size: 14 }
     Text {
         text: warning.text
         font.pixelSize: 11

@@ -77,10 +77,6 @@ public:
         bool isWaylandSession = false;
     };
 
-    // Where the project explains what a Wayland session lacks.
-    static constexpr const char *waylandHelpUrl
-        = "https://github.com/ferrowen/corvane#keyboard-access-on-wayland";
-
     explicit SettingsActions(const Context &context, QObject *parent = nullptr);
     ~SettingsActions() override;
 

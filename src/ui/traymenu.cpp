@@ -98,10 +98,12 @@ void TrayMenu::rebuild()
     QAction *update = m_menu->addAction(
         QStringLiteral("Check for Updates…"), &m_services.updater(), &Updater::checkForUpdates);
     update->setEnabled(m_services.updater().canCheckForUpdates());
-    m_menu->addAction(QStringLiteral("Send Feedback…"), this, [this] {
+    QAction *feedback = m_menu->addAction(QStringLiteral("Send Feedback…"), this, [this] {
         if (onSendFeedback)
             onSendFeedback();
     });
+    // Without a form to open, the entry says so by being disabled.
+    feedback->setEnabled(bool(onSendFeedback));
     m_menu->addSeparator();
     QAction *quit = m_menu->addAction(QStringLiteral("Quit Corvane"), this, [this] {
         if (onQuit)

@@ -29,7 +29,8 @@ public:
 
     // Asks whether to clear the history; true for "Clear". A modal alert unless replaced.
     std::function<bool()> confirmClear;
-    // The entries that lead elsewhere.
+    // The entries that lead elsewhere; "Send Feedback…" is disabled while onSendFeedback is
+    // empty when the menu is rebuilt.
     std::function<void()> onOpenSettings;
     std::function<void()> onSendFeedback;
     std::function<void()> onQuit;

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPainter>
 #include <QQuickWindow>
 #include <QSet>
 #include <QTest>
@@ -16,6 +17,8 @@
 #include <chrono>
 
 namespace corvane::test {
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -81,6 +84,8 @@ SettingsFixture::SettingsFixture()
     };
     settings = std::make_unique<SettingsWindow>(context);
     settings->actions().beep = [this] { ++beeps; };
+    // What the V key types, as a US layout would say.
+    hotkeys.setKeyText(9, QStringLiteral("v"));
     tray = std::make_unique<TrayMenu>(*services, workspace);
     taskbar = std::make_unique<TaskbarEntry>(services->preferences());
 }
@@ -98,12 +103,33 @@ SettingsFixture::~SettingsFixture()
     services.reset();
 }
 
-void SettingsFixture::install(const QString &bundleID, const QString &name)
+void SettingsFixture::install(const QString &bundleID, const QString &name, const QColor &iconColor)
 {
-    QFile entry(QDir(applicationsFolder(folder)).filePath(bundleID + QStringLiteral(".desktop")));
+    const QDir folderOfEntries(applicationsFolder(folder));
+    QByteArray icon = "accessories-text-editor";
+    if (iconColor.isValid()) {
+        QImage image(64, 64, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(iconColor);
+        painter.drawRoundedRect(QRectF(4, 4, 56, 56), 13, 13);
+        painter.setPen(Qt::white);
+        QFont font = painter.font();
+        font.setPixelSize(34);
+        font.setBold(true);
+        painter.setFont(font);
+        painter.drawText(QRectF(4, 4, 56, 56), Qt::AlignCenter, name.left(1));
+        painter.end();
+        const QString path = folderOfEntries.filePath(bundleID + QStringLiteral(".png"));
+        image.save(path);
+        icon = path.toUtf8();
+    }
+    QFile entry(folderOfEntries.filePath(bundleID + QStringLiteral(".desktop")));
     if (entry.open(QIODevice::WriteOnly)) {
         entry.write("[Desktop Entry]\nType=Application\nName=" + name.toUtf8()
-            + "\nExec=/usr/bin/true\nIcon=accessories-text-editor\n");
+            + "\nExec=/usr/bin/true\nIcon=" + icon + "\n");
     }
 }
 
@@ -126,7 +152,7 @@ bool SettingsFixture::open(QSize size)
     if (!settings->open())
         return false;
     settings->window()->resize(size);
-    const bool exposed = spinUntil([this] { return settings->window()->isExposed(); });
+    const bool exposed = spinUntil([this] { return settings->window()->isExposed(); }, 10s);
     settle();
     return exposed;
 }

@@ -32,8 +32,9 @@ public:
     SettingsFixture();
     ~SettingsFixture();
 
-    // A desktop entry for an installed application.
-    void install(const QString &bundleID, const QString &name);
+    // A desktop entry for an installed application; with a colour, an icon of that colour
+    // showing the name's initial.
+    void install(const QString &bundleID, const QString &name, const QColor &iconColor = {});
     // A text item copied minutesAgo minutes before now.
     ClipItem addText(const QString &text, int minutesAgo = 0);
     // Builds and shows the settings window at the given size and lets it settle; false when

@@ -34,12 +34,14 @@ bool save(const QImage &image, const QString &path)
 
 void fill(SettingsFixture &fixture)
 {
-    fixture.install(QStringLiteral("org.keepassxc.KeePassXC"), QStringLiteral("KeePassXC"));
-    fixture.install(QStringLiteral("org.gnome.Terminal"), QStringLiteral("Terminal"));
-    fixture.install(QStringLiteral("org.gnome.TextEditor"), QStringLiteral("Text Editor"));
+    // Two of the password managers on the default ignore list, and a terminal.
+    fixture.install(QStringLiteral("org.keepassxc.KeePassXC"), QStringLiteral("KeePassXC"),
+        QColor(0x4c, 0x9a, 0x3f));
+    fixture.install(QStringLiteral("org.gnome.seahorse.Application"),
+        QStringLiteral("Passwords and Keys"), QColor(0xc8, 0x8a, 0x1e));
+    fixture.install(
+        QStringLiteral("org.gnome.Terminal"), QStringLiteral("Terminal"), QColor(0x2e, 0x34, 0x36));
     corvane::Preferences &preferences = fixture.services->preferences();
-    preferences.setIgnoredBundleIDs(
-        preferences.ignoredBundleIDs() + QStringList { QStringLiteral("org.keepassxc.KeePassXC") });
     preferences.setExpansionIgnoredBundleIDs({ QStringLiteral("org.gnome.Terminal") });
     preferences.setEmojiAliases({ { QStringLiteral("party"), QStringLiteral("🎉") },
         { QStringLiteral("ok"), QStringLiteral("👌") },
@@ -73,6 +75,8 @@ QImage trayMenuImage(SettingsFixture &fixture, bool dark)
         palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x7e, 0x7b));
         palette.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x7e, 0x7b));
         palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x7e, 0x7b));
+        // Disabled entries are drawn etched in the light colour; keep the etching invisible.
+        palette.setColor(QPalette::Disabled, QPalette::Light, QColor(0x2b, 0x2a, 0x29));
     }
     menu->setPalette(palette);
     menu->popup(QPoint(200, 40));
