@@ -23,7 +23,6 @@ Page {
     palette.buttonText: settingsTheme.primaryInk
     palette.highlight: settingsTheme.selectionRing
     palette.highlightedText: "white"
-    palette.placeholderText: settingsTheme.placeholderInk
     palette.mid: settingsTheme.controlOutline
     palette.dark: settingsTheme.secondaryInk
     palette.light: settingsTheme.cardBackground
