@@ -392,5 +392,45 @@ TEST_F(PanelEndToEndTest, ThePanelSpansTheBottomOfTheWorkAreaAboveADock)
     EXPECT_TRUE(geometry.contains(QStringLiteral("HEIGHT=296\n"))) << qPrintable(geometry);
 }
 
+TEST_F(PanelEndToEndTest, TheTrayIconsMenuPastesARecentItemAndASecondStartOpensTheSettings)
+{
+    // trayer: a tray host (XEmbed) along the top edge.
+    start(QStringLiteral("trayer"),
+        { QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+            QStringLiteral("left"), QStringLiteral("--widthtype"), QStringLiteral("request"),
+            QStringLiteral("--height"), QStringLiteral("24") });
+    startCorvane();
+    copyText(QStringLiteral("from the tray"));
+    ASSERT_TRUE(spinUntil([&] { return itemCount() == 2u; }, 10s));
+
+    EXPECT_EQ(startAgain({ QStringLiteral("--settings") }), 0);
+    EXPECT_TRUE(
+        spinUntil([] { return !windowID(QStringLiteral("^Corvane Settings$")).isEmpty(); }, 20s));
+
+    focusTarget();
+    // The icon fills the host's window, which asks for no more width than the icon needs.
+    QString host;
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            host
+                = QString::fromUtf8(Desktop::run(QStringLiteral("xdotool"),
+                                        { QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                            QStringLiteral("--class"), QStringLiteral("trayer") }))
+                      .section(QLatin1Char('\n'), 0, 0)
+                      .trimmed();
+            return !host.isEmpty();
+        },
+        10s));
+    spinFor(1s);
+    xdotool({ QStringLiteral("mousemove"), QStringLiteral("--window"), host, QStringLiteral("12"),
+        QStringLiteral("12"), QStringLiteral("click"), QStringLiteral("1") });
+    spinFor(1s);
+    // "Open Corvane", then the newest item.
+    xdotool({ QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Down"),
+        QStringLiteral("Return") });
+    EXPECT_TRUE(spinUntil([&] { return targetText() == QStringLiteral("from the tray"); }, 10s))
+        << qPrintable(targetText());
+}
+
 } // namespace
 } // namespace corvane
