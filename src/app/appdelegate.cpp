@@ -20,6 +20,7 @@
 #include "platform/x11/x11workspace.h"
 #include "store/clipstore.h"
 #include "store/errordescription.h"
+#include "ui/feedbackwindow.h"
 #include "ui/historypanel.h"
 #include "ui/settingswindow.h"
 #include "ui/taskbarentry.h"
@@ -73,6 +74,7 @@ AppDelegate::AppDelegate()
 AppDelegate::~AppDelegate()
 {
     // The windows and the tray go before the services they show.
+    m_feedbackWindow.reset();
     m_settingsWindow.reset();
     m_taskbarEntry.reset();
     m_trayMenu.reset();
@@ -112,6 +114,7 @@ void AppDelegate::showDesktopParts()
 {
     m_trayMenu = std::make_unique<TrayMenu>(*m_services, *m_workspace);
     m_trayMenu->onOpenSettings = [this] { openSettings(); };
+    m_trayMenu->onSendFeedback = [this] { openFeedback(); };
     m_trayMenu->onQuit = [] { QApplication::quit(); };
     m_taskbarEntry = std::make_unique<TaskbarEntry>(m_services->preferences());
     m_taskbarEntry->onActivate = [this] { m_services->panelController().show(); };
@@ -144,8 +147,18 @@ void AppDelegate::openSettings()
             = qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland"),
         };
         m_settingsWindow = std::make_unique<SettingsWindow>(context);
+        m_settingsWindow->actions().onSendFeedback = [this] { openFeedback(); };
     }
     m_settingsWindow->open();
+}
+
+void AppDelegate::openFeedback()
+{
+    if (!m_services)
+        return;
+    if (!m_feedbackWindow)
+        m_feedbackWindow = std::make_unique<FeedbackWindow>(m_services->feedback());
+    m_feedbackWindow->open();
 }
 
 void AppDelegate::reportFailure()

@@ -14,6 +14,7 @@ class ActivationNotifier;
 class AppServices;
 class CrashRecoveryAgent;
 class DesktopEntries;
+class FeedbackWindow;
 class HotkeyRegistrar;
 class InputDeviceState;
 class Pasteboard;
@@ -46,6 +47,7 @@ private:
     void reportFailure();
     void openSettings();
     void showDesktopParts();
+    void openFeedback();
 
     std::unique_ptr<Pasteboard> m_pasteboard;
     std::unique_ptr<Workspace> m_workspace;
@@ -61,6 +63,7 @@ private:
     std::unique_ptr<TrayMenu> m_trayMenu;
     std::unique_ptr<TaskbarEntry> m_taskbarEntry;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
+    std::unique_ptr<FeedbackWindow> m_feedbackWindow;
     std::optional<QString> m_failure;
     SingleInstance m_instance;
 };

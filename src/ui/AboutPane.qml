@@ -58,13 +58,7 @@ ColumnLayout {
         Layout.alignment: Qt.AlignHCenter
         theme: pane.theme
         text: "Send Feedback…"
-        enabled: false
-        opacity: 0.6
-    }
-    SettingsCaption {
-        theme: pane.theme
-        horizontalAlignment: Text.AlignHCenter
-        text: "The feedback form is not part of this build yet."
+        onClicked: pane.actions.sendFeedback()
     }
     RowLayout {
         Layout.alignment: Qt.AlignHCenter

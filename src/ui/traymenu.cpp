@@ -47,7 +47,10 @@ TrayMenu::TrayMenu(AppServices &services, Workspace &workspace, QObject *parent)
     connect(&services.model(), &HistoryModel::itemsChanged, this, &TrayMenu::rebuild);
     // The model reloads on its own only while the panel shows; copies made meanwhile must
     // still be offered, so the menu asks for a reload as it opens (which rebuilds it).
-    connect(m_menu.get(), &QMenu::aboutToShow, this, [this] { m_services.model().reload(); });
+    connect(m_menu.get(), &QMenu::aboutToShow, this, [this] {
+        m_services.model().reload();
+        rebuild();
+    });
     connect(
         &services.preferences(), &Preferences::menuBarRecentCountChanged, this, &TrayMenu::rebuild);
     connect(&services.preferences(), &Preferences::showsMenuBarIconChanged, this,

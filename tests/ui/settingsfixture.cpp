@@ -84,6 +84,8 @@ SettingsFixture::SettingsFixture()
     };
     settings = std::make_unique<SettingsWindow>(context);
     settings->actions().beep = [this] { ++beeps; };
+    feedback = std::make_unique<FeedbackWindow>(services->feedback());
+    settings->actions().onSendFeedback = [this] { feedback->open(); };
     // What the V key types, as a US layout would say.
     hotkeys.setKeyText(9, QStringLiteral("v"));
     tray = std::make_unique<TrayMenu>(*services, workspace);
@@ -97,8 +99,10 @@ SettingsFixture::~SettingsFixture()
     // Items hand their textures back only while the window still renders: drop the view
     // first and let a frame pass, then the window; the scene graph deletes them later.
     settings->releaseView();
+    feedback->releaseView();
     settle(50);
     settings.reset();
+    feedback.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     services.reset();
 }
@@ -163,13 +167,14 @@ void SettingsFixture::settle(int milliseconds)
     QCoreApplication::processEvents();
 }
 
-QQuickItem *SettingsFixture::find(const QString &objectName) const
+QQuickItem *SettingsFixture::find(const QString &objectName, QQuickWindow *in) const
 {
-    if (!settings->window())
+    QQuickWindow *window = in ? in : settings->window();
+    if (!window)
         return nullptr;
     // Loaders, scroll views and popups put items outside the QObject tree of the view, so
     // the search follows both the object and the visual trees.
-    QList<QObject *> pending { settings->window()->contentItem() };
+    QList<QObject *> pending { window->contentItem() };
     QSet<QObject *> seen;
     while (!pending.isEmpty()) {
         QObject *object = pending.takeFirst();

@@ -11,11 +11,13 @@
 #include "platform/fake/fakeworkspace.h"
 #include "platform/x11/x11pasteboard.h"
 #include "store/clipitem.h"
+#include "ui/feedbackwindow.h"
 #include "ui/settingswindow.h"
 #include "ui/taskbarentry.h"
 #include "ui/traymenu.h"
 
 #include <QQuickItem>
+#include <QQuickWindow>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -41,8 +43,9 @@ public:
     // it never became exposed.
     bool open(QSize size = QSize(620, 660));
     void settle(int milliseconds = 120);
-    // The window's item with this object name (searching inside popups too).
-    QQuickItem *find(const QString &objectName) const;
+    // The item with this object name in the settings window, or in another window (searching
+    // inside popups too).
+    QQuickItem *find(const QString &objectName, QQuickWindow *in = nullptr) const;
     void click(QQuickItem *item);
     void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     void type(const QString &text);
@@ -63,6 +66,7 @@ public:
     FakeKeystrokeSynthesizer *synthesizer = nullptr;
     std::unique_ptr<AppServices> services;
     std::unique_ptr<SettingsWindow> settings;
+    std::unique_ptr<FeedbackWindow> feedback;
     std::unique_ptr<TrayMenu> tray;
     std::unique_ptr<TaskbarEntry> taskbar;
     int beeps = 0;

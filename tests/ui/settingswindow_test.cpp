@@ -10,7 +10,9 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QProcess>
+#include <QQuickWindow>
 #include <QSystemTrayIcon>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -217,6 +219,26 @@ TEST_F(SettingsWindowTest, CopiedCodexSnippetReachesTheClipboardWithoutAHistoryR
     // Two of the watcher's polls later nothing was recorded.
     test::spinFor(1s);
     EXPECT_EQ(f.services->store().statistics().itemCount, 0);
+}
+
+TEST_F(SettingsWindowTest, FeedbackFormOpensFromAboutAndSaysWhenTheBuildCannotSend)
+{
+    f.showPane(about);
+    f.click(item("sendFeedback"));
+    QQuickWindow *form = f.feedback->window();
+    ASSERT_NE(form, nullptr);
+    ASSERT_TRUE(spinUntil([&] { return form->isExposed(); }, 5s));
+    QQuickItem *message = f.find(QStringLiteral("message"), form);
+    QQuickItem *send = f.find(QStringLiteral("send"), form);
+    QQuickItem *error = f.find(QStringLiteral("feedbackError"), form);
+    ASSERT_TRUE(message && send && error);
+    message->setProperty("text", QStringLiteral("The tray menu is lovely"));
+    QTest::mouseClick(form, Qt::LeftButton, {},
+        send->mapToScene(QPointF(send->width() / 2, send->height() / 2)).toPoint());
+    // This build has no support server: nothing goes out and the form says so.
+    EXPECT_TRUE(spinUntil([&] { return error->isVisible(); }, 2s));
+    EXPECT_EQ(error->property("text").toString(),
+        QStringLiteral("Feedback isn't available in this build."));
 }
 
 TEST_F(SettingsWindowTest, TrayMenuListsAsManyRecentItemsAsWantedAndHeld)
