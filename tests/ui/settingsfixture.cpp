@@ -89,6 +89,7 @@ SettingsFixture::SettingsFixture()
     // What the V key types, as a US layout would say.
     hotkeys.setKeyText(9, QStringLiteral("v"));
     tray = std::make_unique<TrayMenu>(*services, workspace);
+    tray->onSendFeedback = [this] { feedback->open(); };
     taskbar = std::make_unique<TaskbarEntry>(services->preferences());
 }
 
