@@ -10,7 +10,6 @@
 #include "common/logging.h"
 #include "expansion/emojinametable.h"
 #include "panel/historymodel.h"
-#include "panel/hotkey.h"
 #include "platform/hotkeyregistrar.h"
 #include "platform/pasteboard.h"
 #include "preferences/preferences.h"

@@ -8,6 +8,9 @@
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMenu>
 #include <QProcess>
 #include <QQuickWindow>
@@ -216,6 +219,20 @@ TEST_F(SettingsWindowTest, CopiedCodexSnippetReachesTheClipboardWithoutAHistoryR
     EXPECT_EQ(QString::fromUtf8(xclip.readAllStandardOutput()),
         QStringLiteral("[mcp_servers.corvane]\ncommand = "
                        "\"/home/ada/Downloads/corvane/bin/corvane\"\nargs = [\"--mcp\"]"));
+    // The other clients' snippets name the same executable; the two JSON ones are the same.
+    const SettingsActions &actions = f.settings->actions();
+    EXPECT_EQ(actions.snippet(0),
+        QStringLiteral(
+            "claude mcp add corvane -- \"/home/ada/Downloads/corvane/bin/corvane\" --mcp"));
+    EXPECT_EQ(actions.snippet(1), actions.snippet(2));
+    const QJsonObject server = QJsonDocument::fromJson(actions.snippet(1).toUtf8())
+                                   .object()[u"mcpServers"][u"corvane"]
+                                   .toObject();
+    EXPECT_EQ(
+        server[u"command"].toString(), QStringLiteral("/home/ada/Downloads/corvane/bin/corvane"));
+    EXPECT_EQ(server[u"args"].toArray(), QJsonArray({ QStringLiteral("--mcp") }));
+    EXPECT_EQ(actions.snippet(1).count(u'\n'), 7);
+
     // Two of the watcher's polls later nothing was recorded.
     test::spinFor(1s);
     EXPECT_EQ(f.services->store().statistics().itemCount, 0);
