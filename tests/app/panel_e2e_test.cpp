@@ -432,5 +432,40 @@ TEST_F(PanelEndToEndTest, TheTrayIconsMenuPastesARecentItemAndASecondStartOpensT
         << qPrintable(targetText());
 }
 
+TEST_F(PanelEndToEndTest, TheTaskBarEntryBringsUpThePanelAndGoesBackToTheTaskBar)
+{
+    QFile settings(path(QStringLiteral("config/Corvane/Corvane.conf")));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[General]\nshowsDockIcon=true\n");
+    settings.close();
+    startCorvane();
+    // The entry is the application's window that sits minimised in the task bar.
+    const auto iconic = [](const QString &window) {
+        return Desktop::run(
+            QStringLiteral("xprop"), { QStringLiteral("-id"), window, QStringLiteral("WM_STATE") })
+            .contains("Iconic");
+    };
+    QString entry;
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            const QStringList windows
+                = QString::fromUtf8(Desktop::run(QStringLiteral("xdotool"),
+                                        { QStringLiteral("search"), QStringLiteral("--name"),
+                                            QStringLiteral("^Corvane$") }))
+                      .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            for (const QString &window : windows) {
+                if (iconic(window.trimmed()))
+                    entry = window.trimmed();
+            }
+            return !entry.isEmpty();
+        },
+        10s));
+    focusTarget();
+    EXPECT_FALSE(panelShown());
+    xdotool({ QStringLiteral("windowactivate"), entry });
+    EXPECT_TRUE(spinUntil(&panelShown, 10s));
+    EXPECT_TRUE(spinUntil([&] { return iconic(entry); }, 10s));
+}
+
 } // namespace
 } // namespace corvane
