@@ -63,12 +63,18 @@ SettingsFixture::SettingsFixture()
         folder.filePath(QStringLiteral("Corvane.conf")));
     services->start();
 
+    loginItem = std::make_unique<LoginItem>(LoginItem::Environment {
+        .systemctl = QStringLiteral("false"),
+        .autostartFolder = autostartFolder(),
+        .executablePath = QStringLiteral("/usr/bin/corvane"),
+        .timeout = std::chrono::milliseconds(2000),
+    });
     const QString applications = applicationsFolder(folder);
     const SettingsActions::Context context {
         .services = *services,
         .pasteboard = pasteboard,
         .hotkeys = hotkeys,
-        .loginItem = nullptr,
+        .loginItem = loginItem.get(),
         .applications =
             [applications] {
                 QList<InstalledApplication> found;
@@ -105,6 +111,7 @@ SettingsFixture::~SettingsFixture()
     settings.reset();
     feedback.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    loginItem.reset();
     services.reset();
 }
 
@@ -229,6 +236,11 @@ void SettingsFixture::showPane(int index)
 QImage SettingsFixture::grab()
 {
     return settings->window()->grabWindow();
+}
+
+QString SettingsFixture::autostartFolder() const
+{
+    return folder.filePath(QStringLiteral("autostart"));
 }
 
 QString SettingsFixture::settingsFile() const

@@ -2,6 +2,7 @@
 
 #include "app/appservices.h"
 #include "app/crashrecoveryagent.h"
+#include "app/loginitem.h"
 #include "platform/fake/fakeactivationnotifier.h"
 #include "platform/fake/fakehotkeyregistrar.h"
 #include "platform/fake/fakeinputdevicestate.h"
@@ -53,6 +54,7 @@ public:
     QImage grab();
     // The settings file's text.
     QString settingsFile() const;
+    QString autostartFolder() const;
 
     QTemporaryDir folder;
     X11Pasteboard pasteboard;
@@ -65,6 +67,9 @@ public:
     FakeKeystrokeTap *tap = nullptr;
     FakeKeystrokeSynthesizer *synthesizer = nullptr;
     std::unique_ptr<AppServices> services;
+    // Its autostart folder is in the temporary folder; its systemctl always fails, as where
+    // no user manager runs.
+    std::unique_ptr<LoginItem> loginItem;
     std::unique_ptr<SettingsWindow> settings;
     std::unique_ptr<FeedbackWindow> feedback;
     std::unique_ptr<TrayMenu> tray;

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -106,6 +107,28 @@ TEST_F(SettingsWindowTest, TrayAndTaskBarTogglesAlwaysKeepOneOn)
     EXPECT_FALSE(isEnabled("recentCount"));
     EXPECT_TRUE(f.settingsFile().contains(QStringLiteral("showsMenuBarIcon=false")));
     EXPECT_TRUE(f.settingsFile().contains(QStringLiteral("showsDockIcon=true")));
+}
+
+TEST_F(SettingsWindowTest, OpenAtLoginWritesTheAutostartEntryAndBeepsWhenItCannot)
+{
+    // Without a user manager there is no crash recovery to offer.
+    EXPECT_FALSE(item("reopensAfterCrash")->isVisible());
+    // A file where the autostart folder should be: the change is refused.
+    QFile blocker(f.autostartFolder());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    f.click(item("opensAtLoginSwitch"));
+    EXPECT_EQ(f.beeps, 1);
+    EXPECT_FALSE(item("opensAtLoginSwitch")->property("checked").toBool());
+    EXPECT_FALSE(prefs().launchesAtLogin());
+
+    ASSERT_TRUE(QFile::remove(f.autostartFolder()));
+    f.click(item("opensAtLoginSwitch"));
+    EXPECT_EQ(f.beeps, 1);
+    EXPECT_TRUE(
+        QFile::exists(f.autostartFolder() + QStringLiteral("/com.ferrowen.corvane.desktop")));
+    EXPECT_TRUE(item("opensAtLoginSwitch")->property("checked").toBool());
+    EXPECT_TRUE(f.settingsFile().contains(QStringLiteral("launchesAtLogin=true")));
 }
 
 TEST_F(SettingsWindowTest, PrefixAndAliasesReconfigureExpansionAtOnce)
