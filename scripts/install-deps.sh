@@ -27,6 +27,8 @@ packages=(
     openbox tk x11-utils
     # the installed files are checked as the desktop reads them
     desktop-file-utils appstream
+    # emoji in the settings window's alias list and picker (and its screenshots)
+    fonts-noto-color-emoji
 )
 
 # The tool server's interoperability test runs the official MCP SDK under Node.js. A node

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Renders the history panel's screenshots into docs/ on a private X server with the software
-# scene graph: scripts/screenshots.sh [BUILD_DIR] (default build/dev; the target
-# panel_screenshots is built first).
+# Renders the history panel's, the settings window's and the tray menu's screenshots into docs/
+# on a private X server with the software scene graph: scripts/screenshots.sh [BUILD_DIR]
+# (default build/dev; the targets panel_screenshots and settings_screenshots are built first).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=$(realpath "${1:-$root/build/dev}")
-cmake --build "$build_dir" --target panel_screenshots
+cmake --build "$build_dir" --target panel_screenshots settings_screenshots
 
 scratch=$(mktemp -d)
 xvfb_pid=""
@@ -29,3 +29,4 @@ read -r -t 10 -u "$fd" display || { echo "Could not start Xvfb"; cat "$scratch/x
 export DISPLAY=":$display"
 
 "$build_dir/tests/ui/panel_screenshots" "${SCREENSHOTS_DIR:-$root/docs}"
+CORVANE_SOURCE_DIR="$root" "$build_dir/tests/ui/settings_screenshots" "${SCREENSHOTS_DIR:-$root/docs}"

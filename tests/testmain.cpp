@@ -2,6 +2,9 @@
 #ifdef CORVANE_TEST_GUI
 #include <QGuiApplication>
 #endif
+#ifdef CORVANE_TEST_WIDGETS
+#include <QApplication>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -14,7 +17,12 @@ int main(int argc, char **argv)
         return RUN_ALL_TESTS();
     // The X11 backend's tests need Qt's xcb platform on the X server in DISPLAY.
     qputenv("QT_QPA_PLATFORM", "xcb");
+#ifdef CORVANE_TEST_WIDGETS
+    // The tray menu and alerts are widgets.
+    QApplication application(argc, argv);
+#else
     QGuiApplication application(argc, argv);
+#endif
 #else
     QCoreApplication application(argc, argv);
 #endif

@@ -1,12 +1,14 @@
 #include "appdelegate.h"
 
 #include "app/appservices.h"
+#include "app/installedfiles.h"
 #include "app/loginitem.h"
 #include "common/homefolder.h"
 #include "common/logging.h"
 #include "panel/panelcontroller.h"
 #include "platform/unavailablehotkeyregistrar.h"
 #include "platform/x11/clipboardxlib.h"
+#include "platform/x11/desktopentries.h"
 #include "platform/x11/synthetickeyledger.h"
 #include "platform/x11/x11activationnotifier.h"
 #include "platform/x11/x11hotkeyregistrar.h"
@@ -19,8 +21,13 @@
 #include "platform/x11/x11workspace.h"
 #include "store/clipstore.h"
 #include "store/errordescription.h"
+#include "ui/feedbackwindow.h"
 #include "ui/historypanel.h"
+#include "ui/settingswindow.h"
+#include "ui/taskbarentry.h"
+#include "ui/traymenu.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -65,7 +72,14 @@ AppDelegate::AppDelegate()
     }
 }
 
-AppDelegate::~AppDelegate() = default;
+AppDelegate::~AppDelegate()
+{
+    // The windows and the tray go before the services they show.
+    m_feedbackWindow.reset();
+    m_settingsWindow.reset();
+    m_taskbarEntry.reset();
+    m_trayMenu.reset();
+}
 
 std::optional<int> AppDelegate::launch(SingleInstance::Request request)
 {
@@ -88,6 +102,7 @@ std::optional<int> AppDelegate::launch(SingleInstance::Request request)
                     m_services->applicationDidBecomeActive();
             });
         m_services->start();
+        showDesktopParts();
         if (request == SingleInstance::Request::openSettings)
             openSettings();
         return std::nullopt;
@@ -96,11 +111,55 @@ std::optional<int> AppDelegate::launch(SingleInstance::Request request)
     return 1;
 }
 
+void AppDelegate::showDesktopParts()
+{
+    m_trayMenu = std::make_unique<TrayMenu>(*m_services, *m_workspace);
+    m_trayMenu->onOpenSettings = [this] { openSettings(); };
+    m_trayMenu->onSendFeedback = [this] { openFeedback(); };
+    m_trayMenu->onQuit = [] { QApplication::quit(); };
+    m_taskbarEntry = std::make_unique<TaskbarEntry>(m_services->preferences());
+    m_taskbarEntry->onActivate = [this] { m_services->panelController().show(); };
+}
+
 void AppDelegate::openSettings()
 {
-    // The settings window is not part of this build yet; the request is acknowledged so a
-    // launcher's "Settings" action is seen to arrive.
-    qCInfo(lcLaunch, "Asked to open the settings, which this build does not have yet");
+    if (!m_services)
+        return;
+    if (!m_settingsWindow) {
+        m_desktopEntries
+            = std::make_unique<DesktopEntries>(DesktopEntries::standardApplicationFolders());
+        const SettingsActions::Context context {
+            .services = *m_services,
+            .pasteboard = *m_pasteboard,
+            .hotkeys = *m_hotkeys,
+            .loginItem = dynamic_cast<LoginItem *>(m_crashRecovery.get()),
+            .applications =
+                [this] {
+                    QList<InstalledApplication> applications;
+                    for (const DesktopEntry &entry : m_desktopEntries->entries())
+                        applications << InstalledApplication { entry.id, entry.name };
+                    return applications;
+                },
+            .executablePath = QCoreApplication::applicationFilePath(),
+            .homeFolder = QDir::homePath(),
+            .iconPath = installedDataFile(
+                QStringLiteral("icons/hicolor/scalable/apps/com.ferrowen.corvane.svg")),
+            .isWaylandSession
+            = qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland"),
+        };
+        m_settingsWindow = std::make_unique<SettingsWindow>(context);
+        m_settingsWindow->actions().onSendFeedback = [this] { openFeedback(); };
+    }
+    m_settingsWindow->open();
+}
+
+void AppDelegate::openFeedback()
+{
+    if (!m_services)
+        return;
+    if (!m_feedbackWindow)
+        m_feedbackWindow = std::make_unique<FeedbackWindow>(m_services->feedback());
+    m_feedbackWindow->open();
 }
 
 void AppDelegate::reportFailure()

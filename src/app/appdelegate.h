@@ -13,11 +13,16 @@ namespace corvane {
 class ActivationNotifier;
 class AppServices;
 class CrashRecoveryAgent;
+class DesktopEntries;
+class FeedbackWindow;
 class HotkeyRegistrar;
 class InputDeviceState;
 class Pasteboard;
 class PasteKeystrokePoster;
+class SettingsWindow;
 class SyntheticKeyLedger;
+class TaskbarEntry;
+class TrayMenu;
 class WindowManager;
 class Workspace;
 
@@ -41,6 +46,8 @@ public:
 private:
     void reportFailure();
     void openSettings();
+    void showDesktopParts();
+    void openFeedback();
 
     std::unique_ptr<Pasteboard> m_pasteboard;
     std::unique_ptr<Workspace> m_workspace;
@@ -52,6 +59,11 @@ private:
     std::unique_ptr<CrashRecoveryAgent> m_crashRecovery;
     std::shared_ptr<SyntheticKeyLedger> m_keyLedger;
     std::unique_ptr<AppServices> m_services;
+    std::unique_ptr<DesktopEntries> m_desktopEntries;
+    std::unique_ptr<TrayMenu> m_trayMenu;
+    std::unique_ptr<TaskbarEntry> m_taskbarEntry;
+    std::unique_ptr<SettingsWindow> m_settingsWindow;
+    std::unique_ptr<FeedbackWindow> m_feedbackWindow;
     std::optional<QString> m_failure;
     SingleInstance m_instance;
 };

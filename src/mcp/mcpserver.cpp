@@ -38,7 +38,7 @@ const std::array<QString, 3> acceptedProtocolVersions
 const QString preferredProtocolVersion = QStringLiteral("2025-06-18");
 
 const QString instructions = QStringLiteral(
-    "Corvane is the user's clipboard history on this Mac. Search it to find something they "
+    "Corvane is the user's clipboard history on this computer. Search it to find something they "
     "copied earlier — a link, a snippet, an error message — rather than asking them to paste "
     "it again. Pinboards are collections they curated on purpose; items on one are kept "
     "forever.");

@@ -65,10 +65,11 @@ QJsonArray buildToolDefinitions()
 
     return QJsonArray {
         tool(QStringLiteral("search_clipboard"), QStringLiteral("Search clipboard history"),
-            QStringLiteral("Search everything the user has copied on this Mac. Returns the most "
-                           "recent matches, newest first, with an id for each. Leave the query "
-                           "empty to get the most recent items regardless of content. Text is "
-                           "truncated here — use get_clipboard_item for the whole thing."),
+            QStringLiteral(
+                "Search everything the user has copied on this computer. Returns the most "
+                "recent matches, newest first, with an id for each. Leave the query "
+                "empty to get the most recent items regardless of content. Text is "
+                "truncated here — use get_clipboard_item for the whole thing."),
             schema({
                 { QStringLiteral("query"),
                     property(QStringLiteral("string"),

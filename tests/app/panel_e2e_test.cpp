@@ -392,5 +392,80 @@ TEST_F(PanelEndToEndTest, ThePanelSpansTheBottomOfTheWorkAreaAboveADock)
     EXPECT_TRUE(geometry.contains(QStringLiteral("HEIGHT=296\n"))) << qPrintable(geometry);
 }
 
+TEST_F(PanelEndToEndTest, TheTrayIconsMenuPastesARecentItemAndASecondStartOpensTheSettings)
+{
+    // trayer: a tray host (XEmbed) along the top edge.
+    start(QStringLiteral("trayer"),
+        { QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+            QStringLiteral("left"), QStringLiteral("--widthtype"), QStringLiteral("request"),
+            QStringLiteral("--height"), QStringLiteral("24") });
+    startCorvane();
+    copyText(QStringLiteral("from the tray"));
+    ASSERT_TRUE(spinUntil([&] { return itemCount() == 2u; }, 10s));
+
+    EXPECT_EQ(startAgain({ QStringLiteral("--settings") }), 0);
+    EXPECT_TRUE(
+        spinUntil([] { return !windowID(QStringLiteral("^Corvane Settings$")).isEmpty(); }, 20s));
+
+    focusTarget();
+    // The icon fills the host's window, which asks for no more width than the icon needs.
+    QString host;
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            host
+                = QString::fromUtf8(Desktop::run(QStringLiteral("xdotool"),
+                                        { QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                            QStringLiteral("--class"), QStringLiteral("trayer") }))
+                      .section(QLatin1Char('\n'), 0, 0)
+                      .trimmed();
+            return !host.isEmpty();
+        },
+        10s));
+    spinFor(1s);
+    xdotool({ QStringLiteral("mousemove"), QStringLiteral("--window"), host, QStringLiteral("12"),
+        QStringLiteral("12"), QStringLiteral("click"), QStringLiteral("1") });
+    spinFor(1s);
+    // "Open Corvane", then the newest item.
+    xdotool({ QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Down"),
+        QStringLiteral("Return") });
+    EXPECT_TRUE(spinUntil([&] { return targetText() == QStringLiteral("from the tray"); }, 10s))
+        << qPrintable(targetText());
+}
+
+TEST_F(PanelEndToEndTest, TheTaskBarEntryBringsUpThePanelAndGoesBackToTheTaskBar)
+{
+    QFile settings(path(QStringLiteral("config/Corvane/Corvane.conf")));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[General]\nshowsDockIcon=true\n");
+    settings.close();
+    startCorvane();
+    // The entry is the application's window that sits minimised in the task bar.
+    const auto iconic = [](const QString &window) {
+        return Desktop::run(
+            QStringLiteral("xprop"), { QStringLiteral("-id"), window, QStringLiteral("WM_STATE") })
+            .contains("Iconic");
+    };
+    QString entry;
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            const QStringList windows
+                = QString::fromUtf8(Desktop::run(QStringLiteral("xdotool"),
+                                        { QStringLiteral("search"), QStringLiteral("--name"),
+                                            QStringLiteral("^Corvane$") }))
+                      .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            for (const QString &window : windows) {
+                if (iconic(window.trimmed()))
+                    entry = window.trimmed();
+            }
+            return !entry.isEmpty();
+        },
+        10s));
+    focusTarget();
+    EXPECT_FALSE(panelShown());
+    xdotool({ QStringLiteral("windowactivate"), entry });
+    EXPECT_TRUE(spinUntil(&panelShown, 10s));
+    EXPECT_TRUE(spinUntil([&] { return iconic(entry); }, 10s));
+}
+
 } // namespace
 } // namespace corvane

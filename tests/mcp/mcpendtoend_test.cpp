@@ -93,10 +93,10 @@ TEST_F(McpEndToEndTest, ProtocolEnvelopeCasesAreAnsweredExactly)
 
     // Member order inside objects is free, so these compare as JSON values.
     const char *instructions
-        = "Corvane is the user's clipboard history on this Mac. Search it to find something they "
-          "copied earlier — a link, a snippet, an error message — rather than asking them to paste "
-          "it again. Pinboards are collections they curated on purpose; items on one are kept "
-          "forever.";
+        = "Corvane is the user's clipboard history on this computer. Search it to find something "
+          "they copied earlier — a link, a snippet, an error message — rather than asking them to "
+          "paste it again. Pinboards are collections they curated on purpose; items on one are "
+          "kept forever.";
     const auto initializeReply = [&](int id, const char *version) {
         return QJsonObject { { QStringLiteral("jsonrpc"), QStringLiteral("2.0") },
             { QStringLiteral("id"), id },
@@ -169,6 +169,9 @@ TEST_F(McpEndToEndTest, ToolListNamesTheSixToolsTheSameOnEveryRequest)
         QStringList({ QStringLiteral("search_clipboard"), QStringLiteral("get_clipboard_item"),
             QStringLiteral("save_clipboard_item"), QStringLiteral("list_pinboards"),
             QStringLiteral("create_pinboard"), QStringLiteral("add_to_pinboard") }));
+    // The history lives on the user's own machine, whatever its system.
+    EXPECT_TRUE(first[u"result"][u"tools"][0][u"description"].toString().startsWith(
+        u"Search everything the user has copied on this computer. "));
     EXPECT_EQ(
         parsed(server.request(
             R"({"jsonrpc":"2.0","id":"list","method":"tools/list","params":{"cursor":"x"}})")),

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "preferences/preferences.h"
 #include "panel/delayscheduler.h"
 #include "panel/historymodel.h"
 #include "panel/paster.h"
 #include "platform/fake/fakepasteboard.h"
 #include "platform/inputdevicestate.h"
 #include "platform/pastekeystrokeposter.h"
+#include "preferences/preferences.h"
 #include "store/clipstore.h"
 #include "ui/panelcontent.h"
 
