@@ -51,14 +51,15 @@ public:
         display = QStringLiteral(":") + QString::fromLatin1(number).trimmed();
         qputenv("DISPLAY", display.toUtf8());
         m_windowManager.start(QStringLiteral("openbox"), {});
-        // openbox announces itself on the root window once it manages it.
-        spinUntil(
+        // openbox announces itself on the root window once it manages it; without it nothing
+        // here can be activated, so the tests check this first.
+        managed = spinUntil(
             [] {
                 return run(QStringLiteral("xprop"),
                     { QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK") })
                     .contains("window id");
             },
-            10s);
+            30s);
     }
 
     ~Desktop()
@@ -78,6 +79,7 @@ public:
     }
 
     QString display;
+    bool managed = false;
 
 private:
     QProcess m_server;
@@ -97,6 +99,8 @@ protected:
     void SetUp() override
     {
         TemporaryFolderTest::SetUp();
+        ASSERT_TRUE(s_desktop->managed)
+            << "openbox did not start on " << qPrintable(s_desktop->display);
         for (const char *name : { "data", "config/Corvane", "runtime" })
             ASSERT_TRUE(QDir().mkpath(path(QString::fromLatin1(name))));
         QFile::setPermissions(path(QStringLiteral("runtime")),
