@@ -25,6 +25,8 @@ packages=(
     xvfb xauth xclip xdotool x11-xkb-utils
     # the panel's end-to-end tests: a window manager and a Tk window to paste into
     openbox tk x11-utils trayer
+    # the crash-recovery unit is checked with systemd-analyze
+    systemd
     # the installed files are checked as the desktop reads them
     desktop-file-utils appstream
     # emoji in the settings window's alias list and picker (and its screenshots)

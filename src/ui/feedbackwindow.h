@@ -1,12 +1,8 @@
 #pragma once
 
+#include "viewwindow.h"
+
 #include <QObject>
-#include <QPointer>
-
-#include <memory>
-
-class QQmlEngine;
-class QQuickWindow;
 
 namespace corvane {
 
@@ -27,15 +23,13 @@ public:
     // Drops the form and asks the window to hand back its textures (before destruction).
     void releaseView();
 
-    QQuickWindow *window() const { return m_window.get(); }
+    QQuickWindow *window() const { return m_window.window(); }
 
 private:
     bool build();
 
     FeedbackService &m_feedback;
-    std::unique_ptr<QQmlEngine> m_engine;
-    std::unique_ptr<QQuickWindow> m_window;
-    QPointer<QObject> m_view;
+    ViewWindow m_window;
 };
 
 } // namespace corvane

@@ -1,67 +1,33 @@
 #include "settingswindow.h"
 
 #include "app/loginitem.h"
-#include "iconimageprovider.h"
+#include "common/logging.h"
 
-#include <QLoggingCategory>
-#include <QQmlComponent>
-#include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 
 namespace corvane {
 
-Q_LOGGING_CATEGORY(lcSettings, "com.ferrowen.corvane.settings")
-
 SettingsWindow::SettingsWindow(const SettingsActions::Context &context, QObject *parent)
     : QObject(parent)
     , m_actions(std::make_unique<SettingsActions>(context))
+    , m_window(QStringLiteral("Corvane Settings"), QStringLiteral("SettingsView.qml"),
+          { { QStringLiteral("actions"), QVariant::fromValue(m_actions.get()) } }, lcSettings())
 { }
 
-SettingsWindow::~SettingsWindow()
-{
-    // The view goes before the window it lives in, and both before the engine.
-    delete m_view;
-    m_window.reset();
-}
+SettingsWindow::~SettingsWindow() = default;
 
 bool SettingsWindow::build()
 {
-    if (m_window)
+    if (m_window.window())
         return true;
-    m_engine = std::make_unique<QQmlEngine>();
-    m_engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
-    m_engine->addImageProvider(QStringLiteral("corvane-icon"), new IconImageProvider);
-    QQmlComponent component(
-        m_engine.get(), QUrl(QStringLiteral("qrc:/qt/qml/Corvane/Ui/SettingsView.qml")));
-    if (!component.isReady()) {
-        qCCritical(lcSettings).noquote()
-            << "Could not load the settings window:" << component.errorString();
+    if (!m_window.build())
         return false;
-    }
-    QObject *object = component.createWithInitialProperties(
-        { { QStringLiteral("actions"), QVariant::fromValue(m_actions.get()) } });
-    auto *item = qobject_cast<QQuickItem *>(object);
-    if (!item) {
-        qCCritical(lcSettings).noquote()
-            << "Could not load the settings window:" << component.errorString();
-        delete object;
-        return false;
-    }
-    QQmlEngine::setObjectOwnership(item, QQmlEngine::CppOwnership);
-    m_view = item;
-    m_window = std::make_unique<QQuickWindow>();
-    m_window->setTitle(QStringLiteral("Corvane Settings"));
-    const QSize size(int(item->implicitWidth()), int(item->implicitHeight()));
-    m_window->resize(size);
-    m_window->setMinimumSize(QSize(size.width(), 420));
-    item->setParentItem(m_window->contentItem());
-    item->setSize(m_window->size());
-    connect(m_window.get(), &QWindow::widthChanged, item, [item](int w) { item->setWidth(w); });
-    connect(m_window.get(), &QWindow::heightChanged, item, [item](int h) { item->setHeight(h); });
+    QQuickWindow *window = m_window.window();
+    window->setMinimumSize(QSize(window->width(), 420));
     // The login state is the session's, changed outside too; read it while the window shows.
-    connect(m_window.get(), &QWindow::activeChanged, this, [this] {
-        if (m_window->isActive() && m_actions->loginItem())
+    connect(window, &QWindow::activeChanged, this, [this, window] {
+        if (window->isActive() && m_actions->loginItem())
             m_actions->loginItem()->reload();
     });
     return true;
@@ -74,23 +40,19 @@ bool SettingsWindow::open()
     if (m_actions->loginItem())
         m_actions->loginItem()->reload();
     m_actions->refreshStatistics();
-    m_window->show();
-    m_window->raise();
-    m_window->requestActivate();
+    m_window.present();
     return true;
 }
 
 void SettingsWindow::releaseView()
 {
-    delete m_view;
-    if (m_window)
-        m_window->releaseResources();
+    m_window.releaseView();
 }
 
 void SettingsWindow::showPane(int index)
 {
-    if (m_view)
-        m_view->setProperty("currentIndex", index);
+    if (QQuickItem *view = m_window.view())
+        view->setProperty("currentIndex", index);
 }
 
 } // namespace corvane

@@ -1,14 +1,11 @@
 #pragma once
 
 #include "settingsactions.h"
+#include "viewwindow.h"
 
 #include <QObject>
-#include <QPointer>
 
 #include <memory>
-
-class QQmlEngine;
-class QQuickWindow;
 
 namespace corvane {
 
@@ -32,16 +29,14 @@ public:
     // next frame; the window stays until destruction.
     void releaseView();
 
-    QQuickWindow *window() const { return m_window.get(); }
+    QQuickWindow *window() const { return m_window.window(); }
     SettingsActions &actions() const { return *m_actions; }
 
 private:
     bool build();
 
     std::unique_ptr<SettingsActions> m_actions;
-    std::unique_ptr<QQmlEngine> m_engine;
-    std::unique_ptr<QQuickWindow> m_window;
-    QPointer<QObject> m_view;
+    ViewWindow m_window;
 };
 
 } // namespace corvane
