@@ -83,22 +83,25 @@ void ClipboardKeeper::noteRecorded(const ClipItem &item, std::int64_t changeCoun
     m_item = item;
     m_itemChangeCount = changeCount;
     m_itemCopy = m_ownership.currentCopy();
+    // Its owner exited before the recording was done: it is kept now.
+    if (m_itemCopy == m_vanishedCopy)
+        ownerVanished(*m_vanishedCopy);
     if (!m_saves.empty())
         settleSaves();
 }
 
 void ClipboardKeeper::ownerVanished(std::uint64_t copy)
 {
+    m_vanishedCopy = copy;
     if (!isEnabled() || !m_item || m_itemCopy != copy)
         return;
     // The pasteboard hears of the exit on a connection of its own. Writing before it has
     // would make its late notice look like a new copy of our own contents.
-    if (m_pasteboard.changeCount() > m_itemChangeCount) {
-        keepVanished();
-        return;
-    }
     m_vanishPending = true;
-    m_vanishTimer.start(vanishSettleTimeout);
+    if (m_pasteboard.changeCount() > m_itemChangeCount)
+        keepVanished();
+    else
+        m_vanishTimer.start(vanishSettleTimeout);
 }
 
 void ClipboardKeeper::keepVanished()

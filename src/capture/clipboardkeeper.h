@@ -77,6 +77,8 @@ private:
     std::optional<ClipItem> m_item;
     std::optional<std::uint64_t> m_itemCopy;
     std::int64_t m_itemChangeCount = 0;
+    // The copy whose owner went away last.
+    std::optional<std::uint64_t> m_vanishedCopy;
 
     std::vector<PendingSave> m_saves;
     QTimer m_saveTimer;

@@ -19,8 +19,8 @@ public:
     using QObject::QObject;
     ~ClipboardOwnership() override;
 
-    // The number of the clipboard's current ownership, after catching up with every change
-    // made so far; 0 when there is no connection.
+    // The number of the copy whose owner took the clipboard last, after catching up with every
+    // change made so far (an owner that has exited since still counts); 0 when unknown.
     virtual std::uint64_t currentCopy() = 0;
 
     // Takes the clipboard manager's role unless another client holds it; true when this

@@ -468,8 +468,8 @@ TEST_F(KeepAliveTest, WithTheSettingOffNothingIsKept)
 TEST_F(KeepAliveTest, AnotherClipboardManagerIsLeftAlone)
 {
     // The helper ends when it loses the selection it owns.
-    ClipboardOwnerProcess otherManager({ QStringLiteral("--selection"),
-        QStringLiteral("CLIPBOARD_MANAGER"), QStringLiteral("SAVE_TARGETS=") });
+    ClipboardOwnerProcess otherManager(
+        { QStringLiteral("--selection"), QStringLiteral("CLIPBOARD_MANAGER") });
     ASSERT_TRUE(otherManager.waitUntilReady());
     ASSERT_TRUE(otherManager.ownAndWait());
     startInstance();

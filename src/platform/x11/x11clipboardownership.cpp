@@ -51,7 +51,9 @@ private:
     Atom m_targets = 0;
     Atom m_timestampTarget = 0;
     Atom m_null = 0;
-    std::uint64_t m_copy = 1;
+    // The copy whose owner took the clipboard last (0 before any), and the next copy's number.
+    std::uint64_t m_copy = 0;
+    std::uint64_t m_nextCopy = 1;
     bool m_isManager = false;
     Time m_managerSince = CurrentTime;
     std::uint64_t m_lastRequest = 0;
@@ -78,10 +80,9 @@ X11ClipboardOwnership::X11ClipboardOwnership()
     m_targets = XInternAtom(m_display, "TARGETS", False);
     m_timestampTarget = XInternAtom(m_display, "TIMESTAMP", False);
     m_null = XInternAtom(m_display, "NULL", False);
-    XSetWindowAttributes attributes {};
-    attributes.event_mask = PropertyChangeMask;
-    m_window = XCreateWindow(m_display, DefaultRootWindow(m_display), -10, -10, 1, 1, 0,
-        CopyFromParent, InputOnly, CopyFromParent, CWEventMask, &attributes);
+    // Never mapped: it only owns the manager's selection and receives events.
+    m_window = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, 1, 1, 0, 0, 0);
+    XSelectInput(m_display, m_window, PropertyChangeMask);
     XFixesSelectSelectionInput(m_display, m_window, m_clipboard,
         XFixesSetSelectionOwnerNotifyMask | XFixesSelectionWindowDestroyNotifyMask
             | XFixesSelectionClientCloseNotifyMask);
@@ -119,10 +120,14 @@ void X11ClipboardOwnership::handle(XEvent &event)
         const auto &notice = reinterpret_cast<const XFixesSelectionNotifyEvent &>(event);
         if (notice.selection != m_clipboard)
             return;
-        const std::uint64_t copy = m_copy++;
-        if (notice.subtype == XFixesSelectionWindowDestroyNotify
-            || notice.subtype == XFixesSelectionClientCloseNotify)
-            emitLater([this, copy] { Q_EMIT ownerVanished(copy); });
+        if (notice.subtype == XFixesSetSelectionOwnerNotify) {
+            m_copy = m_nextCopy++;
+        } else if (notice.subtype == XFixesSelectionWindowDestroyNotify
+            || notice.subtype == XFixesSelectionClientCloseNotify) {
+            // The copy stays the current one: a recording of it that is made after its
+            // owner exited still belongs to it.
+            emitLater([this, ended = m_copy] { Q_EMIT ownerVanished(ended); });
+        }
         return;
     }
     switch (event.type) {
@@ -163,8 +168,7 @@ void X11ClipboardOwnership::handleSelectionRequest(const XSelectionRequestEvent 
         const std::uint64_t id = ++m_lastRequest;
         m_saves[id] = SaveRequest { request.requestor, property, request.time };
         // The requestor took the clipboard before asking, so the copy counted last is its own.
-        const std::uint64_t copy = m_copy - 1;
-        emitLater([this, id, copy] { Q_EMIT saveRequested(id, copy); });
+        emitLater([this, id, copy = m_copy] { Q_EMIT saveRequested(id, copy); });
     } else {
         notify(request, None);
     }
@@ -213,7 +217,7 @@ std::uint64_t X11ClipboardOwnership::currentCopy()
     // The round trip makes sure every owner change made so far has arrived.
     XSync(m_display, False);
     m_connection.dispatchPending();
-    return m_copy - 1;
+    return m_copy;
 }
 
 Time X11ClipboardOwnership::serverTime()
