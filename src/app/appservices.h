@@ -80,8 +80,9 @@ public:
 
     // Opens the store (throwing its error when it cannot be opened), loads the preferences,
     // then builds the update check, the feedback sender, the paster, the history model, the panel
-    // controller, the clipboard watcher, the link enricher and the text expander and ties them
-    // together. The folders default to the user's.
+    // controller, the clipboard watcher, the clipboard keeper (when the desktop tells the
+    // clipboard's owners), the link enricher and the text expander and ties them together. The
+    // folders default to the user's.
     AppServices(const Desktop &desktop, const QString &storeDirectory, const QString &settingsPath);
     explicit AppServices(const Desktop &desktop);
     ~AppServices() override;

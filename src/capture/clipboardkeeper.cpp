@@ -7,6 +7,8 @@
 #include "preferences/preferences.h"
 #include "store/clipkind.h"
 
+#include <utility>
+
 namespace corvane {
 
 namespace {
