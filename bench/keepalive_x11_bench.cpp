@@ -266,11 +266,26 @@ int main(int argc, char **argv)
         const qint64 served = xclip.readAllStandardOutput().size();
         spinUntil([] { return false; }, 1s);
         const long afterRead = residentKiB(corvane.processId());
+        TextOwner next("copied after the image");
+        spinUntil(
+            [&] {
+                next.serve();
+                return rows() == 22;
+            },
+            10s);
+        spinUntil(
+            [&] {
+                next.serve();
+                return false;
+            },
+            1s);
+        const long replaced = residentKiB(corvane.processId());
         std::printf("PNG of %.1f MB; resident set: %ld KiB before, %ld KiB recorded (+%.1f MB), "
-                    "%ld KiB kept (+%.1f MB), %ld KiB after a reader took all %.1f MB (+%.1f MB)\n",
+                    "%ld KiB kept (+%.1f MB), %ld KiB after a reader took all %.1f MB (+%.1f MB), "
+                    "%ld KiB once another application copied (+%.1f MB)\n",
             pngBytes / 1e6, before, recorded, (recorded - before) * 1024 / 1e6, kept,
             (kept - before) * 1024 / 1e6, afterRead, served / 1e6,
-            (afterRead - before) * 1024 / 1e6);
+            (afterRead - before) * 1024 / 1e6, replaced, (replaced - before) * 1024 / 1e6);
     }
     corvane.terminate();
     corvane.waitForFinished(10000);
