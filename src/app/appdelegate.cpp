@@ -11,6 +11,7 @@
 #include "platform/x11/desktopentries.h"
 #include "platform/x11/synthetickeyledger.h"
 #include "platform/x11/x11activationnotifier.h"
+#include "platform/x11/x11clipboardownership.h"
 #include "platform/x11/x11hotkeyregistrar.h"
 #include "platform/x11/x11inputdevicestate.h"
 #include "platform/x11/x11keystrokesynthesizer.h"
@@ -64,6 +65,7 @@ AppDelegate::AppDelegate()
         = [this](HistoryModel &model, const ClipStore &store) -> std::unique_ptr<PanelWindow> {
             return std::make_unique<HistoryPanel>(model, store.blobDirectory(), *m_windowManager);
         },
+        .makeClipboardOwnership = &createX11ClipboardOwnership,
     };
     try {
         m_services = std::make_unique<AppServices>(desktop);

@@ -4,6 +4,7 @@
 #include "app/crashrecoveryagent.h"
 #include "app/feedbackservice.h"
 #include "app/updater.h"
+#include "capture/clipboardkeeper.h"
 #include "capture/clipboardwatcher.h"
 #include "capture/linkenricher.h"
 #include "common/logging.h"
@@ -16,6 +17,7 @@
 #include "panel/panelcontroller.h"
 #include "panel/panelwindow.h"
 #include "panel/paster.h"
+#include "platform/clipboardownership.h"
 #include "platform/pasteboard.h"
 #include "platform/workspace.h"
 #include "preferences/preferences.h"
@@ -50,6 +52,15 @@ AppServices::AppServices(
     // recorded.
     m_watcher = std::make_unique<ClipboardWatcher>(
         *m_store, *m_preferences, desktop.pasteboard, desktop.workspace);
+    // Built after the watcher, whose recordings it serves once their owner has gone.
+    if (desktop.makeClipboardOwnership) {
+        m_ownership = desktop.makeClipboardOwnership();
+        m_keeper = std::make_unique<ClipboardKeeper>(*m_watcher, desktop.pasteboard, *m_ownership,
+            *m_preferences,
+            [paster = m_paster.get()](const ClipItem &item) { return paster->writeItem(item); });
+        connect(m_watcher.get(), &ClipboardWatcher::recorded, m_keeper.get(),
+            &ClipboardKeeper::noteRecorded);
+    }
     m_linkEnricher = std::make_unique<LinkEnricher>(*m_store, linkTitleTimeout);
     m_expander = std::make_unique<TextExpander>(
         desktop.makeKeystrokeTap(), desktop.makeKeystrokeSynthesizer(), desktop.activations);
@@ -92,6 +103,8 @@ void AppServices::reloadVisiblePanel()
 void AppServices::start()
 {
     m_watcher->start(watcherInterval);
+    if (m_keeper)
+        m_keeper->start();
     registerHotkey();
     configureExpansion();
     m_accessibility->onChange = [this](bool) { configureExpansion(); };

@@ -16,6 +16,8 @@ namespace corvane {
 class AccessibilityMonitor;
 class ActivationNotifier;
 class ClipStore;
+class ClipboardKeeper;
+class ClipboardOwnership;
 class ClipboardWatcher;
 class CrashRecoveryAgent;
 class DelayScheduler;
@@ -72,12 +74,15 @@ public:
         std::function<std::unique_ptr<KeystrokeSynthesizer>()> makeKeystrokeSynthesizer;
         // The history panel's window over the model (it is built later, by prewarm).
         PanelWindowFactory makePanelWindow;
+        // Who holds the clipboard; without it, no copy outlives the application that copied.
+        std::function<std::unique_ptr<ClipboardOwnership>()> makeClipboardOwnership;
     };
 
     // Opens the store (throwing its error when it cannot be opened), loads the preferences,
     // then builds the update check, the feedback sender, the paster, the history model, the panel
-    // controller, the clipboard watcher, the link enricher and the text expander and ties them
-    // together. The folders default to the user's.
+    // controller, the clipboard watcher, the clipboard keeper (when the desktop tells the
+    // clipboard's owners), the link enricher and the text expander and ties them together. The
+    // folders default to the user's.
     AppServices(const Desktop &desktop, const QString &storeDirectory, const QString &settingsPath);
     explicit AppServices(const Desktop &desktop);
     ~AppServices() override;
@@ -113,6 +118,8 @@ public:
     HistoryModel &model() const { return *m_model; }
     PanelController &panelController() const { return *m_panelController; }
     ClipboardWatcher &watcher() const { return *m_watcher; }
+    // Nothing when the desktop offers no view of the clipboard's owners.
+    ClipboardKeeper *keeper() const { return m_keeper.get(); }
     LinkEnricher &linkEnricher() const { return *m_linkEnricher; }
     TextExpander &expander() const { return *m_expander; }
     const std::shared_ptr<Hotkey> &hotkey() const { return m_hotkey; }
@@ -145,6 +152,8 @@ private:
     std::unique_ptr<PanelWindow> m_panelWindow;
     std::unique_ptr<PanelController> m_panelController;
     std::unique_ptr<ClipboardWatcher> m_watcher;
+    std::unique_ptr<ClipboardOwnership> m_ownership;
+    std::unique_ptr<ClipboardKeeper> m_keeper;
     std::unique_ptr<LinkEnricher> m_linkEnricher;
     std::unique_ptr<TextExpander> m_expander;
     std::shared_ptr<Hotkey> m_hotkey;

@@ -120,10 +120,10 @@ void ClipboardWatcher::record(const PasteboardSnapshot &snapshot)
     candidate->capturedAt = clock();
     if (m_waiting.size() == maximumWaitingCopies) {
         qCWarning(lcWatcher, "The history stayed locked; the oldest waiting %s copy is dropped",
-            qUtf8Printable(storedString(m_waiting.front().kind)));
+            qUtf8Printable(storedString(m_waiting.front().candidate.kind)));
         m_waiting.pop_front();
     }
-    m_waiting.push_back(std::move(*candidate));
+    m_waiting.push_back({ std::move(*candidate), m_pendingChangeCount });
     // Copies that are still waiting go first, so the history keeps the order they were made in.
     if (!m_retry.isActive())
         recordWaiting();
@@ -132,7 +132,8 @@ void ClipboardWatcher::record(const PasteboardSnapshot &snapshot)
 void ClipboardWatcher::recordWaiting()
 {
     while (!m_waiting.empty()) {
-        const ClipCandidate &candidate = m_waiting.front();
+        const ClipCandidate &candidate = m_waiting.front().candidate;
+        const std::int64_t changeCount = m_waiting.front().changeCount;
         std::optional<ClipItem> item;
         try {
             item = m_store.record(candidate, m_preferences.itemLimit(), m_preferences.dayLimit(),
@@ -153,8 +154,11 @@ void ClipboardWatcher::recordWaiting()
                 qUtf8Printable(errorDescription(error)));
         }
         m_waiting.pop_front();
-        if (item && onCapture)
+        if (!item)
+            continue;
+        if (onCapture)
             onCapture(*item);
+        Q_EMIT recorded(*item, changeCount);
     }
 }
 

@@ -66,13 +66,26 @@ public:
         m_suppressUntilChangeCount = changeCount;
     }
     std::int64_t lastChangeCount() const { return m_lastChangeCount; }
+    // Whether a read of the clipboard is in flight.
+    bool isReading() const { return m_pendingRequest.has_value(); }
 
     // Told about every item recorded; installed by the owner, may stay empty.
     std::function<void(const ClipItem &)> onCapture;
     // Stamps each copy with the time it was made; the system clock unless a test sets it.
     std::function<Timestamp()> clock = now;
 
+Q_SIGNALS:
+    // An item was recorded for the copy that moved the pasteboard's change count to
+    // changeCount (a copy that waited for the history may be recorded after newer changes).
+    void recorded(const corvane::ClipItem &item, std::int64_t changeCount);
+
 private:
+    struct WaitingCopy
+    {
+        ClipCandidate candidate;
+        std::int64_t changeCount = 0;
+    };
+
     void pollSoon();
     void contentsRead(std::uint64_t request, const PasteboardSnapshot &snapshot);
     void record(const PasteboardSnapshot &snapshot);
@@ -86,7 +99,7 @@ private:
     QTimer m_followUp;
     // Copies not yet in the history because another process held it locked, oldest first,
     // and the timer that tries them again.
-    std::deque<ClipCandidate> m_waiting;
+    std::deque<WaitingCopy> m_waiting;
     QTimer m_retry;
     std::int64_t m_lastChangeCount = 0;
     std::optional<std::int64_t> m_suppressUntilChangeCount;

@@ -74,19 +74,32 @@ void Paster::postPasteKeystroke(const std::optional<RunningApplication> &applica
 
 bool Paster::write(const ClipItem &item, bool plainText)
 {
+    const Written written = writeTypes(item, plainText);
+    if (written == Written::item)
+        markUsed(item);
+    return written != Written::nothing;
+}
+
+bool Paster::writeItem(const ClipItem &item)
+{
+    return writeTypes(item, false) != Written::nothing;
+}
+
+Paster::Written Paster::writeTypes(const ClipItem &item, bool plainText)
+{
     // Cleared first: a write that then fails leaves an empty clipboard, never the previous
     // contents posing as the chosen item.
     m_pasteboard.clearContents();
     switch (item.kind) {
     case ClipKind::image: {
         if (!item.blobName || !isBlobName(*item.blobName))
-            return false;
+            return Written::nothing;
         QFile file(QDir(m_store.blobDirectory()).filePath(*item.blobName));
         if (!file.open(QIODevice::ReadOnly))
-            return false;
+            return Written::nothing;
         const QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError)
-            return false;
+            return Written::nothing;
         m_pasteboard.setData(bytes, pasteboardtype::png());
         break;
     }
@@ -99,27 +112,26 @@ bool Paster::write(const ClipItem &item, bool plainText)
         }
         // The file has gone: its path is still worth pasting, but it was not used as a file.
         if (!item.text)
-            return false;
+            return Written::nothing;
         m_pasteboard.setString(*item.text);
-        return true;
+        return Written::pathOnly;
     }
     case ClipKind::text:
     case ClipKind::color:
         if (!item.text)
-            return false;
+            return Written::nothing;
         m_pasteboard.setString(*item.text);
         break;
     case ClipKind::link:
         if (!item.text)
-            return false;
+            return Written::nothing;
         m_pasteboard.setString(*item.text);
         if (!plainText)
             // A URI list ends every line with CR LF.
             m_pasteboard.setData(item.text->toUtf8() + "\r\n", pasteboardtype::uriList());
         break;
     }
-    markUsed(item);
-    return true;
+    return Written::item;
 }
 
 void Paster::markUsed(const ClipItem &item)

@@ -49,8 +49,18 @@ public:
     // Ctrl+Shift+V for a terminal) to the focused window. Failures are silent.
     void postPasteKeystroke(const std::optional<RunningApplication> &application);
 
+    // Writes one item with its own types, as copy does, without marking it used: for
+    // putting back what the clipboard held when its owner went away. False, with the
+    // clipboard left empty, when nothing of it was writable.
+    bool writeItem(const ClipItem &item);
+
 private:
+    // What a write put on the clipboard: nothing, the item, or only the path of a file that
+    // has gone.
+    enum class Written { nothing, item, pathOnly };
+
     bool write(const ClipItem &item, bool plainText);
+    Written writeTypes(const ClipItem &item, bool plainText);
     void markUsed(const ClipItem &item);
 
     ClipStore &m_store;

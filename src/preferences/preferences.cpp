@@ -168,6 +168,7 @@ Preferences::Preferences(const QString &settingsPath, QObject *parent)
     m_launchesAtLogin = storedBool(value("launchesAtLogin")).value_or(false);
     m_capturesImages = storedBool(value("capturesImages")).value_or(true);
     m_fetchesLinkPreviews = storedBool(value("fetchesLinkPreviews")).value_or(true);
+    m_keepsClipboardAlive = storedBool(value("keepsClipboardAlive")).value_or(true);
     m_pastesPlainText = storedBool(value("pastesPlainText")).value_or(false);
     m_pastesOnSelect = storedBool(value("pastesOnSelect")).value_or(true);
     m_itemLimit = storedInt(value("itemLimit")).value_or(0);
@@ -312,6 +313,12 @@ void Preferences::setFetchesLinkPreviews(bool value)
 {
     assign(m_fetchesLinkPreviews, value, &Preferences::fetchesLinkPreviewsChanged,
         QStringLiteral("fetchesLinkPreviews"), value);
+}
+
+void Preferences::setKeepsClipboardAlive(bool value)
+{
+    assign(m_keepsClipboardAlive, value, &Preferences::keepsClipboardAliveChanged,
+        QStringLiteral("keepsClipboardAlive"), value);
 }
 
 void Preferences::setPastesPlainText(bool value)

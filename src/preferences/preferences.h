@@ -32,6 +32,8 @@ class Preferences : public QObject
             capturesImagesChanged)
     Q_PROPERTY(bool fetchesLinkPreviews READ fetchesLinkPreviews WRITE setFetchesLinkPreviews NOTIFY
             fetchesLinkPreviewsChanged)
+    Q_PROPERTY(bool keepsClipboardAlive READ keepsClipboardAlive WRITE setKeepsClipboardAlive NOTIFY
+            keepsClipboardAliveChanged)
     Q_PROPERTY(bool pastesPlainText READ pastesPlainText WRITE setPastesPlainText NOTIFY
             pastesPlainTextChanged)
     Q_PROPERTY(bool pastesOnSelect READ pastesOnSelect WRITE setPastesOnSelect NOTIFY
@@ -83,6 +85,7 @@ public:
     bool launchesAtLogin() const { return m_launchesAtLogin; }
     bool capturesImages() const { return m_capturesImages; }
     bool fetchesLinkPreviews() const { return m_fetchesLinkPreviews; }
+    bool keepsClipboardAlive() const { return m_keepsClipboardAlive; }
     bool pastesPlainText() const { return m_pastesPlainText; }
     bool pastesOnSelect() const { return m_pastesOnSelect; }
     int itemLimit() const { return m_itemLimit; }
@@ -106,6 +109,7 @@ public:
     void setLaunchesAtLogin(bool value);
     void setCapturesImages(bool value);
     void setFetchesLinkPreviews(bool value);
+    void setKeepsClipboardAlive(bool value);
     void setPastesPlainText(bool value);
     void setPastesOnSelect(bool value);
     void setItemLimit(int value);
@@ -130,6 +134,7 @@ Q_SIGNALS:
     void launchesAtLoginChanged();
     void capturesImagesChanged();
     void fetchesLinkPreviewsChanged();
+    void keepsClipboardAliveChanged();
     void pastesPlainTextChanged();
     void pastesOnSelectChanged();
     void itemLimitChanged();
@@ -160,6 +165,7 @@ private:
     bool m_launchesAtLogin = false;
     bool m_capturesImages = true;
     bool m_fetchesLinkPreviews = true;
+    bool m_keepsClipboardAlive = true;
     bool m_pastesPlainText = false;
     bool m_pastesOnSelect = true;
     int m_itemLimit = 0;

@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <sys/types.h>
 
@@ -339,6 +340,143 @@ TEST_F(ApplicationTest, ACorruptHistoryFileShowsTheAlertAndIsKept)
     QFile file(databasePath);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), noise);
+}
+
+// The clipboard outlives the application that copied: Corvane keeps the copy it recorded.
+class KeepAliveTest : public ApplicationTest
+{
+protected:
+    QString writeFile(const QString &name, const QByteArray &bytes)
+    {
+        QFile file(QDir(m_folder.path()).filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    }
+
+    void turnKeepingOff()
+    {
+        ASSERT_TRUE(QDir().mkpath(QDir(folder("config")).filePath(QStringLiteral("Corvane"))));
+        QFile settings(QDir(folder("config")).filePath(QStringLiteral("Corvane/Corvane.conf")));
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write("[General]\nkeepsClipboardAlive=false\n");
+    }
+
+    std::size_t rowCount() { return store().items(ClipStore::Filter { .limit = 100 }).size(); }
+
+    // Another application copies these targets, waits until the history has one row more,
+    // then exits without handing its clipboard over.
+    void copyAndExit(const QStringList &targets, std::size_t rowsAfter)
+    {
+        ClipboardOwnerProcess owner(targets);
+        ASSERT_TRUE(owner.waitUntilReady());
+        ASSERT_TRUE(owner.ownAndWait());
+        EXPECT_EQ(
+            itemsOnceThey([&](const auto &items) { return items.size() == rowsAfter; }).size(),
+            rowsAfter);
+        owner.exit();
+    }
+
+    // What xclip reads as this type once it reads something, or after 5 s.
+    QByteArray pasted(const QString &type)
+    {
+        QByteArray bytes;
+        spinUntil(
+            [&] {
+                bytes = test::readClipboardWithXclip(type);
+                return !bytes.isEmpty();
+            },
+            5s);
+        return bytes;
+    }
+};
+
+TEST_F(KeepAliveTest, WhatAnApplicationCopiedIsStillPastedByteForByteAfterItExits)
+{
+    startInstance();
+    const QString keptFile = writeFile(QStringLiteral("kept file.txt"), "a file");
+    const struct
+    {
+        const char *name;
+        QString offered;
+        QString pastedAs;
+        QByteArray bytes;
+    } rows[] = {
+        { "text", type::plainText(), type::utf8String(), "Grüße — kept after the exit ✓" },
+        { "image", type::png(), type::png(), test::encodedImage(64, 48) },
+        { "file list", type::uriList(), type::uriList(),
+            QUrl::fromLocalFile(keptFile).toEncoded() + "\r\n" },
+    };
+    std::size_t expectedRows = 0;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString source = writeFile(QString::fromLatin1(row.name), row.bytes);
+        copyAndExit({ row.offered + QStringLiteral("=@") + source }, ++expectedRows);
+        EXPECT_EQ(pasted(row.pastedAs), row.bytes);
+        // Kept, not copied again.
+        spinUntil([] { return false; }, 500ms);
+        EXPECT_EQ(rowCount(), expectedRows);
+    }
+}
+
+TEST_F(KeepAliveTest, AQtApplicationHandsItsClipboardOverWhenItExits)
+{
+    QProcess &instance = startInstance();
+    QProcess copier;
+    copier.start(QStringLiteral(QT_COPIER_PATH), { QStringLiteral("handed over on exit") });
+    ASSERT_TRUE(spinUntil([&] { return copier.state() == QProcess::NotRunning; }, 10s));
+    EXPECT_EQ(copier.exitCode(), 0);
+    // Qt complains when no manager answered its save request in time.
+    EXPECT_FALSE(copier.readAllStandardError().contains("clipboard manager"));
+    EXPECT_EQ(test::readClipboardWithXclip(type::utf8String()), "handed over on exit");
+    spinUntil([] { return false; }, 500ms);
+    EXPECT_EQ(rowCount(), 1u);
+    EXPECT_EQ(instance.state(), QProcess::Running);
+}
+
+TEST_F(KeepAliveTest, AHiddenCopyIsNeverKept)
+{
+    startInstance();
+    copyAndExit({ type::plainText() + QStringLiteral("=an ordinary copy") }, 1);
+    ASSERT_EQ(pasted(type::utf8String()), "an ordinary copy");
+    ClipboardOwnerProcess passwordManager({ type::passwordManagerHint() + QStringLiteral("=secret"),
+        type::plainText() + QStringLiteral("=hunter2") });
+    ASSERT_TRUE(passwordManager.waitUntilReady());
+    ASSERT_TRUE(passwordManager.ownAndWait());
+    spinUntil([] { return false; }, 1s);
+    passwordManager.exit();
+    spinUntil([] { return false; }, 1s);
+    // Neither the secret nor the older copy posing as the clipboard's contents.
+    EXPECT_EQ(test::readClipboardWithXclip(type::utf8String()), QByteArray());
+    EXPECT_EQ(rowCount(), 1u);
+}
+
+TEST_F(KeepAliveTest, WithTheSettingOffNothingIsKept)
+{
+    turnKeepingOff();
+    startInstance();
+    copyAndExit({ type::plainText() + QStringLiteral("=gone with its owner") }, 1);
+    spinUntil([] { return false; }, 1s);
+    EXPECT_EQ(test::readClipboardWithXclip(type::utf8String()), QByteArray());
+    // No manager either: a Qt application's exit is not held up by a save request.
+    QProcess copier;
+    copier.start(QStringLiteral(QT_COPIER_PATH), { QStringLiteral("not handed over") });
+    ASSERT_TRUE(spinUntil([&] { return copier.state() == QProcess::NotRunning; }, 10s));
+    EXPECT_EQ(test::readClipboardWithXclip(type::utf8String()), QByteArray());
+}
+
+TEST_F(KeepAliveTest, AnotherClipboardManagerIsLeftAlone)
+{
+    // The helper ends when it loses the selection it owns.
+    ClipboardOwnerProcess otherManager(
+        { QStringLiteral("--selection"), QStringLiteral("CLIPBOARD_MANAGER") });
+    ASSERT_TRUE(otherManager.waitUntilReady());
+    ASSERT_TRUE(otherManager.ownAndWait());
+    startInstance();
+    // Copies whose owner vanishes are still kept.
+    copyAndExit({ type::plainText() + QStringLiteral("=kept anyway") }, 1);
+    EXPECT_EQ(pasted(type::utf8String()), "kept anyway");
+    EXPECT_TRUE(otherManager.isRunning());
 }
 
 } // namespace

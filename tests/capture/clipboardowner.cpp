@@ -2,16 +2,17 @@
 // serves several targets at once, which xclip cannot. Usage:
 //
 //   clipboardowner [--hang | --delay-ms N] [--incr-above BYTES] [--die-mid-incr]
-//                  [--bogus-target] TYPE=VALUE | TYPE=@FILE ...
+//                  [--bogus-target] [--selection NAME] TYPE=VALUE | TYPE=@FILE ...
 //
 // It connects, prints "ready", and takes the clipboard when a line "own" arrives on its
 // standard input (then prints "owned"); "quit" or the end of its input ends it, and so does
 // losing the clipboard to someone else. --hang never answers a request; --delay-ms answers
 // each after a pause; targets larger than --incr-above bytes (default 256 KiB) go out by
 // ICCCM's INCR protocol in pieces of that size; --die-mid-incr exits after the first piece.
-// --bogus-target lists an atom the server never made among the targets. A line "activate INSTANCE
-// CLASS" gives its window that WM_CLASS and this process's _NET_WM_PID and makes it the root
-// window's _NET_ACTIVE_WINDOW, as a window manager would.
+// --bogus-target lists an atom the server never made among the targets. --selection owns
+// another selection than CLIPBOARD (CLIPBOARD_MANAGER, to stand in for another manager). A line
+// "activate INSTANCE CLASS" gives its window that WM_CLASS and this process's _NET_WM_PID and makes
+// it the root window's _NET_ACTIVE_WINDOW, as a window manager would.
 
 #include <unistd.h>
 
@@ -51,7 +52,7 @@ int usage()
 {
     std::fprintf(stderr,
         "usage: clipboardowner [--hang | --delay-ms N] [--incr-above BYTES] [--die-mid-incr] "
-        "[--bogus-target] TYPE=VALUE | TYPE=@FILE ...\n");
+        "[--bogus-target] [--selection NAME] TYPE=VALUE | TYPE=@FILE ...\n");
     return 2;
 }
 
@@ -76,6 +77,7 @@ int main(int argc, char **argv)
     std::size_t incrAbove = 256 * 1024;
     bool dieMidIncr = false;
     bool bogusTarget = false;
+    std::string selection = "CLIPBOARD";
     std::vector<std::pair<std::string, std::string>> specs;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -87,6 +89,8 @@ int main(int argc, char **argv)
             dieMidIncr = true;
         } else if (arg == "--bogus-target") {
             bogusTarget = true;
+        } else if (arg == "--selection" && i + 1 < argc) {
+            selection = argv[++i];
         } else if (arg == "--incr-above" && i + 1 < argc) {
             incrAbove = std::stoul(argv[++i]);
         } else if (const auto equals = arg.find('='); equals != std::string::npos && equals > 0) {
@@ -111,7 +115,7 @@ int main(int argc, char **argv)
     XSetErrorHandler(ignoreError);
     const Window window
         = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
-    const Atom clipboard = XInternAtom(display, "CLIPBOARD", False);
+    const Atom clipboard = XInternAtom(display, selection.c_str(), False);
     const Atom targets = XInternAtom(display, "TARGETS", False);
     const Atom timestamp = XInternAtom(display, "TIMESTAMP", False);
     const Atom incr = XInternAtom(display, "INCR", False);

@@ -29,6 +29,8 @@ public:
     // Ends it as an exiting application would end, and waits for it.
     void exit();
     qint64 processId() const { return m_process.processId(); }
+    // Still running: it ends by itself when another client takes its selection.
+    bool isRunning() const { return m_process.state() == QProcess::Running; }
 
 private:
     bool waitForLine(const QByteArray &line);

@@ -86,6 +86,7 @@ void expectDefaults(const Preferences &preferences)
     EXPECT_FALSE(preferences.launchesAtLogin());
     EXPECT_TRUE(preferences.capturesImages());
     EXPECT_TRUE(preferences.fetchesLinkPreviews());
+    EXPECT_TRUE(preferences.keepsClipboardAlive());
     EXPECT_FALSE(preferences.pastesPlainText());
     EXPECT_TRUE(preferences.pastesOnSelect());
     EXPECT_EQ(preferences.itemLimit(), 0);
@@ -163,6 +164,7 @@ TEST_F(PreferencesTest, WrongTypesFallBackToTheDefaultOfTheirKeyOnly)
         { "capturesImages", "no", true },
         { "capturesImages", QVariant(QStringList { QStringLiteral("false"), QString() }), true },
         { "fetchesLinkPreviews", "", true },
+        { "keepsClipboardAlive", "no", true },
         { "pastesOnSelect", QVariant(QByteArray("false")), true },
         { "ignoresSecretLookingText", "@Invalid()", true },
         { "itemLimit", "5.5", 0 },

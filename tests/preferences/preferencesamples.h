@@ -34,10 +34,10 @@ inline std::vector<PreferenceSample> preferenceSamples()
         return QVariant::fromValue(HotkeyCombination { keyCode, modifiers });
     };
     std::vector<PreferenceSample> samples;
-    for (const char *key :
-        { "launchesAtLogin", "capturesImages", "fetchesLinkPreviews", "pastesPlainText",
-            "pastesOnSelect", "ignoresSecretLookingText", "showsDockIcon", "showsMenuBarIcon",
-            "expandsSnippets", "expandsEmoji", "automaticallyChecksForUpdates" }) {
+    for (const char *key : { "launchesAtLogin", "capturesImages", "fetchesLinkPreviews",
+             "keepsClipboardAlive", "pastesPlainText", "pastesOnSelect", "ignoresSecretLookingText",
+             "showsDockIcon", "showsMenuBarIcon", "expandsSnippets", "expandsEmoji",
+             "automaticallyChecksForUpdates" }) {
         samples.push_back({ key, QVariant(false) });
         samples.push_back({ key, QVariant(true) });
     }

@@ -41,7 +41,9 @@ void X11Pasteboard::noteClipboardChange()
     // of a write that clearContents already counted.
     if (m_publishing)
         return;
+    // Another owner replaced our contents: their bytes (a kept image, say) need not stay.
     m_ownsContents = false;
+    m_written.clear();
     ++m_changeCount;
     Q_EMIT changed();
 }

@@ -1,0 +1,7 @@
+#include "clipboardownership.h"
+
+namespace corvane {
+
+ClipboardOwnership::~ClipboardOwnership() = default;
+
+} // namespace corvane
