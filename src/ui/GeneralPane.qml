@@ -121,6 +121,13 @@ ColumnLayout {
             checked: pane.prefs.capturesImages
             onToggled: checked => pane.prefs.capturesImages = checked
         }
+        SettingsToggle {
+            objectName: "keepsClipboardAlive"
+            theme: pane.theme
+            text: "Keep the clipboard when the app that copied quits"
+            checked: pane.prefs.keepsClipboardAlive
+            onToggled: checked => pane.prefs.keepsClipboardAlive = checked
+        }
     }
     AccessibilitySection { theme: pane.theme; actions: pane.actions; isRequired: false }
 }

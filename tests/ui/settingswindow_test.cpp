@@ -19,6 +19,7 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+#include <string>
 
 namespace corvane {
 namespace {
@@ -107,6 +108,28 @@ TEST_F(SettingsWindowTest, TrayAndTaskBarTogglesAlwaysKeepOneOn)
     EXPECT_FALSE(isEnabled("recentCount"));
     EXPECT_TRUE(f.settingsFile().contains(QStringLiteral("showsMenuBarIcon=false")));
     EXPECT_TRUE(f.settingsFile().contains(QStringLiteral("showsDockIcon=true")));
+}
+
+TEST_F(SettingsWindowTest, GeneralSwitchesWriteTheirSettings)
+{
+    const struct
+    {
+        const char *name;
+        bool (Preferences::*read)() const;
+    } switches[] = {
+        { "pastesOnSelect", &Preferences::pastesOnSelect },
+        { "pastesPlainText", &Preferences::pastesPlainText },
+        { "capturesImages", &Preferences::capturesImages },
+        { "keepsClipboardAlive", &Preferences::keepsClipboardAlive },
+    };
+    for (const auto &toggle : switches) {
+        SCOPED_TRACE(toggle.name);
+        const bool before = (prefs().*toggle.read)();
+        f.click(item((std::string(toggle.name) + "Switch").c_str()));
+        EXPECT_EQ((prefs().*toggle.read)(), !before);
+        EXPECT_TRUE(f.settingsFile().contains(QString::fromLatin1(toggle.name) + QLatin1Char('=')
+            + QLatin1String(before ? "false" : "true")));
+    }
 }
 
 TEST_F(SettingsWindowTest, OpenAtLoginWritesTheAutostartEntryAndBeepsWhenItCannot)
