@@ -38,6 +38,7 @@ private:
     void handle(XEvent &event);
     void handleSelectionRequest(const XSelectionRequestEvent &request);
     void notify(const XSelectionRequestEvent &request, Atom property);
+    void refusePendingSaves();
     Time serverTime();
     template <typename Emit> void emitLater(Emit emit);
 
@@ -94,15 +95,7 @@ X11ClipboardOwnership::~X11ClipboardOwnership()
 {
     if (!m_window)
         return;
-    // Applications waiting for an answer are let go rather than left to their time-outs.
-    for (const auto &[id, save] : m_saves) {
-        XSelectionRequestEvent request {};
-        request.requestor = save.requestor;
-        request.selection = m_manager;
-        request.target = m_saveTargets;
-        request.time = save.time;
-        notify(request, None);
-    }
+    refusePendingSaves();
     XDestroyWindow(m_display, m_window);
     XFlush(m_display);
 }
@@ -260,11 +253,10 @@ bool X11ClipboardOwnership::claimManager()
     return true;
 }
 
-void X11ClipboardOwnership::releaseManager()
+// Applications waiting for an answer to a save request are let go rather than left to their
+// time-outs.
+void X11ClipboardOwnership::refusePendingSaves()
 {
-    if (!m_isManager)
-        return;
-    m_isManager = false;
     for (const auto &[id, save] : m_saves) {
         XSelectionRequestEvent request {};
         request.requestor = save.requestor;
@@ -274,6 +266,14 @@ void X11ClipboardOwnership::releaseManager()
         notify(request, None);
     }
     m_saves.clear();
+}
+
+void X11ClipboardOwnership::releaseManager()
+{
+    if (!m_isManager)
+        return;
+    m_isManager = false;
+    refusePendingSaves();
     // Only if it is still ours: a manager that took it meanwhile keeps it.
     if (XGetSelectionOwner(m_display, m_manager) == m_window)
         XSetSelectionOwner(m_display, m_manager, None, serverTime());
