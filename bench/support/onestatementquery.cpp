@@ -49,8 +49,11 @@ OneStatementQuery OneStatementQuery::indexed(const ClipStore::Filter &filter)
     }
     const QString search = trimmedSearch(filter);
     if (!search.isEmpty()) {
-        joins += QStringLiteral(" JOIN items_fts ON items_fts.rowid = items.id");
-        conditions << QStringLiteral("items_fts MATCH ?");
+        // An item matches by its own words or by the words read in its image.
+        conditions << QStringLiteral(
+            "(items.id IN (SELECT rowid FROM items_fts WHERE items_fts MATCH ?)\n"
+            " OR items.id IN (SELECT rowid FROM image_texts_fts WHERE image_texts_fts MATCH ?))");
+        query.bindings.emplace_back(ClipStore::ftsQuery(search));
         query.bindings.emplace_back(ClipStore::ftsQuery(search));
     }
     query.sql = QStringLiteral("SELECT items.* FROM items") + joins;
@@ -78,12 +81,14 @@ std::optional<OneStatementQuery> OneStatementQuery::substring(const ClipStore::F
     }
     query.sql += QStringLiteral("\nWHERE (items.title LIKE ? ESCAPE '\\'\n"
                                 "   OR items.subtitle LIKE ? ESCAPE '\\'\n"
-                                "   OR items.text LIKE ? ESCAPE '\\')");
+                                "   OR items.text LIKE ? ESCAPE '\\'\n"
+                                "   OR items.id IN (SELECT item_id FROM image_texts\n"
+                                "                   WHERE text LIKE ? ESCAPE '\\'))");
     if (filter.onlyUnfiled)
         query.sql += QStringLiteral(" AND items.id NOT IN (SELECT item_id FROM pinboard_items)");
     query.sql += QStringLiteral("\nORDER BY items.created_at DESC LIMIT ?");
     const QString pattern = ClipStore::likePattern(search);
-    query.bindings.insert(query.bindings.end(), { pattern, pattern, pattern });
+    query.bindings.insert(query.bindings.end(), { pattern, pattern, pattern, pattern });
     query.bindings.emplace_back(filter.limit);
     return query;
 }

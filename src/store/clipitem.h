@@ -32,6 +32,8 @@ struct ClipItem
     bool isConcealed = false;
     QString fingerprint;
     std::optional<QString> trigger;
+    // Not a column: the words read in an image, given by searches that found it through them.
+    std::optional<QString> recognizedText;
 
     bool operator==(const ClipItem &) const = default;
 

@@ -137,6 +137,23 @@ public:
     // Every snippet's trigger and text.
     QHash<QString, QString> triggerTable();
 
+    // Text recognised in images.
+
+    struct UnreadImage
+    {
+        std::int64_t id = 0;
+        QString blobPath;
+    };
+    // Image items whose text was not read yet, newest first.
+    std::vector<UnreadImage> unreadImages(std::int64_t limit);
+    // Keeps the text read from an image item (empty: read, and it holds no words); nothing
+    // when the item is gone or is not an image. Whether it was kept.
+    bool setRecognizedText(std::int64_t id, const QString &text);
+    // The words read from an image item; nothing when none were found or it was not read.
+    std::optional<QString> recognizedText(std::int64_t id);
+    // Forgets every recognised text; the images are read again when reading resumes.
+    void clearRecognizedTexts();
+
     // Pruning, deletion and clearing. Rows always go before their payload files.
 
     // Deletes unfiled items older than dayLimit days, then all but the newest itemLimit

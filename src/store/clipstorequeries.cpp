@@ -6,7 +6,11 @@
 #include "store/rowreading.h"
 #include "store/transaction.h"
 
+#include <QHash>
+#include <QSet>
+
 #include <algorithm>
+#include <iterator>
 #include <limits>
 
 namespace corvane {
@@ -62,6 +66,24 @@ QString selectItems(const HistorySelection &selection)
     return sql;
 }
 
+// The pinboard and onlyUnfiled restrictions of filter in the history's order.
+HistorySelection placeSelection(const ClipStore::Filter &filter)
+{
+    HistorySelection selection;
+    if (filter.pinboardID) {
+        selection.joins = QStringLiteral(
+            " JOIN pinboard_items pi ON pi.item_id = items.id AND pi.pinboard_id = ?");
+        selection.bindings.emplace_back(*filter.pinboardID);
+    }
+    if (filter.onlyUnfiled)
+        selection.conditions << QStringLiteral(
+            "items.id NOT IN (SELECT item_id FROM pinboard_items)");
+    selection.order = filter.pinboardID
+        ? QStringLiteral(" ORDER BY pi.sort_order, items.created_at DESC, items.id DESC")
+        : QStringLiteral(" ORDER BY items.created_at DESC, items.id DESC");
+    return selection;
+}
+
 HistorySelection substringSelection(const ClipStore::Filter &filter, const QString &search)
 {
     HistorySelection selection;
@@ -82,22 +104,104 @@ HistorySelection substringSelection(const ClipStore::Filter &filter, const QStri
     return selection;
 }
 
-// Rows whose title, subtitle or text contains search, newest first; pinboard and onlyUnfiled
-// apply, kinds and sources do not.
+// The image items of place whose recognised text contains search.
+HistorySelection imageSubstringSelection(const HistorySelection &place, const QString &search)
+{
+    HistorySelection selection = place;
+    selection.conditions << QStringLiteral(
+        "items.id IN (SELECT item_id FROM image_texts WHERE text LIKE ? ESCAPE '\\')");
+    selection.bindings.emplace_back(ClipStore::likePattern(search));
+    return selection;
+}
+
+// Gives the items found through the text in their images that text, so views can say why
+// they were found.
+void attachRecognizedTexts(SQLiteDatabase &database, std::vector<ClipItem> &items)
+{
+    if (items.empty())
+        return;
+    std::vector<Value> ids;
+    ids.reserve(items.size());
+    for (const ClipItem &item : items)
+        ids.emplace_back(item.id);
+    QHash<std::int64_t, QString> texts;
+    database.forEachRow(QStringLiteral("SELECT item_id, text FROM image_texts WHERE item_id IN (")
+            + rows::placeholders(ids.size()) + QLatin1Char(')'),
+        ids, [&](const SQLiteDatabase::Cursor &cursor) {
+            const SQLiteDatabase::Value text = cursor.value(1);
+            if (const QString *string = std::get_if<QString>(&text))
+                texts.insert(cursor.integer(0), *string);
+        });
+    for (ClipItem &item : items) {
+        if (const auto text = texts.constFind(item.id); text != texts.constEnd())
+            item.recognizedText = *text;
+    }
+}
+
+// Two lists found by different indexes, each in the history's (or the pinboard's) order,
+// as one list in that order with at most limit items. An item in both is kept once, as the
+// first list found it.
+std::vector<ClipItem> mergeInOrder(SQLiteDatabase &database, const ClipStore::Filter &filter,
+    std::vector<ClipItem> found, std::vector<ClipItem> foundInImages)
+{
+    if (foundInImages.empty())
+        return found;
+    QHash<std::int64_t, std::int64_t> sortOrder;
+    if (filter.pinboardID) {
+        database.forEachRow(
+            QStringLiteral("SELECT item_id, sort_order FROM pinboard_items WHERE pinboard_id = ?"),
+            { *filter.pinboardID }, [&](const SQLiteDatabase::Cursor &cursor) {
+                sortOrder.insert(cursor.integer(0), cursor.integer(1));
+            });
+    }
+    const auto before = [&](const ClipItem &left, const ClipItem &right) {
+        const std::int64_t leftPlace = sortOrder.value(left.id);
+        const std::int64_t rightPlace = sortOrder.value(right.id);
+        if (leftPlace != rightPlace)
+            return leftPlace < rightPlace;
+        if (left.createdAt != right.createdAt)
+            return left.createdAt > right.createdAt;
+        return left.id > right.id;
+    };
+    QSet<std::int64_t> seen;
+    for (const ClipItem &item : found)
+        seen.insert(item.id);
+    std::erase_if(foundInImages, [&](const ClipItem &item) { return seen.contains(item.id); });
+    attachRecognizedTexts(database, foundInImages);
+    std::vector<ClipItem> merged;
+    merged.reserve(found.size() + foundInImages.size());
+    std::merge(std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()),
+        std::make_move_iterator(foundInImages.begin()),
+        std::make_move_iterator(foundInImages.end()), std::back_inserter(merged), before);
+    if (filter.limit >= 0 && std::int64_t(merged.size()) > filter.limit)
+        merged.resize(std::size_t(filter.limit));
+    return merged;
+}
+
+// Rows whose title, subtitle, text or recognised text contains search, newest first;
+// pinboard and onlyUnfiled apply, kinds and sources do not.
 std::vector<ClipItem> substringSearch(
     SQLiteDatabase &database, const ClipStore::Filter &filter, const QString &search)
 {
     const HistorySelection selection = substringSelection(filter, search);
+    const HistorySelection images = imageSubstringSelection(placeSelection(filter), search);
     if (const std::optional<QString> trigrams = trigramQuery(search)) {
-        return CandidateSearch(
-            database, selection, QStringLiteral("items_trigrams"), *trigrams, filter.limit)
-            .run();
+        return mergeInOrder(database, filter,
+            CandidateSearch(
+                database, selection, QStringLiteral("items_trigrams"), *trigrams, filter.limit)
+                .run(),
+            CandidateSearch(
+                database, images, QStringLiteral("image_texts_trigrams"), *trigrams, filter.limit)
+                .run());
     }
-    std::vector<Value> bindings = selection.bindings;
-    bindings.emplace_back(filter.limit);
-    return ClipItem::readAll(database,
-        selectItems(selection) + selection.order + QStringLiteral(" LIMIT ?"), bindings,
-        expectedRows(filter.limit));
+    const auto newest = [&](const HistorySelection &chosen) {
+        std::vector<Value> bindings = chosen.bindings;
+        bindings.emplace_back(filter.limit);
+        return ClipItem::readAll(database,
+            selectItems(chosen) + chosen.order + QStringLiteral(" LIMIT ?"), bindings,
+            expectedRows(filter.limit));
+    };
+    return mergeInOrder(database, filter, newest(selection), newest(images));
 }
 
 // The kind and source conditions of filter, added to selection.
@@ -171,9 +275,15 @@ std::vector<ClipItem> ClipStore::items(const Filter &filter)
                 expectedRows(filter.limit));
         }
 
-        std::vector<ClipItem> found = CandidateSearch(
-            database, selection, QStringLiteral("items_fts"), ftsQuery(search), filter.limit)
-                                          .run();
+        // Images are found by the words read in them too, through an index of their own
+        // searched by the same plans.
+        const QString match = ftsQuery(search);
+        std::vector<ClipItem> found = mergeInOrder(database, filter,
+            CandidateSearch(database, selection, QStringLiteral("items_fts"), match, filter.limit)
+                .run(),
+            CandidateSearch(
+                database, selection, QStringLiteral("image_texts_fts"), match, filter.limit)
+                .run());
         // One typed character never scans the whole table; longer texts may match inside a
         // word, which the token index cannot see.
         if (found.empty() && graphemeCount(search) >= 2)

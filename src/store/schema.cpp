@@ -133,6 +133,60 @@ QStringList schemaStepFourStatements()
     };
 }
 
+QStringList schemaStepFiveStatements()
+{
+    return {
+        // The text recognised in image items, beside them rather than in their rows: a file
+        // of this version keeps every table, column and trigger of version 4, so code that
+        // knows only version 4 reads and writes it unchanged. An empty text marks an image
+        // that was read and holds no words.
+        QStringLiteral("CREATE TABLE IF NOT EXISTS image_texts (\n"
+                       "    item_id INTEGER PRIMARY KEY,\n"
+                       "    text    TEXT    NOT NULL\n"
+                       ")"),
+        // Deleting or pruning an item takes its text with it, whichever version deletes it.
+        QStringLiteral("CREATE TRIGGER IF NOT EXISTS image_texts_of_deleted_items\n"
+                       "AFTER DELETE ON items BEGIN\n"
+                       "    DELETE FROM image_texts WHERE item_id = old.id;\n"
+                       "END"),
+        // The same two indexes as the items have, for the same two kinds of search.
+        QStringLiteral("CREATE VIRTUAL TABLE IF NOT EXISTS image_texts_fts USING fts5(\n"
+                       "    text, content='image_texts', content_rowid='item_id',\n"
+                       "    tokenize='unicode61', prefix='1 2 3'\n"
+                       ")"),
+        QStringLiteral("CREATE VIRTUAL TABLE IF NOT EXISTS image_texts_trigrams USING fts5(\n"
+                       "    text, content='image_texts', content_rowid='item_id',\n"
+                       "    tokenize='trigram', detail='none'\n"
+                       ")"),
+        QStringLiteral(
+            "CREATE TRIGGER IF NOT EXISTS image_texts_insert\n"
+            "AFTER INSERT ON image_texts BEGIN\n"
+            "    INSERT INTO image_texts_fts (rowid, text) VALUES (new.item_id, new.text);\n"
+            "    INSERT INTO image_texts_trigrams (rowid, text)\n"
+            "    VALUES (new.item_id, new.text);\n"
+            "END"),
+        QStringLiteral("CREATE TRIGGER IF NOT EXISTS image_texts_delete\n"
+                       "AFTER DELETE ON image_texts BEGIN\n"
+                       "    INSERT INTO image_texts_fts (image_texts_fts, rowid, text)\n"
+                       "    VALUES ('delete', old.item_id, old.text);\n"
+                       "    INSERT INTO image_texts_trigrams (image_texts_trigrams, rowid, text)\n"
+                       "    VALUES ('delete', old.item_id, old.text);\n"
+                       "END"),
+        QStringLiteral(
+            "CREATE TRIGGER IF NOT EXISTS image_texts_update\n"
+            "AFTER UPDATE ON image_texts BEGIN\n"
+            "    INSERT INTO image_texts_fts (image_texts_fts, rowid, text)\n"
+            "    VALUES ('delete', old.item_id, old.text);\n"
+            "    INSERT INTO image_texts_trigrams (image_texts_trigrams, rowid, text)\n"
+            "    VALUES ('delete', old.item_id, old.text);\n"
+            "    INSERT INTO image_texts_fts (rowid, text) VALUES (new.item_id, new.text);\n"
+            "    INSERT INTO image_texts_trigrams (rowid, text)\n"
+            "    VALUES (new.item_id, new.text);\n"
+            "END"),
+        QStringLiteral("PRAGMA user_version = 5"),
+    };
+}
+
 namespace {
 
 std::int64_t userVersion(SQLiteDatabase &database)
@@ -201,6 +255,7 @@ void upgradeSchema(SQLiteDatabase &database)
         runStep(database, 2, schemaStepTwoStatements());
     runStep(database, 3, schemaStepThreeStatements());
     runStep(database, 4, schemaStepFourStatements());
+    runStep(database, 5, schemaStepFiveStatements());
 }
 
 } // namespace corvane

@@ -21,8 +21,12 @@ QStringList schemaStepThreeStatements();
 // The statements that take a version-3 database to version 4: one more index.
 QStringList schemaStepFourStatements();
 
+// The statements that take a version-4 database to version 5: the text recognised in
+// images, in a table and indexes of its own.
+QStringList schemaStepFiveStatements();
+
 // The schema version this build writes and reads.
-inline constexpr int currentSchemaVersion = 4;
+inline constexpr int currentSchemaVersion = 5;
 
 // How long opening an older file waits for the write lock while another process upgrades it.
 inline constexpr std::chrono::milliseconds upgradeBusyTimeout { 180'000 };

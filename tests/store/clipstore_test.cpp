@@ -67,8 +67,8 @@ TEST_F(ClipStoreTest, NewStoreHoldsExactlyTheCurrentSchema)
     EXPECT_TRUE(QDir(store.blobDirectory()).isEmpty());
 
     auto database = openDirectly();
-    EXPECT_EQ(userVersion(*database), 4);
-    const std::set<std::pair<QString, QString>> expected = {
+    EXPECT_EQ(userVersion(*database), currentSchemaVersion);
+    std::set<std::pair<QString, QString>> expected = {
         { QStringLiteral("table"), QStringLiteral("items") },
         { QStringLiteral("table"), QStringLiteral("pinboards") },
         { QStringLiteral("table"), QStringLiteral("pinboard_items") },
@@ -95,7 +95,17 @@ TEST_F(ClipStoreTest, NewStoreHoldsExactlyTheCurrentSchema)
         { QStringLiteral("trigger"), QStringLiteral("items_trigrams_insert") },
         { QStringLiteral("trigger"), QStringLiteral("items_trigrams_delete") },
         { QStringLiteral("trigger"), QStringLiteral("items_trigrams_update") },
+        { QStringLiteral("table"), QStringLiteral("image_texts") },
+        { QStringLiteral("trigger"), QStringLiteral("image_texts_of_deleted_items") },
+        { QStringLiteral("trigger"), QStringLiteral("image_texts_insert") },
+        { QStringLiteral("trigger"), QStringLiteral("image_texts_delete") },
+        { QStringLiteral("trigger"), QStringLiteral("image_texts_update") },
     };
+    for (const char *index : { "image_texts_fts", "image_texts_trigrams" }) {
+        for (const char *part : { "", "_data", "_idx", "_docsize", "_config" })
+            expected.insert(
+                { QStringLiteral("table"), QLatin1String(index) + QLatin1String(part) });
+    }
     EXPECT_EQ(schemaObjects(*database), expected);
     QStringList columns;
     for (const auto &row : database->query(QStringLiteral("PRAGMA table_info(items)")))
@@ -119,7 +129,7 @@ TEST_F(ClipStoreTest, VersionOneDatabaseIsUpgradedKeepingItsRows)
     }
     ClipStore store(storeDir());
     auto database = openDirectly();
-    EXPECT_EQ(userVersion(*database), 4);
+    EXPECT_EQ(userVersion(*database), currentSchemaVersion);
     const auto rows = database->query(QStringLiteral("SELECT * FROM items"));
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(*textValue(rows.front(), QStringLiteral("text")), QStringLiteral("kept words"));
@@ -153,7 +163,7 @@ TEST_F(ClipStoreTest, VersionTwoDatabaseGainsSearchIndexesBuiltFromItsRows)
     }
     ClipStore store(storeDir());
     auto database = openDirectly();
-    EXPECT_EQ(userVersion(*database), 4);
+    EXPECT_EQ(userVersion(*database), currentSchemaVersion);
     ASSERT_EQ(database->query(QStringLiteral("SELECT * FROM items")).size(), 1u);
     const auto matches = [&](const char *index, const char *expression) {
         return database
@@ -202,7 +212,7 @@ TEST_F(ClipStoreTest, OpeningWaitsForAnotherProcessUpgradingTheSameFile)
     EXPECT_TRUE(committed);
     ASSERT_TRUE(store);
     // The upgrade was not run twice, and the store works on the upgraded file.
-    EXPECT_EQ(userVersion(*openDirectly()), 4);
+    EXPECT_EQ(userVersion(*openDirectly()), currentSchemaVersion);
     EXPECT_EQ(store->createPinboard(QStringLiteral("Work")).name, QStringLiteral("Work"));
 }
 
@@ -211,7 +221,7 @@ TEST_F(ClipStoreTest, CurrentVersionDatabaseOpensWithoutSchemaChanges)
     {
         auto database = openDirectly();
         database->query(QStringLiteral("CREATE TABLE unrelated (x)"));
-        database->query(QStringLiteral("PRAGMA user_version = 4"));
+        database->query(QStringLiteral("PRAGMA user_version = %1").arg(currentSchemaVersion));
     }
     ClipStore store(storeDir());
     auto database = openDirectly();
@@ -239,7 +249,7 @@ TEST_F(ClipStoreTest, FailedUpgradeStepRollsBackAndIsRetriedNextTime)
     }
     ClipStore store(storeDir());
     auto database = openDirectly();
-    EXPECT_EQ(userVersion(*database), 4);
+    EXPECT_EQ(userVersion(*database), currentSchemaVersion);
 }
 
 TEST_F(ClipStoreTest, UnusableLocationsFailWithAFileSystemError)

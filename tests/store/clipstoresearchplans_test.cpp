@@ -1,7 +1,9 @@
 // The history query picks its plan by how many rows the search index lists; whatever the
 // plan, the rows and their order must be those of the single statement that joins the index
 // and sorts by date. Compared here over generated histories with repeat copies (so date order
-// differs from insertion order), pinboards and random filters and searches.
+// differs from insertion order), images with words read in them, pinboards and random
+// filters and searches.
+#include "candidates.h"
 #include "historygenerator.h"
 #include "onestatementquery.h"
 #include "store/candidatesearch.h"
@@ -29,17 +31,47 @@ std::vector<std::int64_t> oneStatementIDs(SQLiteDatabase &database, const ClipSt
 }
 
 class SearchPlanTest : public test::StoreTest
-{ };
+{
+protected:
+    // Image items spread over the history's dates, most with words read in them (drawn from
+    // the words the other items use), some read and found empty, some not read yet.
+    void addImagesWithWords(SQLiteDatabase &database, int count)
+    {
+        const auto range = database.query(
+            QStringLiteral("SELECT MIN(created_at) AS low, MAX(created_at) AS high FROM items"));
+        const std::int64_t low = *integerValue(range.front(), QStringLiteral("low"));
+        const std::int64_t high = *integerValue(range.front(), QStringLiteral("high"));
+        const std::vector<QString> &words = HistoryGenerator::vocabulary();
+        std::mt19937 random(3);
+        for (int i = 0; i < count; ++i) {
+            const Timestamp when
+                = fromMillis(low + std::int64_t(random() % std::uint64_t(high - low + 1)));
+            const auto item = store().record(test::imageCandidate(QByteArray::number(i), when), 0,
+                0, ClipStore::payloadCapBytes);
+            ASSERT_TRUE(item);
+            if (i % 9 == 8)
+                continue;
+            QStringList sentence;
+            for (int word = 0, length = i % 7 == 0 ? 0 : 2 + int(random() % 6); word < length;
+                 ++word)
+                sentence << words[random() % words.size()];
+            ASSERT_TRUE(store().setRecognizedText(item->id, sentence.join(QLatin1Char(' '))));
+        }
+    }
+};
 
 TEST_F(SearchPlanTest, EveryPlanReturnsTheRowsAndOrderOfTheOneStatementQuery)
 {
     const HistoryGenerator::Result history = HistoryGenerator::fill(store(), 1200, 7);
     auto database = openDirectly();
+    addImagesWithWords(*database, 90);
 
     // Texts to search for are taken from the stored rows, so that prefixes, whole words,
     // pieces inside words and across word breaks all occur, dense and rare.
     std::vector<QString> texts;
-    for (const auto &row : database->query(QStringLiteral("SELECT text FROM items")))
+    for (const auto &row :
+        database->query(QStringLiteral("SELECT text FROM items WHERE text IS NOT NULL UNION ALL "
+                                       "SELECT text FROM image_texts")))
         texts.push_back(*textValue(row, QStringLiteral("text")));
     std::mt19937 random(11);
     const auto below = [&](std::size_t bound) { return std::size_t(random() % bound); };
