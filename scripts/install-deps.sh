@@ -12,6 +12,8 @@ packages=(
     qt6-image-formats-plugins libqt6svg6
     # the icon's bitmap sizes are rendered at build time; the package is made with dpkg tools
     librsvg2-bin dpkg-dev
+    # words in copied images are read by Tesseract
+    libtesseract-dev tesseract-ocr-eng
     libx11-dev libx11-xcb-dev libxi-dev libxtst-dev libxfixes-dev
     libxkbcommon-dev libxkbcommon-x11-dev
     # Qt Quick runtime modules (not pulled in by qt6-declarative-dev)

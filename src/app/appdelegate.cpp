@@ -20,6 +20,7 @@
 #include "platform/x11/x11pastekeystrokeposter.h"
 #include "platform/x11/x11windowmanager.h"
 #include "platform/x11/x11workspace.h"
+#include "recognition/tesseracttextrecognizer.h"
 #include "store/clipstore.h"
 #include "store/errordescription.h"
 #include "ui/feedbackwindow.h"
@@ -66,6 +67,9 @@ AppDelegate::AppDelegate()
             return std::make_unique<HistoryPanel>(model, store.blobDirectory(), *m_windowManager);
         },
         .makeClipboardOwnership = &createX11ClipboardOwnership,
+        .makeTextRecognizer = []() -> std::unique_ptr<TextRecognizer> {
+            return std::make_unique<TesseractTextRecognizer>(QLocale::system());
+        },
     };
     try {
         m_services = std::make_unique<AppServices>(desktop);

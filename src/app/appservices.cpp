@@ -64,6 +64,9 @@ AppServices::AppServices(
     m_linkEnricher = std::make_unique<LinkEnricher>(*m_store, linkTitleTimeout);
     m_expander = std::make_unique<TextExpander>(
         desktop.makeKeystrokeTap(), desktop.makeKeystrokeSynthesizer(), desktop.activations);
+    if (desktop.makeTextRecognizer) {
+        m_imageTextReader = std::make_unique<ImageTextReader>(*m_store, desktop.makeTextRecognizer);
+    }
     installCallbacks();
 }
 
@@ -82,6 +85,8 @@ void AppServices::installCallbacks()
     m_watcher->onCapture = [this](const ClipItem &item) {
         if (m_preferences->fetchesLinkPreviews())
             m_linkEnricher->enrich(item);
+        if (m_imageTextReader && item.kind == ClipKind::image)
+            m_imageTextReader->imagesRecorded();
         reloadVisiblePanel();
     };
     m_expander->triggers = [this] { return expansionTriggers(); };
@@ -118,6 +123,24 @@ void AppServices::start()
         // Start-up maintenance is retried at the next start; it never stops this one.
     }
     clearDragFolder();
+    configureTextRecognition();
+    connect(m_preferences.get(), &Preferences::recognizesTextInImagesChanged, this,
+        &AppServices::configureTextRecognition);
+}
+
+void AppServices::configureTextRecognition()
+{
+    if (!m_imageTextReader)
+        return;
+    const bool wanted = m_preferences->recognizesTextInImages();
+    m_imageTextReader->setRunning(wanted);
+    if (wanted)
+        return;
+    try {
+        m_store->clearRecognizedTexts();
+    } catch (const std::exception &error) {
+        qCWarning(lcRecognition) << "Could not forget the text read in images:" << error.what();
+    }
 }
 
 void AppServices::registerHotkey()

@@ -2,6 +2,7 @@
 
 #include "expansion/expansionmatcher.h"
 #include "platform/keystroketap.h"
+#include "recognition/imagetextreader.h"
 
 #include <QObject>
 #include <QString>
@@ -76,6 +77,9 @@ public:
         PanelWindowFactory makePanelWindow;
         // Who holds the clipboard; without it, no copy outlives the application that copied.
         std::function<std::unique_ptr<ClipboardOwnership>()> makeClipboardOwnership;
+        // The engine that reads words in images (made on the reading thread when first
+        // needed); without it, images are found by their titles only.
+        ImageTextReader::RecognizerFactory makeTextRecognizer;
     };
 
     // Opens the store (throwing its error when it cannot be opened), loads the preferences,
@@ -122,6 +126,8 @@ public:
     ClipboardKeeper *keeper() const { return m_keeper.get(); }
     LinkEnricher &linkEnricher() const { return *m_linkEnricher; }
     TextExpander &expander() const { return *m_expander; }
+    // Nothing when the desktop reads no words in images.
+    ImageTextReader *imageTextReader() const { return m_imageTextReader.get(); }
     const std::shared_ptr<Hotkey> &hotkey() const { return m_hotkey; }
     bool hotkeyRegistrationFailed() const { return m_hotkeyRegistrationFailed; }
     bool crashRecoveryRefreshFailed() const { return m_crashRecoveryRefreshFailed; }
@@ -137,6 +143,9 @@ Q_SIGNALS:
 private:
     void installCallbacks();
     void reloadVisiblePanel();
+    // Starts or stops reading words in images after the preference changed; turning it off
+    // forgets the words read.
+    void configureTextRecognition();
     void setHotkeyRegistrationFailed(bool failed);
     void setCrashRecoveryRefreshFailed(bool failed);
 
@@ -156,6 +165,7 @@ private:
     std::unique_ptr<ClipboardKeeper> m_keeper;
     std::unique_ptr<LinkEnricher> m_linkEnricher;
     std::unique_ptr<TextExpander> m_expander;
+    std::unique_ptr<ImageTextReader> m_imageTextReader;
     std::shared_ptr<Hotkey> m_hotkey;
     bool m_hotkeyRegistrationFailed = false;
     bool m_crashRecoveryRefreshFailed = false;

@@ -169,6 +169,7 @@ Preferences::Preferences(const QString &settingsPath, QObject *parent)
     m_capturesImages = storedBool(value("capturesImages")).value_or(true);
     m_fetchesLinkPreviews = storedBool(value("fetchesLinkPreviews")).value_or(true);
     m_keepsClipboardAlive = storedBool(value("keepsClipboardAlive")).value_or(true);
+    m_recognizesTextInImages = storedBool(value("recognizesTextInImages")).value_or(true);
     m_pastesPlainText = storedBool(value("pastesPlainText")).value_or(false);
     m_pastesOnSelect = storedBool(value("pastesOnSelect")).value_or(true);
     m_itemLimit = storedInt(value("itemLimit")).value_or(0);
@@ -319,6 +320,12 @@ void Preferences::setKeepsClipboardAlive(bool value)
 {
     assign(m_keepsClipboardAlive, value, &Preferences::keepsClipboardAliveChanged,
         QStringLiteral("keepsClipboardAlive"), value);
+}
+
+void Preferences::setRecognizesTextInImages(bool value)
+{
+    assign(m_recognizesTextInImages, value, &Preferences::recognizesTextInImagesChanged,
+        QStringLiteral("recognizesTextInImages"), value);
 }
 
 void Preferences::setPastesPlainText(bool value)

@@ -34,6 +34,8 @@ class Preferences : public QObject
             fetchesLinkPreviewsChanged)
     Q_PROPERTY(bool keepsClipboardAlive READ keepsClipboardAlive WRITE setKeepsClipboardAlive NOTIFY
             keepsClipboardAliveChanged)
+    Q_PROPERTY(bool recognizesTextInImages READ recognizesTextInImages WRITE
+            setRecognizesTextInImages NOTIFY recognizesTextInImagesChanged)
     Q_PROPERTY(bool pastesPlainText READ pastesPlainText WRITE setPastesPlainText NOTIFY
             pastesPlainTextChanged)
     Q_PROPERTY(bool pastesOnSelect READ pastesOnSelect WRITE setPastesOnSelect NOTIFY
@@ -86,6 +88,7 @@ public:
     bool capturesImages() const { return m_capturesImages; }
     bool fetchesLinkPreviews() const { return m_fetchesLinkPreviews; }
     bool keepsClipboardAlive() const { return m_keepsClipboardAlive; }
+    bool recognizesTextInImages() const { return m_recognizesTextInImages; }
     bool pastesPlainText() const { return m_pastesPlainText; }
     bool pastesOnSelect() const { return m_pastesOnSelect; }
     int itemLimit() const { return m_itemLimit; }
@@ -110,6 +113,7 @@ public:
     void setCapturesImages(bool value);
     void setFetchesLinkPreviews(bool value);
     void setKeepsClipboardAlive(bool value);
+    void setRecognizesTextInImages(bool value);
     void setPastesPlainText(bool value);
     void setPastesOnSelect(bool value);
     void setItemLimit(int value);
@@ -135,6 +139,7 @@ Q_SIGNALS:
     void capturesImagesChanged();
     void fetchesLinkPreviewsChanged();
     void keepsClipboardAliveChanged();
+    void recognizesTextInImagesChanged();
     void pastesPlainTextChanged();
     void pastesOnSelectChanged();
     void itemLimitChanged();
@@ -166,6 +171,7 @@ private:
     bool m_capturesImages = true;
     bool m_fetchesLinkPreviews = true;
     bool m_keepsClipboardAlive = true;
+    bool m_recognizesTextInImages = true;
     bool m_pastesPlainText = false;
     bool m_pastesOnSelect = true;
     int m_itemLimit = 0;

@@ -87,6 +87,7 @@ void expectDefaults(const Preferences &preferences)
     EXPECT_TRUE(preferences.capturesImages());
     EXPECT_TRUE(preferences.fetchesLinkPreviews());
     EXPECT_TRUE(preferences.keepsClipboardAlive());
+    EXPECT_TRUE(preferences.recognizesTextInImages());
     EXPECT_FALSE(preferences.pastesPlainText());
     EXPECT_TRUE(preferences.pastesOnSelect());
     EXPECT_EQ(preferences.itemLimit(), 0);

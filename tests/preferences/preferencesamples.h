@@ -35,9 +35,9 @@ inline std::vector<PreferenceSample> preferenceSamples()
     };
     std::vector<PreferenceSample> samples;
     for (const char *key : { "launchesAtLogin", "capturesImages", "fetchesLinkPreviews",
-             "keepsClipboardAlive", "pastesPlainText", "pastesOnSelect", "ignoresSecretLookingText",
-             "showsDockIcon", "showsMenuBarIcon", "expandsSnippets", "expandsEmoji",
-             "automaticallyChecksForUpdates" }) {
+             "keepsClipboardAlive", "recognizesTextInImages", "pastesPlainText", "pastesOnSelect",
+             "ignoresSecretLookingText", "showsDockIcon", "showsMenuBarIcon", "expandsSnippets",
+             "expandsEmoji", "automaticallyChecksForUpdates" }) {
         samples.push_back({ key, QVariant(false) });
         samples.push_back({ key, QVariant(true) });
     }

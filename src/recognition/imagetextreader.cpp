@@ -1,0 +1,119 @@
+#include "imagetextreader.h"
+
+#include "common/logging.h"
+#include "store/clipstore.h"
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <sched.h>
+
+namespace corvane {
+
+namespace {
+
+// How many unread images are asked of the store at a time.
+constexpr std::int64_t imagesPerBatch = 16;
+
+// Gives the calling thread only the time no other thread wants.
+void lowerThisThreadsPriority()
+{
+    sched_param parameters {};
+    if (sched_setscheduler(0, SCHED_IDLE, &parameters) != 0)
+        qCWarning(lcRecognition) << "Could not lower the priority of reading text in images:"
+                                 << strerror(errno);
+}
+
+} // namespace
+
+ImageTextReader::ImageTextReader(
+    ClipStore &store, RecognizerFactory makeRecognizer, QObject *parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_makeRecognizer(std::move(makeRecognizer))
+{ }
+
+ImageTextReader::~ImageTextReader()
+{
+    setRunning(false);
+}
+
+void ImageTextReader::setRunning(bool running)
+{
+    if (running == isRunning())
+        return;
+    if (running) {
+        m_stop = false;
+        m_workPending = true;
+        m_thread = std::thread([this] { run(); });
+        return;
+    }
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+void ImageTextReader::imagesRecorded()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_workPending = true;
+    }
+    m_wake.notify_all();
+}
+
+bool ImageTextReader::waitForWork()
+{
+    std::unique_lock lock(m_mutex);
+    m_wake.wait(lock, [this] { return m_stop || m_workPending; });
+    m_workPending = false;
+    return !m_stop;
+}
+
+void ImageTextReader::run()
+{
+    lowerThisThreadsPriority();
+    std::unique_ptr<TextRecognizer> recognizer;
+    while (waitForWork()) {
+        try {
+            readUnreadImages(recognizer);
+        } catch (const std::exception &error) {
+            // A store that cannot be read now (locked, its disk full) is tried again at the
+            // next recorded image.
+            qCWarning(lcRecognition) << "Could not read text in images for now:" << error.what();
+        }
+    }
+}
+
+void ImageTextReader::readUnreadImages(std::unique_ptr<TextRecognizer> &recognizer)
+{
+    while (!m_stop) {
+        const std::vector<ClipStore::UnreadImage> images = m_store.unreadImages(imagesPerBatch);
+        if (images.empty())
+            return;
+        if (!recognizer) {
+            recognizer = m_makeRecognizer();
+            if (!recognizer)
+                return;
+        }
+        for (const ClipStore::UnreadImage &image : images) {
+            if (m_stop)
+                return;
+            const RecognizedText result = recognizer->recognize(image.blobPath, m_stop);
+            if (result.outcome == RecognizedText::Outcome::cancelled)
+                return;
+            if (result.outcome == RecognizedText::Outcome::unreadable) {
+                // Kept as read with no words, so a damaged image is not tried at every start.
+                qCWarning(lcRecognition).noquote() << "Could not read the text in image item"
+                                                   << image.id << "since" << result.reason;
+            }
+            if (m_store.setRecognizedText(image.id, result.text) && !result.text.isEmpty())
+                Q_EMIT textRecognized(image.id);
+        }
+    }
+}
+
+} // namespace corvane

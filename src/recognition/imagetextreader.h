@@ -1,0 +1,60 @@
+#pragma once
+
+#include "recognition/textrecognizer.h"
+
+#include <QObject>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace corvane {
+
+class ClipStore;
+
+// Reads the words in recorded images in the background, one image at a time, on a thread of
+// idle priority, newest images first, and keeps them in the store. Images recorded while it
+// was off or before it existed are read when it runs; recording and the panel never wait
+// for it.
+class ImageTextReader : public QObject
+{
+    Q_OBJECT
+
+public:
+    using RecognizerFactory = std::function<std::unique_ptr<TextRecognizer>()>;
+
+    // The recognizer is made on the reading thread when there is something to read, since
+    // loading its data takes a while.
+    ImageTextReader(ClipStore &store, RecognizerFactory makeRecognizer, QObject *parent = nullptr);
+    ~ImageTextReader() override;
+
+    // Starts or stops reading. Stopping waits for the image being read to be given up.
+    void setRunning(bool running);
+    bool isRunning() const { return m_thread.joinable(); }
+
+    // An image was recorded: look for unread images now.
+    void imagesRecorded();
+
+Q_SIGNALS:
+    // Words were kept for an item (emitted on the reading thread).
+    void textRecognized(std::int64_t itemID);
+
+private:
+    void run();
+    void readUnreadImages(std::unique_ptr<TextRecognizer> &recognizer);
+    bool waitForWork();
+
+    ClipStore &m_store;
+    RecognizerFactory m_makeRecognizer;
+    std::thread m_thread;
+    std::atomic<bool> m_stop = false;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_workPending = false;
+};
+
+} // namespace corvane

@@ -1,0 +1,7 @@
+#include "textrecognizer.h"
+
+namespace corvane {
+
+TextRecognizer::~TextRecognizer() = default;
+
+} // namespace corvane

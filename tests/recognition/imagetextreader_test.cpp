@@ -1,0 +1,162 @@
+// The background reader over a real store, with a recognizer whose answers the test chooses:
+// the order images are read in, what is kept for damaged ones, stopping and resuming.
+#include "logcapture.h"
+#include "recognition/imagetextreader.h"
+#include "store/clipstore.h"
+#include "store/storetestsupport.h"
+
+#include <QFile>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+namespace corvane {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Answers from the image file's bytes: "words:<text>", "damaged" or "endless" (reads until
+// told to stop). Notes the order it was asked in.
+class ScriptedRecognizer : public TextRecognizer
+{
+public:
+    struct Asked
+    {
+        std::mutex mutex;
+        std::vector<QString> contents;
+
+        std::vector<QString> taken()
+        {
+            const std::lock_guard lock(mutex);
+            return std::exchange(contents, {});
+        }
+        std::size_t size()
+        {
+            const std::lock_guard lock(mutex);
+            return contents.size();
+        }
+    };
+
+    explicit ScriptedRecognizer(Asked &asked)
+        : m_asked(asked)
+    { }
+
+    RecognizedText recognize(const QString &path, const std::atomic<bool> &stop) override
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return { RecognizedText::Outcome::unreadable, QString(), file.errorString() };
+        const QString content = QString::fromUtf8(file.readAll());
+        {
+            const std::lock_guard lock(m_asked.mutex);
+            m_asked.contents.push_back(content);
+        }
+        if (content == QLatin1String("damaged"))
+            return { RecognizedText::Outcome::unreadable, QString(), QStringLiteral("damaged") };
+        if (content == QLatin1String("endless")) {
+            while (!stop)
+                std::this_thread::sleep_for(1ms);
+            return { RecognizedText::Outcome::cancelled, QString(), QString() };
+        }
+        return { RecognizedText::Outcome::read, content.mid(6), QString() };
+    }
+
+private:
+    Asked &m_asked;
+};
+
+class ImageTextReaderTest : public test::StoreTest
+{
+protected:
+    std::int64_t recordImage(const QByteArray &bytes, int minute)
+    {
+        return store().record(image(bytes, minute), 0, 0, ClipStore::payloadCapBytes).value().id;
+    }
+
+    std::unique_ptr<ImageTextReader> makeReader()
+    {
+        return std::make_unique<ImageTextReader>(
+            store(), [this] { return std::make_unique<ScriptedRecognizer>(m_asked); });
+    }
+
+    // Waits until no image is left unread.
+    bool allRead()
+    {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!store().unreadImages(1).empty()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::sleep_for(5ms);
+        }
+        return true;
+    }
+
+    ScriptedRecognizer::Asked m_asked;
+};
+
+TEST_F(ImageTextReaderTest, ReadsNewestFirstKeepsWordsAndSkipsDamagedImagesOnce)
+{
+    const std::int64_t older = recordImage("words:invoice 42", 1);
+    const std::int64_t damaged = recordImage("damaged", 2);
+    const std::int64_t newer = recordImage("words:stack trace", 3);
+    test::LogCapture log("com.ferrowen.corvane.recognition");
+    auto reader = makeReader();
+    reader->setRunning(true);
+    ASSERT_TRUE(allRead());
+    reader->setRunning(false);
+
+    EXPECT_EQ(m_asked.taken(),
+        (std::vector<QString> { QStringLiteral("words:stack trace"), QStringLiteral("damaged"),
+            QStringLiteral("words:invoice 42") }));
+    EXPECT_EQ(store().recognizedText(newer), std::optional<QString>(QStringLiteral("stack trace")));
+    EXPECT_EQ(store().recognizedText(older), std::optional<QString>(QStringLiteral("invoice 42")));
+    EXPECT_EQ(store().recognizedText(damaged), std::nullopt);
+    EXPECT_EQ(
+        log.count(
+            QStringLiteral("Could not read the text in image item %1 since damaged").arg(damaged)),
+        1);
+
+    // A later run finds nothing left to read, the damaged image included.
+    reader->setRunning(true);
+    reader->imagesRecorded();
+    std::this_thread::sleep_for(50ms);
+    reader->setRunning(false);
+    EXPECT_TRUE(m_asked.taken().empty());
+}
+
+TEST_F(ImageTextReaderTest, ImagesRecordedWhileRunningAreRead)
+{
+    auto reader = makeReader();
+    reader->setRunning(true);
+    const std::int64_t id = recordImage("words:late arrival", 1);
+    reader->imagesRecorded();
+    ASSERT_TRUE(allRead());
+    EXPECT_EQ(store().recognizedText(id), std::optional<QString>(QStringLiteral("late arrival")));
+}
+
+TEST_F(ImageTextReaderTest, StoppingGivesUpTheImageBeingReadAndTheNextRunResumesIt)
+{
+    const std::int64_t endless = recordImage("endless", 1);
+    auto reader = makeReader();
+    reader->setRunning(true);
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (m_asked.size() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(m_asked.size(), 1u);
+    // Stopping returns once the recognizer gave up; nothing is kept for the image.
+    reader->setRunning(false);
+    ASSERT_EQ(store().unreadImages(5).size(), 1u);
+    EXPECT_EQ(store().unreadImages(5).front().id, endless);
+
+    // Deleted while unread, it is simply not read; a new image is.
+    store().deleteItems({ endless });
+    const std::int64_t next = recordImage("words:resumed", 2);
+    reader->setRunning(true);
+    ASSERT_TRUE(allRead());
+    EXPECT_EQ(store().recognizedText(next), std::optional<QString>(QStringLiteral("resumed")));
+}
+
+} // namespace
+} // namespace corvane
