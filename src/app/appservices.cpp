@@ -130,10 +130,9 @@ void AppServices::start()
 
 void AppServices::configureTextRecognition()
 {
-    if (!m_imageTextReader)
-        return;
     const bool wanted = m_preferences->recognizesTextInImages();
-    m_imageTextReader->setRunning(wanted);
+    if (m_imageTextReader)
+        m_imageTextReader->setRunning(wanted);
     if (wanted)
         return;
     try {

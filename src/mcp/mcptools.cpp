@@ -191,7 +191,9 @@ QString getClipboardItem(const QJsonObject &arguments, ClipStore &store)
     const auto id = integerArgument(arguments, QStringLiteral("id"));
     if (!id)
         return QStringLiteral("Give me the item's id.");
-    const auto item = store.item(*id);
+    auto item = store.item(*id);
+    if (item && item->kind == ClipKind::image)
+        item->recognizedText = store.recognizedText(item->id);
     if (!item) {
         return QStringLiteral("There is no clipboard item with id ") + QString::number(*id)
             + QStringLiteral(". It may have been deleted.");
@@ -326,6 +328,13 @@ QString describeItem(const ClipItem &item, bool shortened)
         lines.append(present(*item.subtitle, shortTitleLength));
     if (item.text && *item.text != item.title)
         lines.append(present(*item.text, shortTextLength));
+    if (item.recognizedText) {
+        // The first line read in the image says what it shows; a search already matched it.
+        const QString firstLine = item.recognizedText->section(u'\n', 0, 0).trimmed();
+        if (!firstLine.isEmpty())
+            lines.append(
+                QStringLiteral("Text in image: ") + shortenedTo(firstLine, shortTitleLength));
+    }
     return lines.join(u'\n');
 }
 

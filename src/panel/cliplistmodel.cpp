@@ -75,6 +75,8 @@ QVariant ClipListModel::data(const QModelIndex &index, int role) const
         return index.row() + 1;
     case IsHighlightedRole:
         return m_isHighlighted && m_isHighlighted(item);
+    case FoundInImageTextRole:
+        return item.recognizedText.has_value();
     default:
         return {};
     }
@@ -97,6 +99,7 @@ QHash<int, QByteArray> ClipListModel::roleNames() const
         { TriggerRole, "trigger" },
         { OrdinalRole, "ordinal" },
         { IsHighlightedRole, "isHighlighted" },
+        { FoundInImageTextRole, "foundInImageText" },
     };
 }
 

@@ -33,6 +33,7 @@ public:
         TriggerRole,
         OrdinalRole,
         IsHighlightedRole,
+        FoundInImageTextRole,
     };
     Q_ENUM(Role)
 

@@ -21,6 +21,8 @@ Item {
     required property var createdAt
     required property var trigger
     required property int ordinal
+    // Listed by a search that matched the words read in the image.
+    property bool foundInImageText: false
     property bool isSelected: false
     property bool isMarked: false
     property bool isHovered: false
@@ -191,6 +193,26 @@ Item {
                     symbol: "photo"
                     size: 28
                     color: card.theme.placeholderInk
+                }
+                // Why an image is among the results: dark glass reads over any picture.
+                Rectangle {
+                    objectName: "textInImageHint"
+                    visible: card.foundInImageText
+                    anchors.left: parent.left
+                    anchors.bottom: parent.bottom
+                    anchors.margins: 8
+                    width: hintText.implicitWidth + 12
+                    height: hintText.implicitHeight + 4
+                    radius: height / 2
+                    color: Qt.rgba(0, 0, 0, 0.62)
+                    Text {
+                        id: hintText
+                        anchors.centerIn: parent
+                        text: qsTr("text in image")
+                        font.pixelSize: 10
+                        font.weight: Font.Medium
+                        color: "white"
+                    }
                 }
             }
 

@@ -54,5 +54,13 @@ ColumnLayout {
             checked: pane.actions.preferences.fetchesLinkPreviews
             onToggled: checked => pane.actions.preferences.fetchesLinkPreviews = checked
         }
+        SettingsToggle {
+            objectName: "recognizesTextInImages"
+            theme: pane.theme
+            text: "Find images by the text in them"
+            caption: "Words in copied screenshots and pictures are read on this computer, in the background, so a search finds them."
+            checked: pane.actions.preferences.recognizesTextInImages
+            onToggled: checked => pane.actions.preferences.recognizesTextInImages = checked
+        }
     }
 }

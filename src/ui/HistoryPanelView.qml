@@ -408,6 +408,7 @@ FocusScope {
                     required property var trigger
                     required property int ordinal
                     required property bool isHighlighted
+                    required property bool foundInImageText
                     readonly property var draggedIDs: root.model.draggedItemIDs
                     readonly property bool departing: root.model.departingItemID === itemID
                     readonly property bool dimmed: draggedIDs.length >= 2 && draggedIDs.indexOf(itemID) >= 0
@@ -433,6 +434,7 @@ FocusScope {
                         sourceAppName: slot.sourceAppName
                         createdAt: slot.createdAt
                         trigger: slot.trigger
+                        foundInImageText: slot.foundInImageText
                         ordinal: slot.ordinal
                         isSelected: slot.isHighlighted
                         isMarked: slot.isHighlighted && root.model.markedIDs.length > 0

@@ -253,6 +253,9 @@ TEST_F(McpEndToEndTest, SearchAndGetDescribeTheHistory)
     const std::int64_t link
         = history.record(ClipKind::link, QStringLiteral("https://example.org/page"), std::nullopt,
             QStringLiteral("https://example.org/page"), "org.mozilla.firefox", "Firefox", 3);
+    ASSERT_TRUE(history.store().setRecognizedText(
+        image, QStringLiteral("Traceback (most recent call last):\nValueError: bad")));
+    const QString imageText = QStringLiteral("\nText in image: Traceback (most recent call last):");
 
     const QString helloDescription
         = QStringLiteral("[%1] text · 2024-05-01T12:00:00Z · from Terminal\nHello world")
@@ -284,6 +287,9 @@ TEST_F(McpEndToEndTest, SearchAndGetDescribeTheHistory)
                   { QStringLiteral("kind"), QStringLiteral("link") } }),
         QStringLiteral("Nothing in the clipboard history matches “nowhere”."));
     EXPECT_EQ(search({ { QStringLiteral("kind"), QStringLiteral("image") } }), imageHeader);
+    // An image found by the words read in it says which.
+    EXPECT_EQ(search({ { QStringLiteral("query"), QStringLiteral("valueerror") } }),
+        imageHeader + imageText);
     EXPECT_EQ(descriptionCount(search({ { QStringLiteral("kind"), QStringLiteral("Text") } })), 4);
     EXPECT_EQ(search({ { QStringLiteral("app"), QStringLiteral("org.gnome.Terminal") } }),
         helloDescription);
@@ -299,7 +305,8 @@ TEST_F(McpEndToEndTest, SearchAndGetDescribeTheHistory)
         longHeader + longLine + QStringLiteral("\nsecond line\n") + longLine
             + QStringLiteral("\nsecond line"));
     EXPECT_EQ(get(double(image)),
-        imageHeader + QStringLiteral("\n(Image data is not included. Open Corvane to see it.)"));
+        imageHeader + imageText
+            + QStringLiteral("\n(Image data is not included. Open Corvane to see it.)"));
     EXPECT_EQ(get(hello + 0.0), helloDescription);
     EXPECT_EQ(get(999),
         QStringLiteral("There is no clipboard item with id 999. It may have been deleted."));

@@ -474,6 +474,36 @@ TEST_F(PanelViewTest, AnImageThatCannotBeDecodedShowsThePlaceholder)
     EXPECT_TRUE(placeholder->isVisible());
 }
 
+TEST_F(PanelViewTest, AnImageFoundByTheWordsInItSaysSo)
+{
+    const ClipItem screenshot
+        = panel->addImage(QSize(320, 200), QColor(0x20, 0x30, 0x40), QColor(0x80, 0x90, 0xa0), 1);
+    ASSERT_TRUE(panel->store->setRecognizedText(
+        screenshot.id, QStringLiteral("Segmentation fault (core dumped)")));
+    const auto hint = [&](const char *cardName) -> QQuickItem * {
+        QQuickItem *found = nullptr;
+        std::function<void(QQuickItem *)> visit = [&](QQuickItem *item) {
+            if (item->objectName() == QLatin1String("textInImageHint"))
+                found = item;
+            for (QQuickItem *child : item->childItems())
+                visit(child);
+        };
+        if (QQuickItem *card = panel->find(QString::fromLatin1(cardName)))
+            visit(card);
+        return found;
+    };
+    panel->model->reload();
+    panel->settle(300);
+    ASSERT_NE(hint("card-0"), nullptr);
+    EXPECT_FALSE(hint("card-0")->isVisible());
+
+    panel->type(QStringLiteral("segmentation"));
+    panel->settle(300);
+    ASSERT_EQ(panel->model->items().size(), 1u);
+    EXPECT_EQ(panel->model->items().front().id, screenshot.id);
+    EXPECT_TRUE(hint("card-0")->isVisible());
+}
+
 TEST_F(PanelViewTest, MouseOnCards)
 {
     click(panel->find(QStringLiteral("card-1")), Qt::ControlModifier);

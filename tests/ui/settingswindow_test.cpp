@@ -1,3 +1,4 @@
+#include "candidates.h"
 #include "eventloopwait.h"
 #include "expansion/textexpander.h"
 #include "panel/historymodel.h"
@@ -217,6 +218,16 @@ TEST_F(SettingsWindowTest, SmallerItemLimitPrunesAtOnceAndKeepsPinboardItems)
     EXPECT_EQ(f.services->store().statistics().itemCount, 501);
     EXPECT_TRUE(f.services->store().item(pinned.id).has_value());
     EXPECT_EQ(text("statistics").section(QLatin1Char(' '), 0, 0), QStringLiteral("501"));
+
+    // Turning off reading words in images forgets the words read.
+    const auto image = f.services->store().record(
+        test::imageCandidate("png bytes"), 0, 0, ClipStore::payloadCapBytes);
+    ASSERT_TRUE(image);
+    ASSERT_TRUE(f.services->store().setRecognizedText(image->id, QStringLiteral("receipt")));
+    f.click(item("recognizesTextInImagesSwitch"));
+    EXPECT_FALSE(prefs().recognizesTextInImages());
+    EXPECT_TRUE(f.settingsFile().contains(QStringLiteral("recognizesTextInImages=false")));
+    EXPECT_EQ(f.services->store().recognizedText(image->id), std::nullopt);
 }
 
 TEST_F(SettingsWindowTest, IgnoreListShowsInstalledApplicationsCountsTheOthersAndAddsChosenOnes)
