@@ -30,8 +30,9 @@ fuzz: deps
 
 bench: deps
 	cmake --preset release
-	cmake --build --preset release --target corvane_bench
+	cmake --build --preset release --target corvane_bench corvane_recognition_bench
 	./build/release/bench/corvane_bench
+	./build/release/bench/corvane_recognition_bench
 
 # The Debian package (build/package/corvane_*.deb).
 package: deps

@@ -3,12 +3,12 @@
 // with the immediate poll on a change signal and with the 0.4-second tick alone. Copies are
 // 0.1 to 0.5 s apart. Needs DISPLAY (an Xvfb will do).
 
-#include "preferences/preferences.h"
 #include "capture/clipboardwatcher.h"
 #include "clipboardownerprocess.h"
 #include "platform/x11/clipboardxlib.h"
 #include "platform/x11/x11pasteboard.h"
 #include "platform/x11/x11workspace.h"
+#include "preferences/preferences.h"
 #include "store/clipstore.h"
 
 #include <QCoreApplication>

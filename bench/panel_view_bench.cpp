@@ -7,7 +7,6 @@
 //           4000 x 3000 images, after scrolling every card into view once.
 // Run on an X server with QT_QUICK_BACKEND=software (see BENCHMARKS.md).
 
-#include "preferences/preferences.h"
 #include "historygenerator.h"
 #include "panel/delayscheduler.h"
 #include "panel/historymodel.h"
@@ -15,6 +14,7 @@
 #include "platform/fake/fakepasteboard.h"
 #include "platform/inputdevicestate.h"
 #include "platform/pastekeystrokeposter.h"
+#include "preferences/preferences.h"
 #include "store/clipstore.h"
 #include "ui/panelcontent.h"
 

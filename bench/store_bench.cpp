@@ -15,6 +15,7 @@
 #include <benchmark/benchmark.h>
 #include <map>
 #include <memory>
+#include <random>
 #include <stdexcept>
 
 namespace corvane::bench {
@@ -321,6 +322,71 @@ const Shape shapes[] = {
     { "TwoLettersNothingMatches", "qz" },
 };
 
+// A copy of the history in which one item in a hundred is an image with words read in it,
+// spread over the history's dates, made once per size for the run.
+HistoryCopy &historyWithImageTexts(int size)
+{
+    static std::map<int, std::unique_ptr<HistoryCopy>> made;
+    auto &slot = made[size];
+    if (slot)
+        return *slot;
+    slot = std::make_unique<HistoryCopy>(size);
+    RawStatement range;
+    sqlite3_prepare_v2(slot->raw(), "SELECT MIN(created_at), MAX(created_at) FROM items", -1,
+        &range.statement, nullptr);
+    sqlite3_step(range.statement);
+    const std::int64_t low = sqlite3_column_int64(range.statement, 0);
+    const std::int64_t high = sqlite3_column_int64(range.statement, 1);
+    const std::vector<QString> &words = HistoryGenerator::vocabulary();
+    std::mt19937 random(17);
+    for (int i = 0; i < size / 100; ++i) {
+        ClipCandidate candidate;
+        candidate.kind = ClipKind::image;
+        candidate.title = QStringLiteral("1920 × 1080");
+        candidate.payload = QByteArray("image ") + QByteArray::number(i);
+        candidate.byteCount = candidate.payload->size();
+        candidate.capturedAt
+            = fromMillis(low + std::int64_t(random() % std::uint64_t(high - low + 1)));
+        const auto item = slot->store().record(candidate, 0, 0, ClipStore::payloadCapBytes);
+        if (!item)
+            continue;
+        QStringList sentence;
+        for (int word = 0, count = 20 + int(random() % 60); word < count; ++word)
+            sentence << words[random() % words.size()];
+        slot->store().setRecognizedText(item->id, sentence.join(QLatin1Char(' ')));
+    }
+    return *slot;
+}
+
+// What searching the words read in images adds: the same search on the history with and
+// without them, alternating.
+void itemsWithImageTexts(benchmark::State &state, int size, QString search)
+{
+    History &plain = history(size);
+    HistoryCopy &withImages = historyWithImageTexts(size);
+    ClipStore::Filter filter;
+    filter.search = search;
+    filter.limit = 300;
+    filter.onlyUnfiled = true;
+    std::vector<double> withTimes;
+    std::vector<double> withoutTimes;
+    std::size_t found = 0;
+    for (auto _ : state) {
+        double start = threadSeconds();
+        found = withImages.store().items(filter).size();
+        withTimes.push_back(threadSeconds() - start);
+        state.PauseTiming();
+        start = threadSeconds();
+        benchmark::DoNotOptimize(plain.store().items(filter).size());
+        withoutTimes.push_back(threadSeconds() - start);
+        state.ResumeTiming();
+    }
+    state.counters["items"] = double(found);
+    state.counters["with_images_ms"] = median(withTimes) * 1e3;
+    state.counters["without_ms"] = median(withoutTimes) * 1e3;
+    state.counters["added_ms"] = (median(withTimes) - median(withoutTimes)) * 1e3;
+}
+
 } // namespace
 
 void registerStoreBenchmarks(const std::vector<int> &sizes)
@@ -335,6 +401,18 @@ void registerStoreBenchmarks(const std::vector<int> &sizes)
                     items(state, size, tab, search);
                 })->Unit(benchmark::kMillisecond);
             }
+        }
+    }
+    // A copy of a million items would take longer to make than to measure.
+    for (const int size : sizes) {
+        if (size > 100'000)
+            continue;
+        for (const Shape &shape : shapes) {
+            const std::string name = "ImageTexts/" + std::to_string(size) + "/" + shape.name;
+            const QString search = QString::fromUtf8(shape.search);
+            benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State &state) {
+                itemsWithImageTexts(state, size, search);
+            })->Unit(benchmark::kMillisecond);
         }
     }
     // Recording barely depends on the history's size; a million-item copy would take longer

@@ -3,7 +3,9 @@
 #include <QFile>
 #include <QStringList>
 
+#include <chrono>
 #include <cmath>
+#include <ctime>
 #include <leptonica/allheaders.h>
 #include <omp.h>
 #include <stdexcept>
@@ -32,10 +34,29 @@ struct PixDeleter
 };
 using PixPointer = std::unique_ptr<Pix, PixDeleter>;
 
-// Asks the engine to stop once stop is set.
-bool cancelWhenAsked(void *stop, int /*words*/)
+// Processor time of the calling thread. The budget per image counts this rather than the
+// clock: at idle priority on a busy machine the thread may wait for seconds between steps.
+std::chrono::nanoseconds threadTime()
 {
-    return static_cast<const std::atomic<bool> *>(stop)->load();
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
+struct Interruption
+{
+    const std::atomic<bool> *stop = nullptr;
+    std::chrono::nanoseconds budgetEnd {};
+    bool overBudget = false;
+};
+
+// The engine asks this between steps whether to give up.
+bool shouldGiveUp(void *state, int /*words*/)
+{
+    auto *interruption = static_cast<Interruption *>(state);
+    if (threadTime() > interruption->budgetEnd)
+        interruption->overBudget = true;
+    return interruption->stop->load() || interruption->overBudget;
 }
 
 RecognizedText unreadable(const QString &reason)
@@ -169,17 +190,17 @@ RecognizedText TesseractTextRecognizer::recognize(
     m_engine->SetImage(prepared.get());
     // Each image gets its own resolution guess; a screenshot says nothing useful about it.
     m_engine->SetSourceResolution(300);
+    Interruption interruption { &stop, threadTime() + m_limits.timePerImage };
     tesseract::ETEXT_DESC monitor;
-    monitor.cancel = &cancelWhenAsked;
-    monitor.cancel_this = const_cast<std::atomic<bool> *>(&stop);
-    monitor.set_deadline_msecs(std::int32_t(m_limits.timePerImage.count()));
+    monitor.cancel = &shouldGiveUp;
+    monitor.cancel_this = &interruption;
     const int status = m_engine->Recognize(&monitor);
     if (stop.load()) {
         m_engine->Clear();
         return { RecognizedText::Outcome::cancelled, QString(), QString() };
     }
-    // Past the deadline the engine stops and keeps what it read so far, which is kept too.
-    if (status != 0 && !monitor.deadline_exceeded()) {
+    // Over its budget the engine stops and keeps what it read so far, which is kept too.
+    if (status != 0 && !interruption.overBudget) {
         m_engine->Clear();
         return unreadable(QStringLiteral("the engine failed to read it"));
     }

@@ -28,6 +28,7 @@ public:
         // Images whose shorter side is below this are scaled up: the engine misses the small
         // letters of a screenshot taken at 1x.
         int minimumShortSide = 1600;
+        // Processor time, not the clock's: at idle priority the clock runs on while waiting.
         std::chrono::milliseconds timePerImage { 20'000 };
     };
 
