@@ -178,6 +178,20 @@ std::vector<ClipItem> mergeInOrder(SQLiteDatabase &database, const ClipStore::Fi
     return merged;
 }
 
+// The selection for images found through their words, given what the items' own words found:
+// when those fill the limit in the history's order, an image older than the last of them
+// cannot make the list, and leaving it out spares reading rows that would be dropped.
+HistorySelection imagesNotOlderThan(
+    HistorySelection selection, const ClipStore::Filter &filter, const std::vector<ClipItem> &found)
+{
+    if (filter.pinboardID || filter.limit < 0 || found.empty()
+        || std::int64_t(found.size()) < filter.limit)
+        return selection;
+    selection.conditions << QStringLiteral("items.created_at >= ?");
+    selection.bindings.emplace_back(toMillis(found.back().createdAt));
+    return selection;
+}
+
 // Rows whose title, subtitle, text or recognised text contains search, newest first;
 // pinboard and onlyUnfiled apply, kinds and sources do not.
 std::vector<ClipItem> substringSearch(
@@ -186,13 +200,14 @@ std::vector<ClipItem> substringSearch(
     const HistorySelection selection = substringSelection(filter, search);
     const HistorySelection images = imageSubstringSelection(placeSelection(filter), search);
     if (const std::optional<QString> trigrams = trigramQuery(search)) {
-        return mergeInOrder(database, filter,
-            CandidateSearch(
-                database, selection, QStringLiteral("items_trigrams"), *trigrams, filter.limit)
-                .run(),
-            CandidateSearch(
-                database, images, QStringLiteral("image_texts_trigrams"), *trigrams, filter.limit)
-                .run());
+        std::vector<ClipItem> found = CandidateSearch(
+            database, selection, QStringLiteral("items_trigrams"), *trigrams, filter.limit)
+                                          .run();
+        std::vector<ClipItem> foundInImages
+            = CandidateSearch(database, imagesNotOlderThan(images, filter, found),
+                QStringLiteral("image_texts_trigrams"), *trigrams, filter.limit)
+                  .run();
+        return mergeInOrder(database, filter, std::move(found), std::move(foundInImages));
     }
     const auto newest = [&](const HistorySelection &chosen) {
         std::vector<Value> bindings = chosen.bindings;
@@ -201,7 +216,9 @@ std::vector<ClipItem> substringSearch(
             selectItems(chosen) + chosen.order + QStringLiteral(" LIMIT ?"), bindings,
             expectedRows(filter.limit));
     };
-    return mergeInOrder(database, filter, newest(selection), newest(images));
+    std::vector<ClipItem> found = newest(selection);
+    std::vector<ClipItem> foundInImages = newest(imagesNotOlderThan(images, filter, found));
+    return mergeInOrder(database, filter, std::move(found), std::move(foundInImages));
 }
 
 // The kind and source conditions of filter, added to selection.
@@ -278,12 +295,14 @@ std::vector<ClipItem> ClipStore::items(const Filter &filter)
         // Images are found by the words read in them too, through an index of their own
         // searched by the same plans.
         const QString match = ftsQuery(search);
-        std::vector<ClipItem> found = mergeInOrder(database, filter,
-            CandidateSearch(database, selection, QStringLiteral("items_fts"), match, filter.limit)
-                .run(),
-            CandidateSearch(
-                database, selection, QStringLiteral("image_texts_fts"), match, filter.limit)
-                .run());
+        std::vector<ClipItem> found
+            = CandidateSearch(database, selection, QStringLiteral("items_fts"), match, filter.limit)
+                  .run();
+        std::vector<ClipItem> foundInImages
+            = CandidateSearch(database, imagesNotOlderThan(selection, filter, found),
+                QStringLiteral("image_texts_fts"), match, filter.limit)
+                  .run();
+        found = mergeInOrder(database, filter, std::move(found), std::move(foundInImages));
         // One typed character never scans the whole table; longer texts may match inside a
         // word, which the token index cannot see.
         if (found.empty() && graphemeCount(search) >= 2)
