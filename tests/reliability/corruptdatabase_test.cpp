@@ -4,6 +4,7 @@
 // and it never replaces or deletes the user's file.
 
 #include "reliabilitysupport.h"
+#include "store/schema.h"
 #include "store/sqlitedatabase.h"
 
 #include <QCryptographicHash>
@@ -181,14 +182,20 @@ TEST_F(CorruptDatabase, ForeignAndNewerDatabasesAreServedOrRefusedWithTheirRowsK
                 QStringLiteral("INSERT INTO notes (body) VALUES ('precious')") },
             { QStringLiteral("notes") }, {},
             { "The clipboard history is empty.", "Saved as item 1.", "[1] text" } },
+        // An upgrade step that needs our tables fails and leaves the file alone.
+        { "another program's tables at an older version",
+            { QStringLiteral("CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT)"),
+                QStringLiteral("INSERT INTO notes (body) VALUES ('precious')"),
+                QStringLiteral("PRAGMA user_version = %1").arg(currentSchemaVersion - 1) },
+            { QStringLiteral("notes") }, "SQLite error 1: no such table: main.items", {} },
         { "another program's tables at the current version",
             { QStringLiteral("CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT)"),
                 QStringLiteral("INSERT INTO notes (body) VALUES ('precious')"),
-                QStringLiteral("PRAGMA user_version = 4") },
+                QStringLiteral("PRAGMA user_version = %1").arg(currentSchemaVersion) },
             { QStringLiteral("notes") }, {},
             { "Corvane could not do that: SQLite error 1: no such table: items",
                 R"("id":6,"result":{})" } },
-        { "our tables at the current version",
+        { "our tables at version 4, upgraded",
             { ourItems,
                 QStringLiteral("CREATE TABLE pinboards (id INTEGER PRIMARY KEY, name TEXT NOT "
                                "NULL, color_index INTEGER NOT NULL DEFAULT 0, sort_order INTEGER "
