@@ -270,19 +270,8 @@ std::vector<ClipItem> ClipStore::items(const Filter &filter)
         if (search.isEmpty() && filter.onlyUnfiled && !filter.pinboardID)
             return unfiledItems(database, filter);
 
-        HistorySelection selection;
-        if (filter.pinboardID) {
-            selection.joins = QStringLiteral(
-                " JOIN pinboard_items pi ON pi.item_id = items.id AND pi.pinboard_id = ?");
-            selection.bindings.emplace_back(*filter.pinboardID);
-        }
+        HistorySelection selection = placeSelection(filter);
         appendKindsAndSources(selection, filter);
-        if (filter.onlyUnfiled)
-            selection.conditions << QStringLiteral(
-                "items.id NOT IN (SELECT item_id FROM pinboard_items)");
-        selection.order = filter.pinboardID
-            ? QStringLiteral(" ORDER BY pi.sort_order, items.created_at DESC, items.id DESC")
-            : QStringLiteral(" ORDER BY items.created_at DESC, items.id DESC");
 
         if (search.isEmpty()) {
             std::vector<Value> bindings = selection.bindings;
