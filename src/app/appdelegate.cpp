@@ -7,6 +7,7 @@
 #include "common/logging.h"
 #include "panel/panelcontroller.h"
 #include "platform/unavailablehotkeyregistrar.h"
+#include "platform/wayland/waylandpasteboard.h"
 #include "platform/x11/clipboardxlib.h"
 #include "platform/x11/desktopentries.h"
 #include "platform/x11/synthetickeyledger.h"
@@ -36,8 +37,33 @@
 
 namespace corvane {
 
+namespace {
+
+// In a Wayland session whose compositor offers data-control, the clipboard is watched there:
+// every client's copies, whichever window has the focus. Elsewhere (GNOME's compositor, a
+// bare X11 session) through X11, where a Wayland session's XWayland shows only the copies of
+// X11 applications.
+std::unique_ptr<Pasteboard> createPasteboard()
+{
+    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return std::make_unique<X11Pasteboard>();
+    QString reason;
+    if (auto wayland = WaylandPasteboard::create({}, &reason)) {
+        qCInfo(lcWatcher, "Watching the Wayland clipboard through %s",
+            qUtf8Printable(wayland->protocolName()));
+        return wayland;
+    }
+    qCWarning(lcWatcher,
+        "The Wayland clipboard cannot be watched here: %s. Only copies made in X11 "
+        "applications (through XWayland) are recorded.",
+        qUtf8Printable(reason));
+    return std::make_unique<X11Pasteboard>();
+}
+
+} // namespace
+
 AppDelegate::AppDelegate()
-    : m_pasteboard(std::make_unique<X11Pasteboard>())
+    : m_pasteboard(createPasteboard())
     , m_workspace(std::make_unique<X11Workspace>(xlib::applicationDisplayName()))
     , m_keystrokes(std::make_unique<X11PasteKeystrokePoster>(xlib::applicationDisplayName()))
     , m_input(std::make_unique<X11InputDeviceState>(xlib::applicationDisplayName()))
