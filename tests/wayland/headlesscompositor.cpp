@@ -67,8 +67,14 @@ bool HeadlessCompositor::start()
         m_error = QStringLiteral("could not hand the runtime folder to nobody");
         return false;
     }
+    // sway's is empty; weston's leaves out the helper clients it would otherwise start (a
+    // desktop shell and an on-screen keyboard) that outlive it.
     const QString config = m_folder.filePath(QStringLiteral("config"));
-    QFile(config).open(QIODevice::WriteOnly);
+    QFile configFile(config);
+    configFile.open(QIODevice::WriteOnly);
+    if (m_kind == Kind::weston)
+        configFile.write("[core]\nshell=fullscreen-shell.so\n[input-method]\npath=\n");
+    configFile.close();
     QFile::setPermissions(config, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
 
     QStringList command;
@@ -81,7 +87,8 @@ bool HeadlessCompositor::start()
         command << QStringLiteral("sway") << QStringLiteral("-c") << config;
     } else {
         command << QStringLiteral("weston") << QStringLiteral("--backend=headless-backend.so")
-                << QStringLiteral("--socket=wayland-1") << QStringLiteral("--idle-time=0");
+                << QStringLiteral("--socket=wayland-1") << QStringLiteral("--idle-time=0")
+                << QStringLiteral("--config=") + config;
     }
     const QString log = m_folder.filePath(QStringLiteral("compositor.log"));
     m_process = std::make_unique<ChildProcess>(ChildProcess::Options {
