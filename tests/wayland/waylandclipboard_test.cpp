@@ -4,10 +4,12 @@
 #include "headlesscompositor.h"
 #include "platform/pasteboardtypes.h"
 #include "platform/wayland/waylandpasteboard.h"
+#include "platform/wayland/waylandpastekeystrokeposter.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <csignal>
@@ -294,6 +296,52 @@ TEST_F(WaylandClipboardTest, AHungOwnerNeverBlocksTheMainThread)
     std::printf("longest gap between 2 ms ticks without waiting for a CPU: %.1f ms\n",
         double(longestOwnGapNs) / 1e6);
     EXPECT_LE(longestOwnGapNs, 20'000'000);
+}
+
+// The item written back and the paste keystroke of the virtual keyboard reach a Wayland
+// terminal (foot, whose shell writes what it is given to a file), as a paste from the
+// panel would.
+TEST_F(WaylandClipboardTest, PastesIntoAWaylandTerminalThroughTheVirtualKeyboard)
+{
+    QString reason;
+    const auto poster = WaylandPasteKeystrokePoster::create(
+        QFile::encodeName(s_compositor->socketPath()), &reason);
+    ASSERT_TRUE(poster) << reason.toStdString();
+
+    QTemporaryDir folder;
+    const QString pasted = folder.filePath(QStringLiteral("pasted.txt"));
+    auto environment = s_compositor->clientEnvironment();
+    environment[QStringLiteral("HOME")] = folder.path();
+    ChildProcess terminal({
+        .program = QStringLiteral("foot"),
+        .arguments = { QStringLiteral("sh"), QStringLiteral("-c"),
+            QStringLiteral("stty -echo; cat > ") + pasted },
+        .environment = environment,
+        .standardErrorFile = folder.filePath(QStringLiteral("foot.log")),
+        .standardOutputFile = folder.filePath(QStringLiteral("foot.log")),
+    });
+    // The shell has started once the file exists; sway has focused the new window by then.
+    ASSERT_TRUE(spinUntil([&] { return QFile::exists(pasted); }, 10s));
+    test::spinFor(300ms);
+
+    m_pasteboard->clearContents();
+    m_pasteboard->setString(QStringLiteral("pasted through the virtual keyboard ✓\n"));
+    ASSERT_TRUE(spinUntil(
+        [] { return wlPaste(QStringLiteral("text/plain")).startsWith("pasted through"); }));
+    ASSERT_TRUE(poster->postPasteKeystroke(PasteShortcut::controlShiftV));
+    QByteArray contents;
+    EXPECT_TRUE(spinUntil(
+        [&] {
+            QFile file(pasted);
+            file.open(QIODevice::ReadOnly);
+            contents = file.readAll();
+            return !contents.isEmpty();
+        },
+        10s));
+    EXPECT_EQ(
+        QString::fromUtf8(contents), QStringLiteral("pasted through the virtual keyboard ✓\n"));
+    terminal.signal(SIGTERM);
+    terminal.wait(5000);
 }
 
 } // namespace
