@@ -7,7 +7,9 @@
 #include "common/logging.h"
 #include "panel/panelcontroller.h"
 #include "platform/unavailablehotkeyregistrar.h"
+#include "platform/wayland/waylandkeystroketap.h"
 #include "platform/wayland/waylandpasteboard.h"
+#include "platform/wayland/waylandpastekeystrokeposter.h"
 #include "platform/x11/clipboardxlib.h"
 #include "platform/x11/desktopentries.h"
 #include "platform/x11/synthetickeyledger.h"
@@ -77,6 +79,23 @@ AppDelegate::AppDelegate()
     // history still records what it can; the hot key is then simply not registered.
     if (!m_hotkeys)
         m_hotkeys = std::make_unique<UnavailableHotkeyRegistrar>();
+    std::function<bool()> hasKeyboardAccess = &isX11KeyboardAccessAvailable;
+    std::function<std::unique_ptr<KeystrokeTap>()> makeKeystrokeTap
+        = [this] { return createX11KeystrokeTap(m_keyLedger); };
+    // With the clipboard on Wayland, keystrokes typed into X11 would reach X11 windows only:
+    // the paste goes through a virtual keyboard where the compositor offers one (else the
+    // item is only copied), and expansion stays off.
+    if (dynamic_cast<WaylandPasteboard *>(m_pasteboard.get())) {
+        QString reason;
+        auto virtualKeyboard = WaylandPasteKeystrokePoster::create({}, &reason);
+        const bool pastes = virtualKeyboard != nullptr;
+        if (virtualKeyboard)
+            m_keystrokes = std::move(virtualKeyboard);
+        else
+            qCInfo(lcPaste, "Items are copied, not pasted, here: %s", qUtf8Printable(reason));
+        hasKeyboardAccess = [pastes] { return pastes; };
+        makeKeystrokeTap = &createWaylandKeystrokeTap;
+    }
     const AppServices::Desktop desktop {
         .pasteboard = *m_pasteboard,
         .workspace = *m_workspace,
@@ -85,8 +104,8 @@ AppDelegate::AppDelegate()
         .hotkeys = *m_hotkeys,
         .activations = *m_activations,
         .crashRecovery = *m_crashRecovery,
-        .hasKeyboardAccess = &isX11KeyboardAccessAvailable,
-        .makeKeystrokeTap = [this] { return createX11KeystrokeTap(m_keyLedger); },
+        .hasKeyboardAccess = hasKeyboardAccess,
+        .makeKeystrokeTap = makeKeystrokeTap,
         .makeKeystrokeSynthesizer = [this] { return createX11KeystrokeSynthesizer(m_keyLedger); },
         .makePanelWindow
         = [this](HistoryModel &model, const ClipStore &store) -> std::unique_ptr<PanelWindow> {
