@@ -85,7 +85,7 @@ AppDelegate::AppDelegate()
     // With the clipboard on Wayland, keystrokes typed into X11 would reach X11 windows only:
     // the paste goes through a virtual keyboard where the compositor offers one (else the
     // item is only copied), and expansion stays off.
-    if (dynamic_cast<WaylandPasteboard *>(m_pasteboard.get())) {
+    if (auto *wayland = dynamic_cast<WaylandPasteboard *>(m_pasteboard.get())) {
         QString reason;
         auto virtualKeyboard = WaylandPasteKeystrokePoster::create({}, &reason);
         const bool pastes = virtualKeyboard != nullptr;
@@ -95,6 +95,20 @@ AppDelegate::AppDelegate()
             qCInfo(lcPaste, "Items are copied, not pasted, here: %s", qUtf8Printable(reason));
         hasKeyboardAccess = [pastes] { return pastes; };
         makeKeystrokeTap = &createWaylandKeystrokeTap;
+        m_sessionNote = QStringLiteral("Wayland session: every application's copies are recorded "
+                                       "(through %1). ")
+                            .arg(wayland->protocolName())
+            + (pastes ? QStringLiteral("Pasting goes through the compositor's virtual keyboard. ")
+                      : QStringLiteral("This compositor offers no virtual keyboard, so items are "
+                                       "copied and you press Ctrl+V. "))
+            + QStringLiteral("Expansion is off: Wayland lets no application read the keys typed "
+                             "in other windows. The application in front is not known, so "
+                             "ignore lists apply to X11 applications only.");
+    } else if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        m_sessionNote = QStringLiteral(
+            "Wayland session: this compositor lets no application watch the clipboard, so only "
+            "copies made in X11 applications are recorded, and pasting and expansion reach X11 "
+            "windows only.");
     }
     const AppServices::Desktop desktop {
         .pasteboard = *m_pasteboard,
@@ -197,6 +211,7 @@ void AppDelegate::openSettings()
                 QStringLiteral("icons/hicolor/scalable/apps/com.ferrowen.corvane.svg")),
             .isWaylandSession
             = qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland"),
+            .sessionNote = m_sessionNote,
         };
         m_settingsWindow = std::make_unique<SettingsWindow>(context);
         m_settingsWindow->actions().onSendFeedback = [this] { openFeedback(); };

@@ -65,6 +65,8 @@ private:
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     std::unique_ptr<FeedbackWindow> m_feedbackWindow;
     std::optional<QString> m_failure;
+    // What the Wayland session allows, for the settings; empty on X11.
+    QString m_sessionNote;
     SingleInstance m_instance;
 };
 
