@@ -544,12 +544,14 @@ bool DataControlClipboard::pump(int timeoutMs, int readFd)
 {
     takeWrite();
     std::vector<pollfd> fds { { m_wakeFd, POLLIN, 0 }, { readFd, POLLIN, 0 } };
+    // libwayland's protocol for one reader: prepare (dispatching what is already queued),
+    // then either read the socket or cancel.
     bool reading = false;
+    while (!m_lost && wl_display_prepare_read(m_display) != 0) {
+        if (wl_display_dispatch_pending(m_display) < 0)
+            noteConnectionLost();
+    }
     if (!m_lost) {
-        while (wl_display_prepare_read(m_display) != 0) {
-            if (wl_display_dispatch_pending(m_display) < 0)
-                break;
-        }
         reading = true;
         if (wl_display_flush(m_display) < 0 && errno != EAGAIN)
             noteConnectionLost();
