@@ -10,6 +10,7 @@
 #include "platform/wayland/waylandkeystroketap.h"
 #include "platform/wayland/waylandpasteboard.h"
 #include "platform/wayland/waylandpastekeystrokeposter.h"
+#include "platform/wayland/waylandworkspace.h"
 #include "platform/x11/clipboardxlib.h"
 #include "platform/x11/desktopentries.h"
 #include "platform/x11/synthetickeyledger.h"
@@ -95,6 +96,12 @@ AppDelegate::AppDelegate()
             qCInfo(lcPaste, "Items are copied, not pasted, here: %s", qUtf8Printable(reason));
         hasKeyboardAccess = [pastes] { return pastes; };
         makeKeystrokeTap = &createWaylandKeystrokeTap;
+        // The active window as the compositor tells it; without that, only X11 windows are
+        // known.
+        auto waylandWorkspace = WaylandWorkspace::create({}, &reason);
+        const bool knowsFrontmost = waylandWorkspace != nullptr;
+        if (waylandWorkspace)
+            m_workspace = std::move(waylandWorkspace);
         m_sessionNote = QStringLiteral("Wayland session: every application's copies are recorded "
                                        "(through %1). ")
                             .arg(wayland->protocolName())
@@ -102,8 +109,10 @@ AppDelegate::AppDelegate()
                       : QStringLiteral("This compositor offers no virtual keyboard, so items are "
                                        "copied and you press Ctrl+V. "))
             + QStringLiteral("Expansion is off: Wayland lets no application read the keys typed "
-                             "in other windows. The application in front is not known, so "
-                             "ignore lists apply to X11 applications only.");
+                             "in other windows.")
+            + (knowsFrontmost ? QString()
+                              : QStringLiteral(" The application in front is not known, so "
+                                               "ignore lists apply to X11 applications only."));
     } else if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         m_sessionNote = QStringLiteral(
             "Wayland session: this compositor lets no application watch the clipboard, so only "

@@ -5,6 +5,7 @@
 #include "platform/pasteboardtypes.h"
 #include "platform/wayland/waylandpasteboard.h"
 #include "platform/wayland/waylandpastekeystrokeposter.h"
+#include "platform/wayland/waylandworkspace.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -300,8 +301,8 @@ TEST_F(WaylandClipboardTest, AHungOwnerNeverBlocksTheMainThread)
 
 // The item written back and the paste keystroke of the virtual keyboard reach a Wayland
 // terminal (foot, whose shell writes what it is given to a file), as a paste from the
-// panel would.
-TEST_F(WaylandClipboardTest, PastesIntoAWaylandTerminalThroughTheVirtualKeyboard)
+// panel would; the terminal is the frontmost application meanwhile.
+TEST_F(WaylandClipboardTest, PastesIntoTheFrontmostWaylandTerminalThroughTheVirtualKeyboard)
 {
     QString reason;
     const auto poster = WaylandPasteKeystrokePoster::create(
@@ -314,15 +315,23 @@ TEST_F(WaylandClipboardTest, PastesIntoAWaylandTerminalThroughTheVirtualKeyboard
     environment[QStringLiteral("HOME")] = folder.path();
     ChildProcess terminal({
         .program = QStringLiteral("foot"),
-        .arguments = { QStringLiteral("sh"), QStringLiteral("-c"),
-            QStringLiteral("stty -echo; cat > ") + pasted },
+        .arguments = { QStringLiteral("--app-id=org.example.Terminal"), QStringLiteral("sh"),
+            QStringLiteral("-c"), QStringLiteral("stty -echo; cat > ") + pasted },
         .environment = environment,
         .standardErrorFile = folder.filePath(QStringLiteral("foot.log")),
         .standardOutputFile = folder.filePath(QStringLiteral("foot.log")),
     });
-    // The shell has started once the file exists; sway has focused the new window by then.
+    // The shell has started once the file exists; the compositor tells when the terminal's
+    // window is the active one.
     ASSERT_TRUE(spinUntil([&] { return QFile::exists(pasted); }, 10s));
-    test::spinFor(300ms);
+    const auto workspace
+        = WaylandWorkspace::create(QFile::encodeName(s_compositor->socketPath()), &reason);
+    ASSERT_TRUE(workspace) << reason.toStdString();
+    const RunningApplication terminalApplication { .bundleIdentifier
+        = QStringLiteral("org.example.Terminal"),
+        .localizedName = QStringLiteral("org.example.Terminal") };
+    EXPECT_TRUE(
+        spinUntil([&] { return workspace->frontmostApplication() == terminalApplication; }, 5s));
 
     m_pasteboard->clearContents();
     m_pasteboard->setString(QStringLiteral("pasted through the virtual keyboard ✓\n"));
@@ -342,6 +351,7 @@ TEST_F(WaylandClipboardTest, PastesIntoAWaylandTerminalThroughTheVirtualKeyboard
         QString::fromUtf8(contents), QStringLiteral("pasted through the virtual keyboard ✓\n"));
     terminal.signal(SIGTERM);
     terminal.wait(5000);
+    EXPECT_TRUE(spinUntil([&] { return !workspace->frontmostApplication(); }, 5s));
 }
 
 } // namespace
