@@ -7,6 +7,7 @@
 #include "common/logging.h"
 #include "panel/panelcontroller.h"
 #include "platform/unavailablehotkeyregistrar.h"
+#include "platform/wayland/portalhotkeyregistrar.h"
 #include "platform/wayland/waylandkeystroketap.h"
 #include "platform/wayland/waylandpasteboard.h"
 #include "platform/wayland/waylandpastekeystrokeposter.h"
@@ -80,6 +81,17 @@ AppDelegate::AppDelegate()
     // history still records what it can; the hot key is then simply not registered.
     if (!m_hotkeys)
         m_hotkeys = std::make_unique<UnavailableHotkeyRegistrar>();
+    // In a Wayland session an X11 grab fires only while an X11 window has the focus; the
+    // desktop portal's shortcuts work everywhere, where the desktop offers them.
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        const HotkeyRegistrar *names = m_hotkeys.get();
+        if (auto portal = PortalHotkeyRegistrar::create(QDBusConnection::sessionBus(),
+                [names](std::uint32_t keyCode) { return names->keyText(keyCode); })) {
+            qCInfo(lcHotkey, "The hot key goes through the desktop portal's global shortcuts");
+            m_keyNames = std::move(m_hotkeys);
+            m_hotkeys = std::move(portal);
+        }
+    }
     std::function<bool()> hasKeyboardAccess = &isX11KeyboardAccessAvailable;
     std::function<std::unique_ptr<KeystrokeTap>()> makeKeystrokeTap
         = [this] { return createX11KeystrokeTap(m_keyLedger); };
