@@ -16,6 +16,8 @@ packages=(
     libtesseract-dev tesseract-ocr-eng
     libx11-dev libx11-xcb-dev libxi-dev libxtst-dev libxfixes-dev
     libxkbcommon-dev libxkbcommon-x11-dev
+    # the Wayland backend: the client library and wayland-scanner for the protocol files
+    libwayland-dev libwayland-bin
     # Qt Quick runtime modules (not pulled in by qt6-declarative-dev)
     qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtqml-workerscript
     qml6-module-qtquick qml6-module-qtquick-window qml6-module-qtquick-layouts
@@ -27,6 +29,9 @@ packages=(
     xvfb xauth xclip xdotool x11-xkb-utils
     # the panel's end-to-end tests: a window manager and a Tk window to paste into
     openbox tk x11-utils trayer
+    # the Wayland tests: headless compositors with and without data-control, their clipboard
+    # tools, and a terminal to paste into
+    sway weston wl-clipboard foot
     # the crash-recovery unit is checked with systemd-analyze
     systemd
     # the installed files are checked as the desktop reads them

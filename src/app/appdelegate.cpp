@@ -7,6 +7,11 @@
 #include "common/logging.h"
 #include "panel/panelcontroller.h"
 #include "platform/unavailablehotkeyregistrar.h"
+#include "platform/wayland/portalhotkeyregistrar.h"
+#include "platform/wayland/waylandkeystroketap.h"
+#include "platform/wayland/waylandpasteboard.h"
+#include "platform/wayland/waylandpastekeystrokeposter.h"
+#include "platform/wayland/waylandworkspace.h"
 #include "platform/x11/clipboardxlib.h"
 #include "platform/x11/desktopentries.h"
 #include "platform/x11/synthetickeyledger.h"
@@ -36,8 +41,33 @@
 
 namespace corvane {
 
+namespace {
+
+// In a Wayland session whose compositor offers data-control, the clipboard is watched there:
+// every client's copies, whichever window has the focus. Elsewhere (GNOME's compositor, a
+// bare X11 session) through X11, where a Wayland session's XWayland shows only the copies of
+// X11 applications.
+std::unique_ptr<Pasteboard> createPasteboard()
+{
+    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return std::make_unique<X11Pasteboard>();
+    QString reason;
+    if (auto wayland = WaylandPasteboard::create({}, &reason)) {
+        qCInfo(lcWatcher, "Watching the Wayland clipboard through %s",
+            qUtf8Printable(wayland->protocolName()));
+        return wayland;
+    }
+    qCWarning(lcWatcher,
+        "The Wayland clipboard cannot be watched here: %s. Only copies made in X11 "
+        "applications (through XWayland) are recorded.",
+        qUtf8Printable(reason));
+    return std::make_unique<X11Pasteboard>();
+}
+
+} // namespace
+
 AppDelegate::AppDelegate()
-    : m_pasteboard(std::make_unique<X11Pasteboard>())
+    : m_pasteboard(createPasteboard())
     , m_workspace(std::make_unique<X11Workspace>(xlib::applicationDisplayName()))
     , m_keystrokes(std::make_unique<X11PasteKeystrokePoster>(xlib::applicationDisplayName()))
     , m_input(std::make_unique<X11InputDeviceState>(xlib::applicationDisplayName()))
@@ -51,6 +81,56 @@ AppDelegate::AppDelegate()
     // history still records what it can; the hot key is then simply not registered.
     if (!m_hotkeys)
         m_hotkeys = std::make_unique<UnavailableHotkeyRegistrar>();
+    // In a Wayland session an X11 grab fires only while an X11 window has the focus; the
+    // desktop portal's shortcuts work everywhere, where the desktop offers them.
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        const HotkeyRegistrar *names = m_hotkeys.get();
+        if (auto portal = PortalHotkeyRegistrar::create(QDBusConnection::sessionBus(),
+                [names](std::uint32_t keyCode) { return names->keyText(keyCode); })) {
+            qCInfo(lcHotkey, "The hot key goes through the desktop portal's global shortcuts");
+            m_keyNames = std::move(m_hotkeys);
+            m_hotkeys = std::move(portal);
+        }
+    }
+    std::function<bool()> hasKeyboardAccess = &isX11KeyboardAccessAvailable;
+    std::function<std::unique_ptr<KeystrokeTap>()> makeKeystrokeTap
+        = [this] { return createX11KeystrokeTap(m_keyLedger); };
+    // With the clipboard on Wayland, keystrokes typed into X11 would reach X11 windows only:
+    // the paste goes through a virtual keyboard where the compositor offers one (else the
+    // item is only copied), and expansion stays off.
+    if (auto *wayland = dynamic_cast<WaylandPasteboard *>(m_pasteboard.get())) {
+        QString reason;
+        auto virtualKeyboard = WaylandPasteKeystrokePoster::create({}, &reason);
+        const bool pastes = virtualKeyboard != nullptr;
+        if (virtualKeyboard)
+            m_keystrokes = std::move(virtualKeyboard);
+        else
+            qCInfo(lcPaste, "Items are copied, not pasted, here: %s", qUtf8Printable(reason));
+        hasKeyboardAccess = [pastes] { return pastes; };
+        makeKeystrokeTap = &createWaylandKeystrokeTap;
+        // The active window as the compositor tells it; without that, only X11 windows are
+        // known.
+        auto waylandWorkspace = WaylandWorkspace::create({}, &reason);
+        const bool knowsFrontmost = waylandWorkspace != nullptr;
+        if (waylandWorkspace)
+            m_workspace = std::move(waylandWorkspace);
+        m_sessionNote = QStringLiteral("Wayland session: every application's copies are recorded "
+                                       "(through %1). ")
+                            .arg(wayland->protocolName())
+            + (pastes ? QStringLiteral("Pasting goes through the compositor's virtual keyboard. ")
+                      : QStringLiteral("This compositor offers no virtual keyboard, so items are "
+                                       "copied and you press Ctrl+V. "))
+            + QStringLiteral("Expansion is off: Wayland lets no application read the keys typed "
+                             "in other windows.")
+            + (knowsFrontmost ? QString()
+                              : QStringLiteral(" The application in front is not known, so "
+                                               "ignore lists apply to X11 applications only."));
+    } else if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        m_sessionNote = QStringLiteral(
+            "Wayland session: this compositor lets no application watch the clipboard, so only "
+            "copies made in X11 applications are recorded, and pasting and expansion reach X11 "
+            "windows only.");
+    }
     const AppServices::Desktop desktop {
         .pasteboard = *m_pasteboard,
         .workspace = *m_workspace,
@@ -59,8 +139,8 @@ AppDelegate::AppDelegate()
         .hotkeys = *m_hotkeys,
         .activations = *m_activations,
         .crashRecovery = *m_crashRecovery,
-        .hasKeyboardAccess = &isX11KeyboardAccessAvailable,
-        .makeKeystrokeTap = [this] { return createX11KeystrokeTap(m_keyLedger); },
+        .hasKeyboardAccess = hasKeyboardAccess,
+        .makeKeystrokeTap = makeKeystrokeTap,
         .makeKeystrokeSynthesizer = [this] { return createX11KeystrokeSynthesizer(m_keyLedger); },
         .makePanelWindow
         = [this](HistoryModel &model, const ClipStore &store) -> std::unique_ptr<PanelWindow> {
@@ -152,6 +232,7 @@ void AppDelegate::openSettings()
                 QStringLiteral("icons/hicolor/scalable/apps/com.ferrowen.corvane.svg")),
             .isWaylandSession
             = qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland"),
+            .sessionNote = m_sessionNote,
         };
         m_settingsWindow = std::make_unique<SettingsWindow>(context);
         m_settingsWindow->actions().onSendFeedback = [this] { openFeedback(); };

@@ -54,6 +54,8 @@ private:
     std::unique_ptr<PasteKeystrokePoster> m_keystrokes;
     std::unique_ptr<InputDeviceState> m_input;
     std::unique_ptr<HotkeyRegistrar> m_hotkeys;
+    // X11's registrar kept for naming keys when the hot key goes through the desktop portal.
+    std::unique_ptr<HotkeyRegistrar> m_keyNames;
     std::unique_ptr<ActivationNotifier> m_activations;
     std::unique_ptr<WindowManager> m_windowManager;
     std::unique_ptr<CrashRecoveryAgent> m_crashRecovery;
@@ -65,6 +67,8 @@ private:
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     std::unique_ptr<FeedbackWindow> m_feedbackWindow;
     std::optional<QString> m_failure;
+    // What the Wayland session allows, for the settings; empty on X11.
+    QString m_sessionNote;
     SingleInstance m_instance;
 };
 

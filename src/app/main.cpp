@@ -56,8 +56,9 @@ int main(int argc, char *argv[])
     if (servesTools)
         return corvane::McpServer::run(argc, argv);
 
-    // Clipboard, hot key and key events are X11's here; a Wayland session runs Corvane
-    // through XWayland until it has a Wayland backend.
+    // The windows are X11's, through XWayland in a Wayland session: only X11 lets the panel
+    // place itself at the pointer, stay above other windows and hand the focus back to the
+    // paste target. The clipboard is watched on Wayland where the compositor allows it.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication application(argc, argv);

@@ -383,11 +383,15 @@ void HistoryModel::writeItems(const std::optional<ClipItem> &item, bool paste, b
         return;
     if (onWillWritePasteboard)
         onWillWritePasteboard();
-    if (paste)
-        m_paster.paste(chosen, m_pasteTarget, plainText);
-    else
+    // Where no keystroke can be posted the panel stays and says so, rather than closing as
+    // if the paste had happened.
+    const bool pasteLeftToUser = paste
+        && m_paster.paste(chosen, m_pasteTarget, plainText) == Paster::PasteResult::copiedOnly;
+    if (!paste)
         m_paster.copy(chosen, plainText);
-    recordUse(chosen);
+    recordUse(chosen, !pasteLeftToUser);
+    if (pasteLeftToUser)
+        showNotice(QStringLiteral("Copied — press Ctrl+V to paste"));
 }
 
 void HistoryModel::paste(const std::optional<ClipItem> &item)
@@ -405,7 +409,7 @@ void HistoryModel::pasteAlternate(const std::optional<ClipItem> &item)
     writeItems(item, true, !m_preferences.pastesPlainText());
 }
 
-void HistoryModel::recordUse(const std::vector<ClipItem> &chosen)
+void HistoryModel::recordUse(const std::vector<ClipItem> &chosen, bool dismisses)
 {
     // Backwards, each a little later than the one before, so the first item ends on top.
     // The store keeps milliseconds: without the step, items bumped within one millisecond
@@ -422,7 +426,7 @@ void HistoryModel::recordUse(const std::vector<ClipItem> &chosen)
             // Moving to the top is a courtesy; the paste itself has happened.
         }
     }
-    if (onDismiss)
+    if (dismisses && onDismiss)
         onDismiss();
 }
 
@@ -599,6 +603,11 @@ void HistoryModel::showActionError(const std::exception &error)
 void HistoryModel::showActionError(const QString &message)
 {
     qCCritical(lcHistory).noquote() << "Refused:" << message;
+    showNotice(message);
+}
+
+void HistoryModel::showNotice(const QString &message)
+{
     setActionError(message);
     const int token = ++m_actionErrorToken;
     Q_EMIT actionErrorTokenChanged();

@@ -174,8 +174,9 @@ public:
     void paste(const std::optional<ClipItem> &item = {});
     void copyOnly(const std::optional<ClipItem> &item = {});
     void pasteAlternate(const std::optional<ClipItem> &item = {});
-    // Moves the items to the top in their order (the first on top) and dismisses the panel.
-    void recordUse(const std::vector<ClipItem> &items);
+    // Moves the items to the top in their order (the first on top) and, unless told not to,
+    // dismisses the panel.
+    void recordUse(const std::vector<ClipItem> &items, bool dismisses = true);
     // Deletes the item, keeping the selection at the same position; errors are logged.
     void deleteItem(const ClipItem &item);
     // Puts the item on the pinboard or takes it off; refusals show as the action error.
@@ -196,6 +197,8 @@ public:
     // Shows the error's description for 5 seconds after the last error.
     void showActionError(const std::exception &error);
     void showActionError(const QString &message);
+    // Shows a message in the same place for as long, without logging it as a refusal.
+    void showNotice(const QString &message);
     // Hides the action error at once (a click on it); its pending clearing becomes stale.
     Q_INVOKABLE void dismissActionError();
 

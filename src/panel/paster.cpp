@@ -52,19 +52,20 @@ bool Paster::copy(const std::vector<ClipItem> &items, bool plainText)
     return true;
 }
 
-void Paster::paste(const std::vector<ClipItem> &items,
+Paster::PasteResult Paster::paste(const std::vector<ClipItem> &items,
     const std::optional<RunningApplication> &target, bool plainText)
 {
     if (!copy(items, plainText))
-        return;
+        return PasteResult::nothingWritten;
     if (!m_isTrusted || !m_isTrusted()) {
-        qCInfo(lcPaste) << "Accessibility not granted — copied, leaving the paste to the user";
-        return;
+        qCInfo(lcPaste) << "Keystrokes not allowed — copied, leaving the paste to the user";
+        return PasteResult::copiedOnly;
     }
     if (target)
         m_keystrokes.activate(*target);
     // Each paste posts its own keystroke, even when a second one comes within the delay.
     m_scheduler.runAfter(pasteDelay, this, [this, target] { postPasteKeystroke(target); });
+    return PasteResult::pasting;
 }
 
 void Paster::postPasteKeystroke(const std::optional<RunningApplication> &application)

@@ -39,11 +39,22 @@ public:
     // nothing writable (and untouched when the list is empty); marks written items used.
     bool copy(const std::vector<ClipItem> &items, bool plainText);
 
+    // What a paste did.
+    enum class PasteResult {
+        // Nothing was writable; the clipboard holds nothing of the items.
+        nothingWritten,
+        // Written, and the paste shortcut follows after pasteDelay.
+        pasting,
+        // Written only: keystrokes are not allowed here (no keyboard access, or a Wayland
+        // compositor without a virtual keyboard), so the user pastes.
+        copiedOnly,
+    };
+
     // Writes the items as copy does and, when that worked and keystrokes are allowed, brings
     // target forward and posts the paste shortcut after pasteDelay. Without the permission
-    // it logs that the paste is left to the user.
-    void paste(const std::vector<ClipItem> &items, const std::optional<RunningApplication> &target,
-        bool plainText);
+    // the paste is left to the user.
+    PasteResult paste(const std::vector<ClipItem> &items,
+        const std::optional<RunningApplication> &target, bool plainText);
 
     // Posts one press and release of the paste shortcut the application takes (Ctrl+V, or
     // Ctrl+Shift+V for a terminal) to the focused window. Failures are silent.

@@ -37,6 +37,12 @@ SettingsSection {
                                  : "Needed to paste for you, and required if you turn expansion on."
     }
     SettingsCaption {
+        objectName: "sessionNote"
+        theme: section.theme
+        visible: section.actions.sessionNote !== ""
+        text: section.actions.sessionNote
+    }
+    SettingsCaption {
         theme: section.theme
         visible: !section.granted
         text: section.actions.isWaylandSession

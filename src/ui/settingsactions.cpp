@@ -46,6 +46,7 @@ SettingsActions::SettingsActions(const Context &context, QObject *parent)
     , m_homeFolder(context.homeFolder)
     , m_iconPath(context.iconPath)
     , m_isWaylandSession(context.isWaylandSession)
+    , m_sessionNote(context.sessionNote)
 {
     beep = [] { QApplication::beep(); };
     Preferences &preferences = m_services.preferences();

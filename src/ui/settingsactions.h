@@ -55,6 +55,7 @@ class SettingsActions : public QObject
     Q_PROPERTY(bool isInStandardLocation READ isInStandardLocation CONSTANT)
     Q_PROPERTY(QStringList clientNames READ clientNames CONSTANT)
     Q_PROPERTY(bool isWaylandSession READ isWaylandSession CONSTANT)
+    Q_PROPERTY(QString sessionNote READ sessionNote CONSTANT)
     Q_PROPERTY(QString versionText READ versionText CONSTANT)
     Q_PROPERTY(QUrl iconSource READ iconSource CONSTANT)
 
@@ -75,6 +76,9 @@ public:
         // The application's icon file; empty shows a symbol instead.
         QString iconPath;
         bool isWaylandSession = false;
+        // What the session lets Corvane do that differs from X11 (in a Wayland session);
+        // empty where nothing does.
+        QString sessionNote;
     };
 
     explicit SettingsActions(const Context &context, QObject *parent = nullptr);
@@ -98,6 +102,7 @@ public:
     bool isInStandardLocation() const;
     QStringList clientNames() const;
     bool isWaylandSession() const { return m_isWaylandSession; }
+    QString sessionNote() const { return m_sessionNote; }
     QString versionText() const;
     QUrl iconSource() const;
 
@@ -159,6 +164,7 @@ private:
     QString m_homeFolder;
     QString m_iconPath;
     bool m_isWaylandSession;
+    QString m_sessionNote;
     QString m_statisticsText;
     QString m_aliasError;
 };

@@ -332,6 +332,20 @@ TEST_F(HistoryModelTest, PasteCopyAndAlternateFollowBothPreferences)
         EXPECT_EQ(keystrokes.activated.size(), c.posts ? 1u : 0u);
     }
     EXPECT_EQ(dismissed, 12);
+
+    // Where no keystroke may be posted, a paste writes the item and the panel stays, saying
+    // that the user pastes; a copy closes it as before.
+    trusted = false;
+    preferences->setPastesOnSelect(true);
+    keystrokes.posted.clear();
+    model->paste();
+    scheduler.advance(Paster::pasteDelay);
+    EXPECT_TRUE(keystrokes.posted.empty());
+    EXPECT_EQ(clipboardData(pasteboardtype::plainText()), QByteArray("https://example.com/a"));
+    EXPECT_EQ(model->actionError(), QStringLiteral("Copied — press Ctrl+V to paste"));
+    EXPECT_EQ(dismissed, 12);
+    model->copyOnly(item);
+    EXPECT_EQ(dismissed, 13);
 }
 
 TEST_F(HistoryModelTest, ThreeMarkedItemsArePastedJoinedAndComeToTheTopInTheirOrder)

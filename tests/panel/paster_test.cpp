@@ -119,14 +119,14 @@ TEST_F(PasterTest, PastingPostsTheShortcutAfterTheDelayOnlyWhenTrusted)
     const RunningApplication terminal { QStringLiteral("org.gnome.Terminal"), {} };
 
     trusted = false;
-    paster->paste({ item }, terminal, false);
+    EXPECT_EQ(paster->paste({ item }, terminal, false), Paster::PasteResult::copiedOnly);
     scheduler.advance(1s);
     EXPECT_EQ(clipboardData(pasteboardtype::plainText()), QByteArray("hello"));
     EXPECT_TRUE(keystrokes.activated.empty());
     EXPECT_TRUE(keystrokes.posted.empty());
 
     trusted = true;
-    paster->paste({ item }, terminal, false);
+    EXPECT_EQ(paster->paste({ item }, terminal, false), Paster::PasteResult::pasting);
     EXPECT_EQ(keystrokes.activated, std::vector<RunningApplication> { terminal });
     scheduler.advance(119ms);
     EXPECT_TRUE(keystrokes.posted.empty());
