@@ -25,6 +25,8 @@ packages=(
     # fuzzing: clang with its libFuzzer runtime
     clang libclang-rt-14-dev
     xvfb xauth xclip xdotool x11-xkb-utils
+    # the clock set back under a running application
+    faketime
     # the panel's end-to-end tests: a window manager and a Tk window to paste into
     openbox tk x11-utils trayer
     # the crash-recovery unit is checked with systemd-analyze

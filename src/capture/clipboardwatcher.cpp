@@ -129,6 +129,18 @@ void ClipboardWatcher::record(const PasteboardSnapshot &snapshot)
         recordWaiting();
 }
 
+// A copy just made is the newest, whatever the clock says: when the system clock was set
+// back, it is stamped just after the newest item, so it still sorts first and the item
+// limit does not prune it ahead of older ones.
+ClipCandidate ClipboardWatcher::stampedAfterNewest(const ClipCandidate &candidate)
+{
+    ClipCandidate stamped = candidate;
+    const std::optional<Timestamp> newest = m_store.newestCreatedAt();
+    if (newest && *newest > stamped.capturedAt)
+        stamped.capturedAt = *newest + std::chrono::milliseconds(1);
+    return stamped;
+}
+
 void ClipboardWatcher::recordWaiting()
 {
     while (!m_waiting.empty()) {
@@ -136,8 +148,8 @@ void ClipboardWatcher::recordWaiting()
         const std::int64_t changeCount = m_waiting.front().changeCount;
         std::optional<ClipItem> item;
         try {
-            item = m_store.record(candidate, m_preferences.itemLimit(), m_preferences.dayLimit(),
-                ClipStore::payloadCapBytes);
+            item = m_store.record(stampedAfterNewest(candidate), m_preferences.itemLimit(),
+                m_preferences.dayLimit(), ClipStore::payloadCapBytes);
         } catch (const std::exception &error) {
             // Another process kept the history locked for longer than the store waits: the
             // copy is not lost, it is tried again once that process may be done. Anything
