@@ -100,7 +100,11 @@ protected:
         for (const auto &[name, value] : m_extraEnvironment)
             environment.insert(name, value);
         process->setProcessEnvironment(environment);
-        process->start(QStringLiteral(CORVANE_EXECUTABLE), {});
+        if (m_launcher.isEmpty())
+            process->start(QStringLiteral(CORVANE_EXECUTABLE), {});
+        else
+            process->start(
+                m_launcher.first(), m_launcher.mid(1) << QStringLiteral(CORVANE_EXECUTABLE));
         EXPECT_TRUE(process->waitForStarted(10000));
         if (waitUntilRunning) {
             const QString socket
@@ -170,6 +174,8 @@ protected:
     QTemporaryDir m_folder;
     // Set before startInstance, for the processes it starts.
     std::map<QString, QString> m_extraEnvironment;
+    // A program and its arguments that run the executable in place (exec), if set.
+    QStringList m_launcher;
     ClipboardOwnerProcess m_frontmost { {} };
     std::vector<std::unique_ptr<QProcess>> m_instances;
     std::vector<std::unique_ptr<ClipboardOwnerProcess>> m_owners;

@@ -9,6 +9,7 @@
 #include <QProcess>
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <gtest/gtest.h>
@@ -133,6 +134,69 @@ TEST_F(RunningFaultTest, AHistoryFolderTakenAwayIsOpenedAgainOnceItCanBe)
     EXPECT_EQ(integrity(QDir(storeDirectory()).filePath(QStringLiteral("history.sqlite"))),
         QStringLiteral("ok"));
     EXPECT_EQ(instance.state(), QProcess::Running);
+}
+
+// The history folder becomes read-only (a file system remounted read-only after errors)
+// while copies keep coming. The files SQLite holds open stay writable, as they do on Linux,
+// so texts are still recorded; an image, whose payload needs a new file, fails with a logged
+// reason, and images are recorded again once the folder is writable. The application runs in
+// a private mount namespace, where the test remounts its history folder; that takes root.
+TEST_F(RunningFaultTest, AReadOnlyHistoryFolderFailsEachImageCopyUntilItIsWritableAgain)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "remounting the history folder read-only needs root";
+    m_launcher = { QStringLiteral("unshare"), QStringLiteral("--mount"),
+        QStringLiteral("--propagation"), QStringLiteral("private") };
+    QProcess &instance = startInstance();
+    const auto inNamespace = [&](const QStringList &mountArguments) {
+        return QProcess::execute(QStringLiteral("nsenter"),
+            QStringList { QStringLiteral("--target"), QString::number(instance.processId()),
+                QStringLiteral("--mount"), QStringLiteral("mount") }
+                << mountArguments);
+    };
+    const auto copyImage = [&](int width) {
+        const QString path = QDir(m_folder.path()).filePath(QStringLiteral("%1.png").arg(width));
+        QFile image(path);
+        ASSERT_TRUE(image.open(QIODevice::WriteOnly));
+        image.write(test::encodedImage(width, 16));
+        image.close();
+        copy({ pasteboardtype::png() + QStringLiteral("=@") + path });
+    };
+    copyText(QStringLiteral("stored"));
+    titlesOnceTopIs(QStringLiteral("stored"));
+    copyImage(20);
+    titlesOnceTopIs(QStringLiteral("20 × 16"));
+    if (inNamespace({ QStringLiteral("--bind"), storeDirectory(), storeDirectory() }) != 0)
+        GTEST_SKIP() << "no bind mounts here";
+    ASSERT_EQ(
+        inNamespace({ QStringLiteral("-o"), QStringLiteral("remount,bind,ro"), storeDirectory() }),
+        0);
+
+    const QString failed = QStringLiteral(
+        "Could not record a image copy: Creating a file in “%1” failed: Read-only file system.")
+                               .arg(QDir(storeDirectory()).filePath(QStringLiteral("Blobs")));
+    for (int i = 1; i <= 3; ++i) {
+        copyImage(20 + i);
+        EXPECT_TRUE(waitForLog(instance, failed, i)) << m_log.toStdString();
+        copyText(QStringLiteral("while read-only %1").arg(i));
+        titlesOnceTopIs(QStringLiteral("while read-only %1").arg(i));
+    }
+    EXPECT_EQ(instance.state(), QProcess::Running);
+    ASSERT_EQ(
+        inNamespace({ QStringLiteral("-o"), QStringLiteral("remount,bind,rw"), storeDirectory() }),
+        0);
+    copyImage(30);
+    EXPECT_EQ(titlesOnceTopIs(QStringLiteral("30 × 16")),
+        QStringList({ QStringLiteral("30 × 16"), QStringLiteral("while read-only 3"),
+            QStringLiteral("while read-only 2"), QStringLiteral("while read-only 1"),
+            QStringLiteral("20 × 16"), QStringLiteral("stored") }));
+    EXPECT_EQ(logOf(instance).count(failed), 3) << m_log.toStdString();
+    EXPECT_EQ(integrity(QDir(storeDirectory()).filePath(QStringLiteral("history.sqlite"))),
+        QStringLiteral("ok"));
+    EXPECT_EQ(QDir(QDir(storeDirectory()).filePath(QStringLiteral("Blobs")))
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                  .size(),
+        2);
 }
 
 // The system clock goes back an hour (a wrong time corrected, a time zone set as UTC): new
