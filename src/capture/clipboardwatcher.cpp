@@ -74,6 +74,12 @@ void ClipboardWatcher::poll()
     const std::int64_t changeCount = m_pasteboard.changeCount();
     if (changeCount == m_lastChangeCount)
         return;
+    // Copies made faster than they can be read are gone before their turn: said, so that
+    // every copy is accounted for.
+    if (const std::int64_t unread = changeCount - m_lastChangeCount - 1; unread > 0) {
+        qCInfo(lcWatcher, "%lld copies were replaced before they could be read",
+            static_cast<long long>(unread));
+    }
     m_lastChangeCount = changeCount;
 
     if (m_suppressUntilChangeCount) {
@@ -103,6 +109,7 @@ void ClipboardWatcher::contentsRead(std::uint64_t request, const PasteboardSnaps
     // it is dropped and the newer contents are read instead. The same holds when someone
     // else's read overtook ours.
     if (!isOurs || m_pasteboard.changeCount() != m_pendingChangeCount) {
+        qCInfo(lcWatcher, "A copy was replaced while it was read; the newer one is read");
         pollSoon();
         return;
     }
