@@ -221,6 +221,11 @@ def main():
         fts = str(error)
     unfiled = connection.execute(
         "SELECT COUNT(*) FROM items WHERE id NOT IN (SELECT item_id FROM pinboard_items)").fetchone()[0]
+    # Notes saved by the tool servers never prune (by design); the next copy does. Those
+    # saved after the last copy may stand over the limit.
+    late_notes = connection.execute(
+        "SELECT COUNT(*) FROM items WHERE text LIKE 'tool%' AND id > (SELECT COALESCE(MAX(id), 0) "
+        "FROM items WHERE text IS NULL OR text NOT LIKE 'tool%')").fetchone()[0]
     named = {row[0] for row in connection.execute("SELECT blob_name FROM items WHERE blob_name IS NOT NULL")}
     connection.close()
     present = set(os.listdir(blob_folder)) if os.path.isdir(blob_folder) else set()
@@ -266,7 +271,8 @@ def main():
     print(f"images recorded: {images_recorded} of {made['image']}")
     print(f"panel shown with a search typed: {panel.count} times")
     print(f"tool server answers: {tool_ok} ok, {tool_errors} errors")
-    print(f"unfiled items at the end: {unfiled} (limit 500)")
+    print(f"unfiled items at the end: {unfiled} (limit 500), {late_notes} of them notes saved "
+          f"by tool servers after the last copy")
     print(f"integrity_check: {integrity}; search index integrity-check: {fts}")
     print(f"blobs named: {len(named)}, missing: {len(missing)}, orphans: {len(orphans)} before "
           f"the next start's sweep, {len(orphans_after)} after it")
@@ -286,7 +292,7 @@ def main():
     # The copy on the clipboard when the run stops may go with its owner before it is read.
     if len(not_recorded) + (made["image"] - images_recorded) > refusals + replaced + 1:
         failures.append(f"{len(not_recorded)} copies neither recorded nor refused with a reason")
-    if unfiled > 500:
+    if unfiled - late_notes > 500:
         failures.append(f"{unfiled} unfiled items over the limit of 500")
     if integrity != "ok" or fts != "ok":
         failures.append("the history failed an integrity check")
