@@ -27,6 +27,9 @@ packages=(
     # fuzzing: clang with its libFuzzer runtime
     clang libclang-rt-14-dev
     xvfb xauth xclip xdotool x11-xkb-utils
+    # the clock set back under a running application; the scripts that look into the history
+    sqlite3 python3
+    faketime
     # the panel's end-to-end tests: a window manager and a Tk window to paste into
     openbox tk x11-utils trayer
     # the Wayland tests: headless compositors with and without data-control, their clipboard

@@ -12,7 +12,10 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <string_view>
+
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -45,6 +48,39 @@ void quitOnTerminationSignals(QCoreApplication &application)
     ::sigaction(SIGINT, &action, nullptr);
 }
 
+// Losing the X server (the session ended under it) ends Corvane with status 1. Qt and Xlib
+// would each call exit(), which runs destructors under threads still at work; every copy is
+// committed to the history as it is recorded, so nothing is lost by leaving at once.
+[[noreturn]] void endForLostDisplay()
+{
+    std::fputs("com.ferrowen.corvane.launch: The X server connection was lost; Corvane ends "
+               "(the history holds every copy recorded so far)\n",
+        stderr);
+    std::fflush(stderr);
+    ::_exit(1);
+}
+
+QtMessageHandler defaultMessageHandler = nullptr;
+
+void noteLostDisplay(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    defaultMessageHandler(type, context, message);
+    // Qt's xcb platform says this, then calls exit(1).
+    if (message.startsWith(QLatin1String("The X11 connection broke")))
+        endForLostDisplay();
+}
+
+int endOnXlibConnectionError(Display *)
+{
+    endForLostDisplay();
+}
+
+void endOnLostDisplay()
+{
+    defaultMessageHandler = qInstallMessageHandler(noteLostDisplay);
+    XSetIOErrorHandler(endOnXlibConnectionError);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -61,6 +97,7 @@ int main(int argc, char *argv[])
     // paste target. The clipboard is watched on Wayland where the compositor allows it.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "xcb");
+    endOnLostDisplay();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
@@ -80,10 +117,12 @@ int main(int argc, char *argv[])
     const auto request = arguments.contains(QStringLiteral("--settings"))
         ? corvane::SingleInstance::Request::openSettings
         : corvane::SingleInstance::Request::activate;
+    // Before launching, so that a signal arriving while it starts ends it the usual way once
+    // its event loop runs.
+    quitOnTerminationSignals(application);
     corvane::AppDelegate delegate;
     if (const std::optional<int> status = delegate.launch(request))
         return *status;
-    quitOnTerminationSignals(application);
     QObject::connect(&application, &QCoreApplication::aboutToQuit,
         [] { qCInfo(lcLaunch, "Corvane is terminating"); });
     return QApplication::exec();

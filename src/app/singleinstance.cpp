@@ -9,6 +9,10 @@
 #include <QLocalSocket>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 
@@ -24,6 +28,21 @@ constexpr QByteArrayView activateRequest = "activate\n";
 constexpr QByteArrayView settingsRequest = "settings\n";
 // A holder that just started may not be listening yet; it is given this long.
 constexpr auto answerTimeout = 2000ms;
+// Whoever connects is untrusted: a request is one short line, sent at once, and only a few
+// connections are served at a time; anything else is cut off.
+constexpr qint64 longestRequest = 64;
+constexpr auto requestTimeout = 2000ms;
+constexpr int mostConnections = 8;
+
+// The user id of the process at the other end of a local socket, if the system says.
+std::optional<uid_t> peerUserID(qintptr descriptor)
+{
+    ucred credentials {};
+    socklen_t size = sizeof credentials;
+    if (::getsockopt(int(descriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0)
+        return std::nullopt;
+    return credentials.uid;
+}
 
 } // namespace
 
@@ -111,24 +130,46 @@ void SingleInstance::listen()
         return;
     }
     connect(m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (!socket->canReadLine())
-                    return;
-                const QByteArray request = socket->readLine();
-                if (request == activateRequest || request == settingsRequest) {
-                    socket->write(QByteArray::number(QCoreApplication::applicationPid()) + ' '
-                        + QCoreApplication::applicationFilePath().toUtf8() + '\n');
-                    socket->flush();
-                    if (request == settingsRequest)
-                        Q_EMIT settingsRequested();
-                    else
-                        Q_EMIT activationRequested();
-                }
-                socket->disconnectFromServer();
-            });
+        while (QLocalSocket *socket = m_server->nextPendingConnection())
+            serve(socket);
+    });
+}
+
+void SingleInstance::serve(QLocalSocket *socket)
+{
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    const std::optional<uid_t> peer = peerUserID(socket->socketDescriptor());
+    if (!peer || *peer != ::getuid() || m_connections >= mostConnections) {
+        if (peer && *peer != ::getuid())
+            qCWarning(lcLaunch, "Refused a connection from user %u to the instance socket",
+                unsigned(*peer));
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    ++m_connections;
+    // Reading stops once this much waits unread, so a flood is never held in memory.
+    socket->setReadBufferSize(4 * longestRequest);
+    connect(socket, &QObject::destroyed, this, [this] { --m_connections; });
+    // A peer that never finishes its line is cut off, so it cannot hold a connection.
+    QTimer::singleShot(requestTimeout, socket, [socket] { socket->abort(); });
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+        if (!socket->canReadLine()) {
+            if (socket->bytesAvailable() > longestRequest)
+                socket->abort();
+            return;
         }
+        const QByteArray request = socket->readLine(longestRequest + 1);
+        if (request == activateRequest || request == settingsRequest) {
+            socket->write(QByteArray::number(QCoreApplication::applicationPid()) + ' '
+                + QCoreApplication::applicationFilePath().toUtf8() + '\n');
+            socket->flush();
+            if (request == settingsRequest)
+                Q_EMIT settingsRequested();
+            else
+                Q_EMIT activationRequested();
+        }
+        socket->disconnectFromServer();
     });
 }
 

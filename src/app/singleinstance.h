@@ -8,6 +8,7 @@
 #include <optional>
 
 class QLocalServer;
+class QLocalSocket;
 
 namespace corvane {
 
@@ -58,10 +59,13 @@ Q_SIGNALS:
 private:
     std::optional<Other> askRunningInstance(qint64 lockHolder, Request request);
     void listen();
+    // Answers one request on a connection from a later start, and nothing else.
+    void serve(QLocalSocket *socket);
 
     QString m_socketPath;
     QLockFile m_lock;
     QLocalServer *m_server = nullptr;
+    int m_connections = 0;
 };
 
 } // namespace corvane

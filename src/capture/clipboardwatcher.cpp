@@ -74,6 +74,12 @@ void ClipboardWatcher::poll()
     const std::int64_t changeCount = m_pasteboard.changeCount();
     if (changeCount == m_lastChangeCount)
         return;
+    // Copies made faster than they can be read are gone before their turn: said, so that
+    // every copy is accounted for.
+    if (const std::int64_t unread = changeCount - m_lastChangeCount - 1; unread > 0) {
+        qCInfo(lcWatcher, "%lld copies were replaced before they could be read",
+            static_cast<long long>(unread));
+    }
     m_lastChangeCount = changeCount;
 
     if (m_suppressUntilChangeCount) {
@@ -103,6 +109,7 @@ void ClipboardWatcher::contentsRead(std::uint64_t request, const PasteboardSnaps
     // it is dropped and the newer contents are read instead. The same holds when someone
     // else's read overtook ours.
     if (!isOurs || m_pasteboard.changeCount() != m_pendingChangeCount) {
+        qCInfo(lcWatcher, "A copy was replaced while it was read; the newer one is read");
         pollSoon();
         return;
     }
@@ -129,6 +136,18 @@ void ClipboardWatcher::record(const PasteboardSnapshot &snapshot)
         recordWaiting();
 }
 
+// A copy just made is the newest, whatever the clock says: when the system clock was set
+// back, it is stamped just after the newest item, so it still sorts first and the item
+// limit does not prune it ahead of older ones.
+ClipCandidate ClipboardWatcher::stampedAfterNewest(const ClipCandidate &candidate)
+{
+    ClipCandidate stamped = candidate;
+    const std::optional<Timestamp> newest = m_store.newestCreatedAt();
+    if (newest && *newest > stamped.capturedAt)
+        stamped.capturedAt = *newest + std::chrono::milliseconds(1);
+    return stamped;
+}
+
 void ClipboardWatcher::recordWaiting()
 {
     while (!m_waiting.empty()) {
@@ -136,8 +155,8 @@ void ClipboardWatcher::recordWaiting()
         const std::int64_t changeCount = m_waiting.front().changeCount;
         std::optional<ClipItem> item;
         try {
-            item = m_store.record(candidate, m_preferences.itemLimit(), m_preferences.dayLimit(),
-                ClipStore::payloadCapBytes);
+            item = m_store.record(stampedAfterNewest(candidate), m_preferences.itemLimit(),
+                m_preferences.dayLimit(), ClipStore::payloadCapBytes);
         } catch (const std::exception &error) {
             // Another process kept the history locked for longer than the store waits: the
             // copy is not lost, it is tried again once that process may be done. Anything

@@ -90,6 +90,7 @@ private:
     void contentsRead(std::uint64_t request, const PasteboardSnapshot &snapshot);
     void record(const PasteboardSnapshot &snapshot);
     void recordWaiting();
+    ClipCandidate stampedAfterNewest(const ClipCandidate &candidate);
 
     ClipStore &m_store;
     const Preferences &m_preferences;

@@ -27,6 +27,8 @@ std::optional<PasteboardImage> decodePasteboardImage(const QByteArray &data, con
 
     if (type == pasteboardtype::tiff()) {
         QImageReader reader(&input, "tiff");
+        // A few kilobytes of TIFF may unpack to gigabytes; larger images are not taken.
+        reader.setAllocationLimit(decodedImageLimitMegabytes);
         const QImage image = reader.read();
         if (image.isNull())
             return std::nullopt;

@@ -154,16 +154,16 @@ QString describe(QSettings::Status status, const QString &path)
 
 Preferences::Preferences(const QString &settingsPath, QObject *parent)
     : QObject(parent)
-    , m_defaults(settingsPath, QSettings::IniFormat)
+    , m_defaults(std::make_unique<QSettings>(settingsPath, QSettings::IniFormat))
 {
-    if (m_defaults.status() != QSettings::NoError) {
+    if (m_defaults->status() != QSettings::NoError) {
         qCWarning(lcPreferences).noquote() << "Could not read the settings, using the defaults:"
-                                           << describe(m_defaults.status(), settingsPath);
+                                           << describe(m_defaults->status(), settingsPath);
     }
 
-    const auto value = [this](const char *key) { return m_defaults.value(QLatin1String(key)); };
+    const auto value = [this](const char *key) { return m_defaults->value(QLatin1String(key)); };
     const auto present
-        = [this](const char *key) { return m_defaults.contains(QLatin1String(key)); };
+        = [this](const char *key) { return m_defaults->contains(QLatin1String(key)); };
 
     m_launchesAtLogin = storedBool(value("launchesAtLogin")).value_or(false);
     m_capturesImages = storedBool(value("capturesImages")).value_or(true);
@@ -276,13 +276,13 @@ void Preferences::assign(T &field, const T &value, void (Preferences::*changed)(
 
 void Preferences::write(const QString &key, const QVariant &value)
 {
-    m_defaults.setValue(key, value);
+    m_defaults->setValue(key, value);
     flush();
 }
 
 void Preferences::remove(const QString &key)
 {
-    m_defaults.remove(key);
+    m_defaults->remove(key);
     flush();
 }
 
@@ -291,11 +291,46 @@ void Preferences::remove(const QString &key)
 // file atomically under a lock file, so no reader ever sees half of it.
 void Preferences::flush()
 {
-    m_defaults.sync();
-    if (m_defaults.status() != QSettings::NoError) {
+    // Taken first: a failed save may have dropped what QSettings held.
+    std::vector<std::pair<QString, QVariant>> values;
+    for (const QString &key : m_defaults->allKeys())
+        values.emplace_back(key, m_defaults->value(key));
+    // QSettings keeps its first error for good: after a failure, a new one is needed to
+    // tell whether this save worked.
+    if (m_saveFailed)
+        startOver(values);
+    m_defaults->sync();
+    QSettings::Status status = m_defaults->status();
+    // QSettings never writes over a file it cannot parse. One broken by something else is
+    // kept aside and replaced by the values in use.
+    if (status == QSettings::FormatError) {
         qCWarning(lcPreferences).noquote()
-            << "Could not save the settings:" << describe(m_defaults.status(), settingsPath());
+            << "Could not save the settings:" << describe(status, settingsPath());
+        const QString kept = settingsPath() + QStringLiteral(".broken");
+        QFile::remove(kept);
+        if (QFile::rename(settingsPath(), kept)) {
+            qCWarning(lcPreferences).noquote()
+                << "The unreadable settings file is kept as" << kept << "and written anew";
+        }
+        startOver(values);
+        m_defaults->sync();
+        status = m_defaults->status();
     }
+    m_saveFailed = status != QSettings::NoError;
+    if (m_saveFailed) {
+        qCWarning(lcPreferences).noquote()
+            << "Could not save the settings:" << describe(status, settingsPath());
+    }
+}
+
+// The values in use move to a new QSettings, which has no error yet.
+void Preferences::startOver(const std::vector<std::pair<QString, QVariant>> &values)
+{
+    const QString path = settingsPath();
+    m_defaults.reset();
+    m_defaults = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    for (const auto &[key, value] : values)
+        m_defaults->setValue(key, value);
 }
 
 void Preferences::setLaunchesAtLogin(bool value)

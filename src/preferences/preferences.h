@@ -8,7 +8,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace corvane {
 
@@ -82,7 +85,7 @@ public:
     // The prefix without any whitespace, at most 8 characters, "::" when nothing remains.
     static QString normalizedExpansionPrefix(const QString &prefix);
 
-    QString settingsPath() const { return m_defaults.fileName(); }
+    QString settingsPath() const { return m_defaults->fileName(); }
 
     bool launchesAtLogin() const { return m_launchesAtLogin; }
     bool capturesImages() const { return m_capturesImages; }
@@ -165,8 +168,11 @@ private:
     void write(const QString &key, const QVariant &value);
     void remove(const QString &key);
     void flush();
+    void startOver(const std::vector<std::pair<QString, QVariant>> &values);
 
-    QSettings m_defaults;
+    std::unique_ptr<QSettings> m_defaults;
+    // The last save failed; the next one starts with a new QSettings.
+    bool m_saveFailed = false;
     bool m_launchesAtLogin = false;
     bool m_capturesImages = true;
     bool m_fetchesLinkPreviews = true;

@@ -85,15 +85,57 @@ ClipStore::ClipStore(const QString &directory)
     : m_directory(QDir::cleanPath(QDir(directory).absolutePath()))
     , m_blobDirectory(QDir(m_directory).filePath(QStringLiteral("Blobs")))
 {
-    createPrivateFolder(m_directory);
-    createPrivateFolder(m_blobDirectory);
-    const QString databasePath = QDir(m_directory).filePath(QStringLiteral("history.sqlite"));
-    preparePrivateDatabaseFile(databasePath);
-    m_database = std::make_unique<SQLiteDatabase>(databasePath);
-    perform([](SQLiteDatabase &database) { upgradeSchema(database); });
+    open();
 }
 
 ClipStore::~ClipStore() = default;
+
+void ClipStore::open()
+{
+    createPrivateFolder(m_directory);
+    createPrivateFolder(m_blobDirectory);
+    const QString path = databasePath();
+    preparePrivateDatabaseFile(path);
+    auto database = std::make_unique<SQLiteDatabase>(path);
+    upgradeSchema(*database);
+    std::lock_guard lock(m_queue);
+    m_database = std::move(database);
+    m_openedFile = fileIdentity(path);
+    m_filedItems = {};
+    m_sourceApps = {};
+}
+
+QString ClipStore::databasePath() const
+{
+    return QDir(m_directory).filePath(QStringLiteral("history.sqlite"));
+}
+
+std::optional<ClipStore::FileIdentity> ClipStore::fileIdentity(const QString &path)
+{
+    struct stat status
+    { };
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return FileIdentity { std::uint64_t(status.st_dev), std::uint64_t(status.st_ino) };
+}
+
+// SQLite keeps writing to the file it opened even after that file was deleted or replaced,
+// so copies recorded then would vanish with the process. The history is opened again at its
+// path instead: a deleted folder is created anew, and anything in the way (a file where the
+// folder was) fails the write with its reason until it is gone.
+void ClipStore::reopenIfReplaced()
+{
+    std::lock_guard lock(m_queue);
+    const std::optional<FileIdentity> current = fileIdentity(databasePath());
+    if (current && current == m_openedFile)
+        return;
+    qCWarning(lcStore,
+        "The history file “%s” was removed or replaced while in use; opening it "
+        "again",
+        qUtf8Printable(databasePath()));
+    open();
+    advanceGeneration();
+}
 
 std::optional<ClipItem> ClipStore::record(const ClipCandidate &candidate, std::int64_t itemLimit,
     std::int64_t dayLimit, std::int64_t payloadCap)
@@ -107,6 +149,7 @@ std::optional<ClipItem> ClipStore::record(const ClipCandidate &candidate, std::i
         return std::nullopt;
     }
 
+    reopenIfReplaced();
     return perform([&](SQLiteDatabase &database) -> std::optional<ClipItem> {
         const QString print = fingerprint(candidate.kind, candidate.text, candidate.payload);
         const std::int64_t capturedAt = toMillis(candidate.capturedAt);

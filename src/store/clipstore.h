@@ -109,6 +109,8 @@ public:
     std::vector<SourceApp> sourceApps(std::int64_t maximumCount);
     // How many items there are and their recorded sizes added up.
     Statistics statistics();
+    // When the newest item was made or last moved to the top; nothing in an empty history.
+    std::optional<Timestamp> newestCreatedAt();
 
     // The search index expression for a trimmed search: every white-space separated piece
     // as a quoted prefix phrase, so nothing the user types is read as index syntax.
@@ -179,6 +181,21 @@ private:
 
     void advanceGeneration() { m_generation.fetch_add(1); }
 
+    // Which file a path names: its device and inode.
+    struct FileIdentity
+    {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        bool operator==(const FileIdentity &) const = default;
+    };
+    static std::optional<FileIdentity> fileIdentity(const QString &path);
+    QString databasePath() const;
+    // Creates the folders and opens the database at the store's path; throws as the
+    // constructor does, and keeps the database open before when it throws.
+    void open();
+    // Opens the history again when the file at its path is no longer the one open.
+    void reopenIfReplaced();
+
     // The history list without a search on the Clipboard tab (onlyUnfiled, no pinboard).
     std::vector<ClipItem> unfiledItems(SQLiteDatabase &database, const Filter &filter);
 
@@ -186,6 +203,7 @@ private:
     QString m_blobDirectory;
     std::recursive_mutex m_queue;
     std::unique_ptr<SQLiteDatabase> m_database;
+    std::optional<FileIdentity> m_openedFile;
     std::atomic<std::int64_t> m_generation = 0;
     FiledItemIDs m_filedItems;
     // The last source applications read, and when.

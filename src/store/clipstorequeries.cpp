@@ -387,4 +387,17 @@ ClipStore::Statistics ClipStore::statistics()
     });
 }
 
+std::optional<Timestamp> ClipStore::newestCreatedAt()
+{
+    return perform([&](SQLiteDatabase &database) -> std::optional<Timestamp> {
+        const auto found
+            = database.query(QStringLiteral("SELECT MAX(created_at) AS newest FROM items"));
+        const std::int64_t *newest
+            = found.empty() ? nullptr : integerValue(found[0], QStringLiteral("newest"));
+        if (!newest)
+            return std::nullopt;
+        return fromMillis(*newest);
+    });
+}
+
 } // namespace corvane

@@ -1,5 +1,6 @@
 #include "blobimageprovider.h"
 
+#include "platform/pasteboardimage.h"
 #include "store/blobfiles.h"
 
 #include <QDir>
@@ -71,6 +72,9 @@ QImage BlobImageProvider::decode(const QString &blobFolder, const QString &name,
         return {};
     QImageReader reader(QDir(blobFolder).filePath(name));
     reader.setAutoTransform(true);
+    // Readers that cannot scale while decoding decode the whole image first: one too large
+    // for the limit is shown without its preview.
+    reader.setAllocationLimit(decodedImageLimitMegabytes);
     const QSize full = reader.size();
     if (full.isValid() && size.isValid() && !size.isEmpty()
         && (full.width() > size.width() || full.height() > size.height())) {

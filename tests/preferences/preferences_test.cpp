@@ -1,3 +1,4 @@
+#include "logcapture.h"
 #include "preferences/preferences.h"
 #include "preferencesamples.h"
 #include "testsupport.h"
@@ -10,6 +11,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 
+#include <functional>
 #include <set>
 #include <variant>
 
@@ -431,6 +433,60 @@ TEST_F(PreferencesTest, StoredEmptyListsStayEmpty)
     const auto preferences = reload();
     EXPECT_TRUE(preferences->ignoredBundleIDs().isEmpty());
     EXPECT_TRUE(preferences->expansionIgnoredBundleIDs().isEmpty());
+}
+
+// The settings file broken by something else while the application runs: the values in use
+// stay in use, a write that cannot be saved says so, and the next write once the file can
+// be written again saves every value. A file that cannot be parsed is kept aside and
+// written anew at once.
+TEST_F(PreferencesTest, ASettingsFileBrokenWhileRunningIsWrittenWholeOnceItCanBe)
+{
+    const struct
+    {
+        const char *name;
+        std::function<void(const QString &)> breakFile;
+        std::function<void(const QString &)> repair;
+    } rows[] = {
+        { "overwritten with binary garbage",
+            [](const QString &file) {
+                QFile settings(file);
+                ASSERT_TRUE(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
+                settings.write(QByteArray("\0\xff[General\nitemLimit=\x01\x02\n\0", 20));
+            },
+            [](const QString &) {} },
+        { "replaced by a folder",
+            [](const QString &file) {
+                ASSERT_TRUE(QFile::remove(file));
+                ASSERT_TRUE(QDir().mkpath(file + QStringLiteral("/in the way")));
+            },
+            [](const QString &file) { ASSERT_TRUE(QDir(file).removeRecursively()); } },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        QFile::remove(settingsPath());
+        Preferences preferences(settingsPath());
+        preferences.setItemLimit(300);
+        row.breakFile(settingsPath());
+        {
+            test::LogCapture log("com.ferrowen.corvane.preferences");
+            preferences.setDayLimit(20);
+            EXPECT_EQ(
+                log.messages().filter(QStringLiteral("Could not save the settings")).size(), 1)
+                << log.messages().join(u'\n').toStdString();
+        }
+        EXPECT_EQ(preferences.itemLimit(), 300);
+        EXPECT_EQ(preferences.dayLimit(), 20);
+        row.repair(settingsPath());
+        {
+            test::LogCapture log("com.ferrowen.corvane.preferences");
+            preferences.setCapturesImages(false);
+            EXPECT_TRUE(log.messages().isEmpty()) << log.messages().join(u'\n').toStdString();
+        }
+        const auto reloaded = reload();
+        EXPECT_EQ(reloaded->itemLimit(), 300);
+        EXPECT_EQ(reloaded->dayLimit(), 20);
+        EXPECT_FALSE(reloaded->capturesImages());
+    }
 }
 
 } // namespace

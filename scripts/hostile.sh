@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# Hostile content copied by real X clients (xclip) into the running application on a private
+# X server: a 32 MB text, a 20000 x 20000 PNG, a TIFF that unpacks to gigabytes, a PNG with a
+# broken checksum, 10,000 file URLs, bidirectional overrides, 10,000 combining marks on one
+# letter, control characters in the first line and colours that almost parse. After each
+# copy the panel is opened and closed again (by starting the executable a second time, which
+# asks the running one to come forward). Fails when the application ends, stops answering,
+# loses its history's integrity or goes over the memory cap; prints what became of each copy.
+#
+#   scripts/hostile.sh [BUILD_DIR]            (default build/release; make bench builds it)
+#
+# CORVANE_HOSTILE_RSS_MB: the cap on peak resident memory, 150 unless set. A sanitizer build
+# carries shadow memory and quarantine on top, so the test suite's entry on the dev build
+# passes a higher cap; the 150 MB figure is for a release build.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(realpath "${1:-$root/build/release}")
+corvane="$build/src/corvane"
+cap_mb=${CORVANE_HOSTILE_RSS_MB:-150}
+[[ -x "$corvane" ]] || { echo "no executable at $corvane"; exit 2; }
+
+scratch=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+export XDG_RUNTIME_DIR="$scratch/runtime" XDG_CACHE_HOME="$scratch/cache"
+export XDG_DATA_HOME="$scratch/data" XDG_CONFIG_HOME="$scratch/config"
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+export QT_QUICK_BACKEND=software QT_QPA_PLATFORM=xcb
+unset DISPLAY
+exec {fd}<> <(:)
+Xvfb -displayfd "$fd" -screen 0 1280x800x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
+pids+=($!)
+read -r -t 10 -u "$fd" display || { echo "Could not start Xvfb"; exit 1; }
+export DISPLAY=":$display"
+
+"$root/scripts/hostile-content.py" "$scratch/content"
+
+"$corvane" 2>"$scratch/corvane.log" &
+app=$!
+pids+=($app)
+database="$XDG_DATA_HOME/Corvane/history.sqlite"
+for _ in $(seq 300); do
+    [[ -S "$XDG_RUNTIME_DIR/com.ferrowen.corvane.instance" ]] && break
+    sleep 0.1
+done
+[[ -S "$XDG_RUNTIME_DIR/com.ferrowen.corvane.instance" ]] || { cat "$scratch/corvane.log"; exit 1; }
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+newest_id() { sqlite3 "$database" "SELECT COALESCE(MAX(id), 0) FROM items" 2>/dev/null || echo 0; }
+peak_kb() { awk '/^VmHWM:/ { print $2 }' "/proc/$app/status"; }
+# The time a second start takes to have the running instance show or hide the panel, its own
+# start included: the running instance's event loop has to be free to answer.
+toggle_panel_ms() {
+    local start end
+    start=$(date +%s%N)
+    timeout 20 "$corvane" >/dev/null 2>&1 || return 1
+    end=$(date +%s%N)
+    echo $(((end - start) / 1000000))
+}
+
+sleep 2
+echo "peak resident memory before the first copy: $(($(peak_kb) / 1024)) MB"
+printf '%-20s %-14s %-40s %8s %8s\n' case type outcome "open ms" "peak MB"
+clipboard_owner=""
+while IFS='|' read -r name type file; do
+    before=$(newest_id)
+    [[ -n "$clipboard_owner" ]] && kill "$clipboard_owner" 2>/dev/null || true
+    # -quiet keeps xclip in the foreground, so it is this script's child to end.
+    xclip -quiet -selection clipboard -t "$type" -i "$scratch/content/$file" >/dev/null 2>&1 &
+    clipboard_owner=$!
+    pids+=($clipboard_owner)
+    outcome="not recorded"
+    for _ in $(seq 80); do
+        if [[ $(newest_id) != "$before" ]]; then
+            outcome=$(sqlite3 "$database" "SELECT kind || ', title ' || length(title) || ' chars, '
+                || CASE WHEN blob_name IS NULL THEN 'no payload' ELSE 'payload kept' END
+                FROM items ORDER BY id DESC LIMIT 1")
+            break
+        fi
+        sleep 0.1
+    done
+    kill -0 "$app" 2>/dev/null || { fail "$name: the application ended"; break; }
+    open_ms=$(toggle_panel_ms) || { fail "$name: no answer to a second start"; open_ms=-; }
+    sleep 1
+    toggle_panel_ms >/dev/null || fail "$name: no answer to a second start"
+    peak=$(($(peak_kb) / 1024))
+    printf '%-20s %-14s %-40s %8s %8s\n' "$name" "$type" "$outcome" "$open_ms" "$peak"
+    if [[ "$open_ms" != - && "$open_ms" -gt 5000 ]]; then
+        fail "$name: the panel took $open_ms ms to answer"
+    fi
+done <"$scratch/content/cases"
+
+if kill -0 "$app" 2>/dev/null; then
+    peak=$(($(peak_kb) / 1024))
+    echo "peak resident memory: $peak MB (cap $cap_mb MB)"
+    ((peak <= cap_mb)) || fail "peak resident memory $peak MB over the cap of $cap_mb MB"
+    integrity=$(sqlite3 "$database" "PRAGMA integrity_check")
+    [[ "$integrity" == ok ]] || fail "integrity_check: $integrity"
+    kill "$app"
+    wait "$app" || true
+else
+    fail "the application ended"
+fi
+grep -E "ERROR: AddressSanitizer|runtime error:" "$scratch/corvane.log" && fail "sanitizer report"
+if ((failures > 0)); then
+    echo "--- application log"
+    tail -n 40 "$scratch/corvane.log"
+    exit 1
+fi
+echo "hostile content: all cases passed"

@@ -1,0 +1,130 @@
+// X clients asking the running application for the clipboard it keeps cannot block it: a
+// requestor that stops reading an incremental transfer is dropped after a timeout, and many
+// of them at once cost a bounded amount of memory.
+
+#include "applicationtest.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+
+namespace corvane {
+namespace {
+
+using namespace std::chrono_literals;
+using test::spinUntil;
+
+qint64 residentKilobytes(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
+// Noise does not compress: a PNG of about 20 MB, more than one X request carries.
+QByteArray noisePng()
+{
+    QImage image(2600, 2600, QImage::Format_RGB32);
+    QRandomGenerator random(7);
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<quint32 *>(image.scanLine(y));
+        random.fillRange(line, image.width());
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "png");
+    return bytes;
+}
+
+class StalledRequestors
+{
+public:
+    explicit StalledRequestors(int count)
+    {
+        m_process.start(QStringLiteral(STALLED_REQUESTOR_PATH),
+            { QString::number(count), pasteboardtype::png() });
+    }
+    ~StalledRequestors()
+    {
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(10000)) {
+            m_process.kill();
+            m_process.waitForFinished(10000);
+        }
+    }
+    // The next line it prints (empty after 30 s without one).
+    QByteArray line()
+    {
+        spinUntil([&] { return m_process.canReadLine(); }, 30s);
+        return m_process.readLine().trimmed();
+    }
+    QByteArray take()
+    {
+        m_process.write("take\n");
+        return line();
+    }
+
+private:
+    QProcess m_process;
+};
+
+class ClipboardServingTest : public test::ApplicationTest
+{ };
+
+TEST_F(ClipboardServingTest, RequestorsThatStopReadingAreDroppedAndCostBoundedMemory)
+{
+    QProcess &instance = startInstance();
+    const QByteArray image = noisePng();
+    ASSERT_GT(image.size(), 17 << 20);
+    const QString source = QDir(m_folder.path()).filePath(QStringLiteral("noise.png"));
+    {
+        QFile file(source);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(image);
+    }
+    {
+        test::ClipboardOwnerProcess owner(
+            { pasteboardtype::png() + QStringLiteral("=@") + source });
+        ASSERT_TRUE(owner.waitUntilReady());
+        ASSERT_TRUE(owner.ownAndWait());
+        ASSERT_TRUE(spinUntil(
+            [&] { return store().items(ClipStore::Filter { .limit = 1 }).size() == 1; }, 20s));
+        owner.exit();
+    }
+    // Kept by the application once its owner is gone.
+    QByteArray pasted;
+    spinUntil(
+        [&] { return (pasted = test::readClipboardWithXclip(pasteboardtype::png())) == image; },
+        20s);
+    ASSERT_EQ(pasted.size(), image.size());
+    const qint64 residentBefore = residentKilobytes(instance.processId());
+
+    // A requestor that takes its chunks promptly is served to the end.
+    {
+        StalledRequestors prompt(1);
+        ASSERT_EQ(prompt.line(), "incr 1");
+        EXPECT_EQ(prompt.take(), "continued 1");
+    }
+    // Fifty that stop reading: the clipboard is still served to others meanwhile, memory
+    // stays bounded, and once the transfers time out none of them is sent another chunk.
+    StalledRequestors stalled(50);
+    ASSERT_EQ(stalled.line(), "incr 50");
+    EXPECT_EQ(test::readClipboardWithXclip(pasteboardtype::png()), image);
+    const qint64 growth = residentKilobytes(instance.processId()) - residentBefore;
+    // The transfers share the kept bytes: fifty copies of them would be a gigabyte.
+    EXPECT_LT(growth, 8 * image.size() / 1024) << growth << " kB more for fifty stalled transfers";
+    spinUntil([] { return false; }, 8s);
+    EXPECT_EQ(stalled.take(), "continued 0");
+    EXPECT_EQ(test::readClipboardWithXclip(pasteboardtype::png()), image);
+    EXPECT_EQ(instance.state(), QProcess::Running);
+}
+
+} // namespace
+} // namespace corvane
