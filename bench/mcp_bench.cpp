@@ -7,6 +7,8 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <fcntl.h>
@@ -159,11 +161,28 @@ private:
     std::vector<std::string> m_environment;
 };
 
+// The shared libraries mapped into a running process, counted from /proc/PID/maps.
+int loadedSharedLibraries(pid_t pid)
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    if (!maps.open(QIODevice::ReadOnly))
+        return -1;
+    QSet<QByteArray> libraries;
+    for (const QByteArray &line : maps.readAll().split('\n')) {
+        const qsizetype path = line.indexOf('/');
+        if (path >= 0 && line.indexOf(".so", path) >= 0)
+            libraries.insert(line.mid(path));
+    }
+    return int(libraries.size());
+}
+
 void startToInitializeReply(benchmark::State &state)
 {
     const ServerHome home;
     std::vector<double> floorTimes;
     std::vector<double> serverTimes;
+    int serverLibraries = 0;
+    int floorLibraries = 0;
     for (auto _ : state) {
         const double start = wallSeconds();
         double replied = 0;
@@ -171,6 +190,7 @@ void startToInitializeReply(benchmark::State &state)
             Child server(CORVANE_EXECUTABLE, { "--mcp" }, home.environment());
             benchmark::DoNotOptimize(server.exchange(initializeLine));
             replied = wallSeconds();
+            serverLibraries = loadedSharedLibraries(server.pid());
         }
         state.SetIterationTime(replied - start);
         serverTimes.push_back(replied - start);
@@ -180,11 +200,62 @@ void startToInitializeReply(benchmark::State &state)
             Child echo(CORVANE_ECHO_FLOOR, {}, {});
             benchmark::DoNotOptimize(echo.exchange(initializeLine));
             floorTimes.push_back(wallSeconds() - floorStart);
+            floorLibraries = loadedSharedLibraries(echo.pid());
         }
     }
     state.counters["server_ms"] = median(serverTimes) * 1e3;
     state.counters["floor_ms"] = median(floorTimes) * 1e3;
     state.counters["ratio"] = median(serverTimes) / std::max(median(floorTimes), 1e-9);
+    state.counters["server_libraries"] = serverLibraries;
+    state.counters["floor_libraries"] = floorLibraries;
+}
+
+long residentKilobytes(pid_t pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').front().toLong();
+    return -1;
+}
+
+// The real server's resident memory as it answers searches on a history of size items: after
+// the first hundred and after 10,000, cycling through searches of every shape.
+void memoryOverSearches(benchmark::State &state, int size)
+{
+    QTemporaryDir home;
+    const QString store = QDir(home.path()).filePath(QStringLiteral("Corvane"));
+    if (!QDir().mkpath(store)
+        || !QFile::copy(
+            QDir(HistoryGenerator::cachedStore(size)).filePath(QStringLiteral("history.sqlite")),
+            QDir(store).filePath(QStringLiteral("history.sqlite")))) {
+        state.SkipWithError("Could not copy the history");
+        return;
+    }
+    const std::vector<std::string> environment = { "XDG_DATA_HOME=" + home.path().toStdString() };
+    static const char *const words[]
+        = { "meeting", "con", "s", "xampl", "tom", "report", "http", "the", "qz", "zelquo" };
+    long afterHundred = 0;
+    long afterAll = 0;
+    for (auto _ : state) {
+        Child server(CORVANE_EXECUTABLE, { "--mcp" }, environment);
+        server.exchange(initializeLine);
+        for (int call = 0; call < 10'000; ++call) {
+            const QByteArray line = QByteArrayLiteral(R"({"jsonrpc":"2.0","id":)")
+                + QByteArray::number(call + 10)
+                + R"(,"method":"tools/call","params":{"name":"search_clipboard","arguments":{"query":")"
+                + words[call % 10] + R"(","limit":20}}})" + "\n";
+            server.exchange(line);
+            if (call == 99)
+                afterHundred = residentKilobytes(server.pid());
+        }
+        afterAll = residentKilobytes(server.pid());
+    }
+    state.counters["rss_after_100_MB"] = double(afterHundred) / 1024.0;
+    state.counters["rss_after_10000_MB"] = double(afterAll) / 1024.0;
+    state.counters["growth_MB"] = double(afterAll - afterHundred) / 1024.0;
 }
 
 // Where the server and the floor run relative to the benchmark. Left to the scheduler, the
@@ -288,6 +359,10 @@ void registerServerBenchmarks(int size)
     benchmark::RegisterBenchmark(("Server/InProcess/SearchClipboard" + suffix).c_str(),
         [=](benchmark::State &state) { handle(state, size, searchLine); })
         ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("Server/Process/MemoryOver10000Searches" + suffix).c_str(),
+        [=](benchmark::State &state) { memoryOverSearches(state, size); })
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("Server/Process/StartToInitializeReply", startToInitializeReply)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
