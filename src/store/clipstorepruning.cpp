@@ -149,7 +149,28 @@ void ClipStore::sweepOrphanBlobs()
             if (!inUse.contains(entry))
                 QFile::remove(QDir(m_blobDirectory).filePath(entry));
         }
-        database.query(QStringLiteral("INSERT INTO items_fts (items_fts) VALUES ('optimize')"));
+    });
+}
+
+bool ClipStore::mergeSearchIndexes(int pages)
+{
+    // A positive page count merges only levels holding several segments, the state recording
+    // leaves behind, instead of rewriting the whole index as 'optimize' does every time.
+    static const QStringList indexes
+        = { QStringLiteral("items_fts"), QStringLiteral("items_trigrams"),
+              QStringLiteral("image_texts_fts"), QStringLiteral("image_texts_trigrams") };
+    return perform([&](SQLiteDatabase &database) {
+        bool workLeft = false;
+        for (const QString &index : indexes) {
+            const std::int64_t before = database.changeCount();
+            database.query(
+                QStringLiteral("INSERT INTO %1 (%1, rank) VALUES ('merge', ?)").arg(index),
+                { std::int64_t(pages) });
+            // The statement counts one change for itself; more means it merged something and
+            // may have more to merge.
+            workLeft = workLeft || database.changeCount() - before >= 2;
+        }
+        return workLeft;
     });
 }
 

@@ -185,6 +185,39 @@ TEST_F(PruningTest, SweepRemovesEveryFileNoItemNames)
     EXPECT_EQ(store().generation(), generation);
 }
 
+TEST_F(PruningTest, MergingTheSearchIndexesInStepsFinishesAndKeepsEveryAnswer)
+{
+    // Without automatic merging every recording leaves a segment of its own behind, the
+    // fragmented state a long history reaches.
+    auto direct = openDirectly();
+    for (const char *index : { "items_fts", "items_trigrams" })
+        direct->query(QStringLiteral("INSERT INTO %1 (%1, rank) VALUES ('automerge', 0)")
+                          .arg(QLatin1String(index)));
+    for (int i = 0; i < 60; ++i)
+        add(text(QStringLiteral("note %1 about zebra%2 crossings").arg(i).arg(i % 7), i));
+    const std::vector<ClipStore::Filter> searches = {
+        { .search = QStringLiteral("zebra3"), .limit = 100 },
+        { .search = QStringLiteral("cross"), .limit = 100 },
+        { .search = QStringLiteral("bra5 cro"), .limit = 100 },
+    };
+    std::vector<std::vector<QString>> before;
+    for (const ClipStore::Filter &filter : searches)
+        before.push_back(titles(filter));
+
+    int steps = 0;
+    while (store().mergeSearchIndexes(4) && steps < 10'000)
+        ++steps;
+    EXPECT_GT(steps, 0);
+    EXPECT_LT(steps, 10'000);
+    EXPECT_FALSE(store().mergeSearchIndexes(4));
+    for (std::size_t i = 0; i < searches.size(); ++i)
+        EXPECT_EQ(titles(searches[i]), before[i]) << searches[i].search.toStdString();
+    for (const char *index : { "items_fts", "items_trigrams" })
+        EXPECT_NO_THROW(
+            direct->query(QStringLiteral("INSERT INTO %1 (%1) VALUES ('integrity-check')")
+                              .arg(QLatin1String(index))));
+}
+
 TEST_F(PruningTest, TamperedBlobNamesNeverDeleteAnything)
 {
     // Files outside "Blobs" that a tampered row might name.
