@@ -140,7 +140,10 @@ std::optional<double> firstRecordedCopy(const QString &database, std::int64_t la
         copier->start(QStringLiteral("xclip"),
             { QStringLiteral("-quiet"), QStringLiteral("-selection"),
                 QStringLiteral("clipboard") });
+        // Without an event loop here, the text reaches xclip only through the waits.
+        copier->waitForStarted();
         copier->write("start-up marker " + QByteArray::number(copiedAt.size()));
+        copier->waitForBytesWritten();
         copier->closeWriteChannel();
         copiedAt.push_back(millisecondsSince(start));
         copiers.push_back(std::move(copier));
