@@ -56,6 +56,6 @@ int main(int argc, char *argv[])
     const bool servesTools = std::any_of(argv, argv + argc,
         [](const char *argument) { return std::string_view(argument) == "--mcp"; });
     if (servesTools)
-        return corvane::McpServer::run(argc, argv);
+        return corvane::McpServer::run();
     return runDesktop(argc, argv);
 }
