@@ -179,9 +179,18 @@ TEST_F(PruningTest, SweepRemovesEveryFileNoItemNames)
     // A leftover temporary file of a write that never finished.
     writeFile(blobs + QLatin1Char('/') + QLatin1Char('.') + keptBlob + QStringLiteral(".Ab12Cd"));
 
+    // A row far beyond the first slice of ids the sweep reads names a file too.
+    const QString farBlob = QString(64, QLatin1Char('b')) + QStringLiteral(".data");
+    writeFile(blobs + QLatin1Char('/') + farBlob);
+    openDirectly()->query(
+        QStringLiteral("INSERT INTO items (id, kind, title, blob_name, created_at, "
+                       "last_used_at, fingerprint) VALUES (45000, 'image', 'far', "
+                       "?, 1, 1, 'far')"),
+        { farBlob });
+
     const std::int64_t generation = store().generation();
     store().sweepOrphanBlobs();
-    EXPECT_EQ(blobFiles(), QStringList { keptBlob });
+    EXPECT_EQ(blobFiles(), sorted({ keptBlob, farBlob }));
     EXPECT_EQ(store().generation(), generation);
 }
 
