@@ -209,7 +209,11 @@ int main(int argc, char *argv[])
         return last;
     }();
     const auto started = Clock::now();
-    corvane.start(QStringLiteral(CORVANE_EXECUTABLE), {});
+    // CORVANE_BENCH_EXECUTABLE runs another build (an earlier one, to compare) instead.
+    const QString executable = qEnvironmentVariableIsEmpty("CORVANE_BENCH_EXECUTABLE")
+        ? QStringLiteral(CORVANE_EXECUTABLE)
+        : qEnvironmentVariable("CORVANE_BENCH_EXECUTABLE");
+    corvane.start(executable, {});
     if (!corvane.waitForStarted()) {
         std::fprintf(stderr, "the application did not start\n");
         return 1;
