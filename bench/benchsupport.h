@@ -39,5 +39,7 @@ inline double median(std::vector<double> values)
 // Registration of the benchmarks that depend on the sizes, called from main.
 void registerStoreBenchmarks(const std::vector<int> &sizes);
 void registerServerBenchmarks(int size);
+// The start-up tidying of each history size while a real tool server saves notes.
+void registerStartupBenchmarks(const std::vector<int> &sizes);
 
 } // namespace corvane::bench

@@ -39,6 +39,7 @@ int main(int argc, char **argv)
     const std::vector<int> sizes = corvane::bench::historySizes();
     corvane::bench::registerStoreBenchmarks(sizes);
     corvane::bench::registerServerBenchmarks(*std::min_element(sizes.begin(), sizes.end()));
+    corvane::bench::registerStartupBenchmarks(sizes);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

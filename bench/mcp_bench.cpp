@@ -1,5 +1,6 @@
 // The tool server: request lines handled in process, and the real executable measured from
 // outside through pipes next to a C program that only echoes a fixed reply line.
+#include "app/startupmaintenance.h"
 #include "benchsupport.h"
 #include "historygenerator.h"
 #include "mcp/mcpserver.h"
@@ -7,12 +8,15 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <benchmark/benchmark.h>
 #include <cerrno>
 #include <memory>
@@ -21,6 +25,7 @@
 #include <spawn.h>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 extern char **environ;
 
@@ -159,11 +164,28 @@ private:
     std::vector<std::string> m_environment;
 };
 
+// The shared libraries mapped into a running process, counted from /proc/PID/maps.
+int loadedSharedLibraries(pid_t pid)
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    if (!maps.open(QIODevice::ReadOnly))
+        return -1;
+    QSet<QByteArray> libraries;
+    for (const QByteArray &line : maps.readAll().split('\n')) {
+        const qsizetype path = line.indexOf('/');
+        if (path >= 0 && line.indexOf(".so", path) >= 0)
+            libraries.insert(line.mid(path));
+    }
+    return int(libraries.size());
+}
+
 void startToInitializeReply(benchmark::State &state)
 {
     const ServerHome home;
     std::vector<double> floorTimes;
     std::vector<double> serverTimes;
+    int serverLibraries = 0;
+    int floorLibraries = 0;
     for (auto _ : state) {
         const double start = wallSeconds();
         double replied = 0;
@@ -171,6 +193,7 @@ void startToInitializeReply(benchmark::State &state)
             Child server(CORVANE_EXECUTABLE, { "--mcp" }, home.environment());
             benchmark::DoNotOptimize(server.exchange(initializeLine));
             replied = wallSeconds();
+            serverLibraries = loadedSharedLibraries(server.pid());
         }
         state.SetIterationTime(replied - start);
         serverTimes.push_back(replied - start);
@@ -180,11 +203,128 @@ void startToInitializeReply(benchmark::State &state)
             Child echo(CORVANE_ECHO_FLOOR, {}, {});
             benchmark::DoNotOptimize(echo.exchange(initializeLine));
             floorTimes.push_back(wallSeconds() - floorStart);
+            floorLibraries = loadedSharedLibraries(echo.pid());
         }
     }
     state.counters["server_ms"] = median(serverTimes) * 1e3;
     state.counters["floor_ms"] = median(floorTimes) * 1e3;
     state.counters["ratio"] = median(serverTimes) / std::max(median(floorTimes), 1e-9);
+    state.counters["server_libraries"] = serverLibraries;
+    state.counters["floor_libraries"] = floorLibraries;
+}
+
+// A copy of the generated history (never tidied, as recording leaves it) in a fresh home.
+std::optional<QString> copiedHistory(const QTemporaryDir &home, int size)
+{
+    const QString store = QDir(home.path()).filePath(QStringLiteral("Corvane"));
+    const QString source
+        = QDir(HistoryGenerator::cachedStore(size)).filePath(QStringLiteral("history.sqlite"));
+    if (!QDir().mkpath(store)
+        || !QFile::copy(source, QDir(store).filePath(QStringLiteral("history.sqlite"))))
+        return std::nullopt;
+    return store;
+}
+
+long residentKilobytes(pid_t pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').front().toLong();
+    return -1;
+}
+
+// The real server's resident memory as it answers searches on a history of size items: after
+// the first hundred and after 10,000, cycling through searches of every shape.
+void memoryOverSearches(benchmark::State &state, int size)
+{
+    QTemporaryDir home;
+    if (!copiedHistory(home, size)) {
+        state.SkipWithError("Could not copy the history");
+        return;
+    }
+    const std::vector<std::string> environment = { "XDG_DATA_HOME=" + home.path().toStdString() };
+    static const char *const words[]
+        = { "meeting", "con", "s", "xampl", "tom", "report", "http", "the", "qz", "zelquo" };
+    long afterHundred = 0;
+    long afterAll = 0;
+    for (auto _ : state) {
+        Child server(CORVANE_EXECUTABLE, { "--mcp" }, environment);
+        server.exchange(initializeLine);
+        for (int call = 0; call < 10'000; ++call) {
+            const QByteArray line = QByteArrayLiteral(R"({"jsonrpc":"2.0","id":)")
+                + QByteArray::number(call + 10)
+                + R"(,"method":"tools/call","params":{"name":"search_clipboard","arguments":{"query":")"
+                + words[call % 10] + R"(","limit":20}}})" + "\n";
+            server.exchange(line);
+            if (call == 99)
+                afterHundred = residentKilobytes(server.pid());
+        }
+        afterAll = residentKilobytes(server.pid());
+    }
+    state.counters["rss_after_100_MB"] = double(afterHundred) / 1024.0;
+    state.counters["rss_after_10000_MB"] = double(afterAll) / 1024.0;
+    state.counters["growth_MB"] = double(afterAll - afterHundred) / 1024.0;
+}
+
+// The application's start-up tidying (orphan payloads, then the search indexes merged in
+// steps on its own thread) on a copy of the history, while a real tool server saves a note
+// every few milliseconds through its pipes: how long each save waits, against saves with
+// nothing else running, and how long the tidying takes.
+void saveDuringStartupMaintenance(benchmark::State &state, int size)
+{
+    QTemporaryDir home;
+    const std::optional<QString> store = copiedHistory(home, size);
+    if (!store) {
+        state.SkipWithError("Could not copy the history");
+        return;
+    }
+    const std::vector<std::string> environment = { "XDG_DATA_HOME=" + home.path().toStdString() };
+    int note = 0;
+    const auto save = [&](Child &server) {
+        ++note;
+        const QByteArray line = QByteArrayLiteral(R"({"jsonrpc":"2.0","id":)")
+            + QByteArray::number(note + 10)
+            + R"(,"method":"tools/call","params":{"name":"save_clipboard_item","arguments":{"text":"start-up note )"
+            + QByteArray::number(note) + R"("}}})" + "\n";
+        const double start = wallSeconds();
+        if (!server.exchange(line).contains(R"("isError":false)"))
+            throw std::runtime_error("A save failed");
+        return wallSeconds() - start;
+    };
+    std::vector<double> quiet;
+    std::vector<double> during;
+    double tidying = 0;
+    for (auto _ : state) {
+        Child server(CORVANE_EXECUTABLE, { "--mcp" }, environment);
+        server.exchange(initializeLine);
+        for (int i = 0; i < 20; ++i)
+            quiet.push_back(save(server));
+        ClipStore opened(*store);
+        std::atomic<bool> done = false;
+        const double started = wallSeconds();
+        {
+            StartupMaintenance maintenance(opened);
+            std::thread waiter([&] {
+                maintenance.wait();
+                done = true;
+            });
+            do {
+                during.push_back(save(server));
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            } while (!done);
+            waiter.join();
+        }
+        tidying = wallSeconds() - started;
+    }
+    state.counters["tidying_ms"] = tidying * 1e3;
+    state.counters["saves_during"] = double(during.size());
+    state.counters["save_max_ms"] = *std::max_element(during.begin(), during.end()) * 1e3;
+    state.counters["save_median_ms"] = median(during) * 1e3;
+    state.counters["quiet_max_ms"] = *std::max_element(quiet.begin(), quiet.end()) * 1e3;
+    state.counters["quiet_median_ms"] = median(quiet) * 1e3;
 }
 
 // Where the server and the floor run relative to the benchmark. Left to the scheduler, the
@@ -288,6 +428,10 @@ void registerServerBenchmarks(int size)
     benchmark::RegisterBenchmark(("Server/InProcess/SearchClipboard" + suffix).c_str(),
         [=](benchmark::State &state) { handle(state, size, searchLine); })
         ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("Server/Process/MemoryOver10000Searches" + suffix).c_str(),
+        [=](benchmark::State &state) { memoryOverSearches(state, size); })
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("Server/Process/StartToInitializeReply", startToInitializeReply)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
@@ -299,6 +443,16 @@ void registerServerBenchmarks(int size)
         [](benchmark::State &state) { pingRoundTrip(state, Placement::otherCPU); })
         ->UseManualTime()
         ->Unit(benchmark::kMicrosecond);
+}
+
+void registerStartupBenchmarks(const std::vector<int> &sizes)
+{
+    for (int size : sizes)
+        benchmark::RegisterBenchmark(
+            ("Startup/TidyingWhileAToolServerSaves/" + std::to_string(size)).c_str(),
+            [=](benchmark::State &state) { saveDuringStartupMaintenance(state, size); })
+            ->Iterations(1)
+            ->Unit(benchmark::kMillisecond);
 }
 
 } // namespace corvane::bench

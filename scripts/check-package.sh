@@ -36,6 +36,17 @@ reply=$(printf '%s\n' '{"jsonrpc":"2.0","id":1,"method":"initialize","params":{"
 [[ "$reply" == *'"serverInfo"'* ]] || { echo "corvane --mcp did not answer: $reply"; exit 1; }
 echo "corvane --mcp answered initialize"
 
+# The application itself is in a library the launcher loads; without a display Qt stops it,
+# which shows the library and everything it needs were installed.
+library=$(in_root dpkg -L corvane | grep '/corvane/libcorvane-desktop\.so$' || true)
+[[ -n "$library" ]] || { echo "the package holds no desktop library"; exit 1; }
+missing=$(in_root ldd "$library" | grep 'not found' || true)
+[[ -z "$missing" ]] || { echo "$library needs libraries the package does not depend on:"; echo "$missing"; exit 1; }
+launch=$(in_root env -u DISPLAY HOME=/root XDG_DATA_HOME=/tmp/data timeout 20 /usr/bin/corvane 2>&1 </dev/null || true)
+[[ "$launch" == *"could not connect to display"* ]] ||
+    { echo "corvane did not start the application from $library: $launch"; exit 1; }
+echo "corvane loads the application from $library"
+
 files=$(in_root dpkg -L corvane | sort)
 in_root apt-get remove -y -qq corvane >/dev/null
 left=""

@@ -3,6 +3,7 @@
 #include "app/accessibilitymonitor.h"
 #include "app/crashrecoveryagent.h"
 #include "app/feedbackservice.h"
+#include "app/startupmaintenance.h"
 #include "app/updater.h"
 #include "capture/clipboardkeeper.h"
 #include "capture/clipboardwatcher.h"
@@ -117,11 +118,7 @@ void AppServices::start()
     m_panelController->prewarm();
     if (m_preferences->expandsEmoji())
         EmojiNameTable::shared().warmUp();
-    try {
-        m_store->sweepOrphanBlobs();
-    } catch (const std::exception &) {
-        // Start-up maintenance is retried at the next start; it never stops this one.
-    }
+    m_maintenance = std::make_unique<StartupMaintenance>(*m_store);
     clearDragFolder();
     configureTextRecognition();
     connect(m_preferences.get(), &Preferences::recognizesTextInImagesChanged, this,

@@ -35,6 +35,7 @@ class PasteKeystrokePoster;
 class Pasteboard;
 class Paster;
 class Preferences;
+class StartupMaintenance;
 class TextExpander;
 class Updater;
 class Workspace;
@@ -151,6 +152,8 @@ private:
 
     Desktop m_desktop;
     std::unique_ptr<ClipStore> m_store;
+    // Declared after the store, so it stops before the store closes.
+    std::unique_ptr<StartupMaintenance> m_maintenance;
     std::unique_ptr<Preferences> m_preferences;
     std::unique_ptr<DelayScheduler> m_scheduler;
     std::unique_ptr<AccessibilityMonitor> m_accessibility;

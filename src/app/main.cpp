@@ -1,88 +1,54 @@
-#include "app/appdelegate.h"
-#include "app/installedfiles.h"
-#include "common/logging.h"
+#include "app/desktopentry.h"
 #include "mcp/mcpserver.h"
 
-#include <QApplication>
-#include <QIcon>
-#include <QSocketNotifier>
-
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
+#include <dlfcn.h>
+#include <limits.h>
+#include <string>
 #include <string_view>
-
-#include <X11/Xlib.h>
 
 namespace {
 
-int terminationPipe[2] = { -1, -1 };
-
-void noteTerminationSignal(int)
+// The desktop library's path: CORVANE_DESKTOP_LIBRARY is relative to the executable's folder,
+// the same in the build tree as in an installation, so a moved installation still finds it.
+std::string desktopLibraryPath()
 {
-    const char byte = 1;
-    // Only async-signal-safe work here; the event loop does the rest.
-    [[maybe_unused]] const auto written = ::write(terminationPipe[0], &byte, 1);
+    char executable[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", executable, sizeof executable - 1);
+    if (length <= 0)
+        return {};
+    const std::string_view path(executable, std::size_t(length));
+    return std::string(path.substr(0, path.rfind('/') + 1)) + CORVANE_DESKTOP_LIBRARY;
 }
 
-// Ends the event loop on SIGTERM (logging out, systemd) and SIGINT (Ctrl+C), so the
-// application quits as it would from its menu instead of being cut off.
-void quitOnTerminationSignals(QCoreApplication &application)
+int runDesktop(int argc, char **argv)
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, terminationPipe) != 0)
-        return;
-    auto *notifier = new QSocketNotifier(terminationPipe[1], QSocketNotifier::Read, &application);
-    QObject::connect(notifier, &QSocketNotifier::activated, &application, [] {
-        char byte = 0;
-        [[maybe_unused]] const auto read = ::read(terminationPipe[1], &byte, 1);
-        QCoreApplication::quit();
-    });
-    struct sigaction action = {};
-    action.sa_handler = noteTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
-}
-
-// Losing the X server (the session ended under it) ends Corvane with status 1. Qt and Xlib
-// would each call exit(), which runs destructors under threads still at work; every copy is
-// committed to the history as it is recorded, so nothing is lost by leaving at once.
-[[noreturn]] void endForLostDisplay()
-{
-    std::fputs("com.ferrowen.corvane.launch: The X server connection was lost; Corvane ends "
-               "(the history holds every copy recorded so far)\n",
-        stderr);
-    std::fflush(stderr);
-    ::_exit(1);
-}
-
-QtMessageHandler defaultMessageHandler = nullptr;
-
-void noteLostDisplay(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    defaultMessageHandler(type, context, message);
-    // Qt's xcb platform says this, then calls exit(1).
-    if (message.startsWith(QLatin1String("The X11 connection broke")))
-        endForLostDisplay();
-}
-
-int endOnXlibConnectionError(Display *)
-{
-    endForLostDisplay();
-}
-
-void endOnLostDisplay()
-{
-    defaultMessageHandler = qInstallMessageHandler(noteLostDisplay);
-    XSetIOErrorHandler(endOnXlibConnectionError);
+    const std::string library = desktopLibraryPath();
+    // Never closed: the application's code runs until the process ends.
+    void *handle = library.empty() ? nullptr : ::dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        std::fprintf(stderr, "corvane: could not load the application library %s: %s\n",
+            library.c_str(), library.empty() ? "the executable's path is unknown" : ::dlerror());
+        return 1;
+    }
+    const auto desktopMain
+        = reinterpret_cast<CorvaneDesktopMain>(::dlsym(handle, corvane::desktopMainSymbol));
+    if (!desktopMain) {
+        std::fprintf(stderr, "corvane: %s has no %s: %s\n", library.c_str(),
+            corvane::desktopMainSymbol, ::dlerror());
+        return 1;
+    }
+    return desktopMain(argc, argv);
 }
 
 } // namespace
 
+// A small launcher: the tool server needs QtCore, SQLite and ICU only and is served from
+// here; the application is loaded from the desktop library, so that an assistant starting
+// `corvane --mcp` for every session never pays for loading the desktop stack.
 int main(int argc, char *argv[])
 {
     // Any argument exactly equal to "--mcp", the program path included, selects the tool
@@ -90,40 +56,6 @@ int main(int argc, char *argv[])
     const bool servesTools = std::any_of(argv, argv + argc,
         [](const char *argument) { return std::string_view(argument) == "--mcp"; });
     if (servesTools)
-        return corvane::McpServer::run(argc, argv);
-
-    // The windows are X11's, through XWayland in a Wayland session: only X11 lets the panel
-    // place itself at the pointer, stay above other windows and hand the focus back to the
-    // paste target. The clipboard is watched on Wayland where the compositor allows it.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    endOnLostDisplay();
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Corvane"));
-    QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
-    // Window managers and task bars match the windows to the installed desktop entry and
-    // show its icon; the icon is also set directly for those that do not look it up.
-    QGuiApplication::setDesktopFileName(QStringLiteral("com.ferrowen.corvane"));
-    const QString icon = corvane::installedDataFile(
-        QStringLiteral("icons/hicolor/scalable/apps/com.ferrowen.corvane.svg"));
-    if (!icon.isEmpty())
-        QApplication::setWindowIcon(QIcon(icon));
-    // Corvane lives on without windows; closing one never ends it.
-    QApplication::setQuitOnLastWindowClosed(false);
-
-    // "--settings" (the desktop entry's Settings action) opens the settings window, in the
-    // running instance when there is one.
-    const QStringList arguments = QApplication::arguments();
-    const auto request = arguments.contains(QStringLiteral("--settings"))
-        ? corvane::SingleInstance::Request::openSettings
-        : corvane::SingleInstance::Request::activate;
-    // Before launching, so that a signal arriving while it starts ends it the usual way once
-    // its event loop runs.
-    quitOnTerminationSignals(application);
-    corvane::AppDelegate delegate;
-    if (const std::optional<int> status = delegate.launch(request))
-        return *status;
-    QObject::connect(&application, &QCoreApplication::aboutToQuit,
-        [] { qCInfo(lcLaunch, "Corvane is terminating"); });
-    return QApplication::exec();
+        return corvane::McpServer::run();
+    return runDesktop(argc, argv);
 }

@@ -33,7 +33,7 @@ public:
     // Serves standard input and output: opens the store, answers each line before reading the
     // next and gives 0 at the end of input, 1 when the store cannot be opened. Diagnostics,
     // Qt's messages included, go to standard error prefixed "corvane-mcp: ".
-    static int run(int argc, char **argv);
+    static int run();
 
     // The error's own text, as diagnostics and failed tool results show it.
     static QString diagnosticDescription(const std::exception &error);

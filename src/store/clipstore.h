@@ -167,8 +167,12 @@ public:
     void deleteItems(const std::vector<std::int64_t> &ids);
     // Deletes every item that is on no pinboard.
     void clearHistory();
-    // Removes files in "Blobs" that no item names, then optimises the search index.
+    // Removes files in "Blobs" that no item names.
     void sweepOrphanBlobs();
+    // One bounded step of tidying the search indexes: merges segments the way recording
+    // leaves them, writing at most about `pages` pages per index in one short transaction.
+    // Returns whether work is left; an index already tidy costs next to nothing.
+    bool mergeSearchIndexes(int pages);
 
 private:
     // Runs body with the database, serialised with every other operation. Re-entrant, so

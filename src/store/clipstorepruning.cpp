@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QSet>
 
+#include <algorithm>
 #include <limits>
 
 namespace corvane {
@@ -136,20 +137,76 @@ void ClipStore::clearHistory()
 
 void ClipStore::sweepOrphanBlobs()
 {
+    // Listed first: a payload written after this is not in the list, so it is never removed.
+    // Every entry counts, including files the store did not write; an unreadable folder lists
+    // nothing.
+    const QStringList entries
+        = QDir(m_blobDirectory)
+              .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QSet<QString> orphans(entries.cbegin(), entries.cend());
+    if (orphans.isEmpty())
+        return;
+    // The names in use, read in slices of ids so that recording meanwhile waits for one slice
+    // at most, not for a scan of the whole history.
+    constexpr std::int64_t slice = 20'000;
+    const std::int64_t lastID = perform([](SQLiteDatabase &database) {
+        return rows::firstInteger(database.query(QStringLiteral("SELECT max(id) AS id FROM items")),
+            QStringLiteral("id"), 0);
+    });
+    for (std::int64_t from = 0; from < lastID && !orphans.isEmpty(); from += slice) {
+        const QStringList used = perform([&](SQLiteDatabase &database) {
+            return blobNames(
+                database.query(QStringLiteral("SELECT blob_name FROM items\n"
+                                              "WHERE id > ? AND id <= ? AND blob_name IS NOT NULL"),
+                    { from, from + slice }));
+        });
+        for (const QString &name : used)
+            orphans.remove(name);
+    }
+    if (orphans.isEmpty())
+        return;
+    // Rows written or changed since their slice was read are seen here, in one check of the
+    // few remaining names with the store held, before anything is removed.
     perform([&](SQLiteDatabase &database) {
-        const QStringList used = blobNames(database.query(
-            QStringLiteral("SELECT blob_name FROM items WHERE blob_name IS NOT NULL")));
-        const QSet<QString> inUse(used.cbegin(), used.cend());
-        // Every entry counts, including files the store did not write; an unreadable folder
-        // lists nothing.
-        const QStringList entries
-            = QDir(m_blobDirectory)
-                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-        for (const QString &entry : entries) {
-            if (!inUse.contains(entry))
-                QFile::remove(QDir(m_blobDirectory).filePath(entry));
+        const std::vector<QString> candidates(orphans.cbegin(), orphans.cend());
+        // In groups, within SQLite's limit on parameters.
+        constexpr std::size_t group = 500;
+        for (std::size_t first = 0; first < candidates.size(); first += group) {
+            const std::size_t count = std::min(group, candidates.size() - first);
+            const std::vector<SQLiteDatabase::Value> bindings(
+                candidates.cbegin() + std::ptrdiff_t(first),
+                candidates.cbegin() + std::ptrdiff_t(first + count));
+            const QStringList used = blobNames(
+                database.query(QStringLiteral("SELECT blob_name FROM items WHERE blob_name IN (")
+                        + rows::placeholders(count) + QLatin1Char(')'),
+                    bindings));
+            for (std::size_t i = first; i < first + count; ++i) {
+                if (!used.contains(candidates[i]))
+                    QFile::remove(QDir(m_blobDirectory).filePath(candidates[i]));
+            }
         }
-        database.query(QStringLiteral("INSERT INTO items_fts (items_fts) VALUES ('optimize')"));
+    });
+}
+
+bool ClipStore::mergeSearchIndexes(int pages)
+{
+    // A positive page count merges only levels holding several segments, the state recording
+    // leaves behind, instead of rewriting the whole index as 'optimize' does every time.
+    static const QStringList indexes
+        = { QStringLiteral("items_fts"), QStringLiteral("items_trigrams"),
+              QStringLiteral("image_texts_fts"), QStringLiteral("image_texts_trigrams") };
+    return perform([&](SQLiteDatabase &database) {
+        bool workLeft = false;
+        for (const QString &index : indexes) {
+            const std::int64_t before = database.changeCount();
+            database.query(
+                QStringLiteral("INSERT INTO %1 (%1, rank) VALUES ('merge', ?)").arg(index),
+                { std::int64_t(pages) });
+            // The statement counts one change for itself; more means it merged something and
+            // may have more to merge.
+            workLeft = workLeft || database.changeCount() - before >= 2;
+        }
+        return workLeft;
     });
 }
 

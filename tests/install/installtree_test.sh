@@ -19,6 +19,10 @@ expected=(
     usr/share/doc/corvane/changelog.Debian.gz
     usr/share/doc/corvane/copyright
 )
+# The desktop library sits in the library folder the build was configured for (lib, or
+# lib/<multiarch> for a package under /usr).
+desktop_library=$(cd "$stage" && find usr/lib* -path '*/corvane/libcorvane-desktop.so' -type f | head -n1)
+expected+=("${desktop_library:-usr/lib/corvane/libcorvane-desktop.so}")
 for size in 16 22 24 32 48 64 128 256; do
     expected+=("usr/share/icons/hicolor/${size}x${size}/apps/com.ferrowen.corvane.png")
 done
@@ -52,6 +56,15 @@ reply=$(printf '%s\n' '{"jsonrpc":"2.0","id":1,"method":"initialize","params":{"
     env -u DISPLAY XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" "$stage/usr/bin/corvane" --mcp 2>/dev/null)
 if [[ "$reply" != *'"id":1'* || "$reply" != *'"serverInfo"'* ]]; then
     echo "the installed corvane --mcp did not answer initialize: $reply"
+    failures=$((failures + 1))
+fi
+
+# Without --mcp the installed launcher loads the desktop library from where it was installed:
+# without a display, what stops it is Qt failing to reach the X server, not a missing library.
+launch=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb XDG_DATA_HOME="$home/data" \
+    XDG_CONFIG_HOME="$home/config" timeout 20 "$stage/usr/bin/corvane" 2>&1 </dev/null || true)
+if [[ "$launch" != *"could not connect to display"* ]]; then
+    echo "the installed corvane did not start the application from its library: $launch"
     failures=$((failures + 1))
 fi
 

@@ -179,10 +179,52 @@ TEST_F(PruningTest, SweepRemovesEveryFileNoItemNames)
     // A leftover temporary file of a write that never finished.
     writeFile(blobs + QLatin1Char('/') + QLatin1Char('.') + keptBlob + QStringLiteral(".Ab12Cd"));
 
+    // A row far beyond the first slice of ids the sweep reads names a file too.
+    const QString farBlob = QString(64, QLatin1Char('b')) + QStringLiteral(".data");
+    writeFile(blobs + QLatin1Char('/') + farBlob);
+    openDirectly()->query(
+        QStringLiteral("INSERT INTO items (id, kind, title, blob_name, created_at, "
+                       "last_used_at, fingerprint) VALUES (45000, 'image', 'far', "
+                       "?, 1, 1, 'far')"),
+        { farBlob });
+
     const std::int64_t generation = store().generation();
     store().sweepOrphanBlobs();
-    EXPECT_EQ(blobFiles(), QStringList { keptBlob });
+    EXPECT_EQ(blobFiles(), sorted({ keptBlob, farBlob }));
     EXPECT_EQ(store().generation(), generation);
+}
+
+TEST_F(PruningTest, MergingTheSearchIndexesInStepsFinishesAndKeepsEveryAnswer)
+{
+    // Without automatic merging every recording leaves a segment of its own behind, the
+    // fragmented state a long history reaches.
+    auto direct = openDirectly();
+    for (const char *index : { "items_fts", "items_trigrams" })
+        direct->query(QStringLiteral("INSERT INTO %1 (%1, rank) VALUES ('automerge', 0)")
+                          .arg(QLatin1String(index)));
+    for (int i = 0; i < 60; ++i)
+        add(text(QStringLiteral("note %1 about zebra%2 crossings").arg(i).arg(i % 7), i));
+    const std::vector<ClipStore::Filter> searches = {
+        { .search = QStringLiteral("zebra3"), .limit = 100 },
+        { .search = QStringLiteral("cross"), .limit = 100 },
+        { .search = QStringLiteral("bra5 cro"), .limit = 100 },
+    };
+    std::vector<std::vector<QString>> before;
+    for (const ClipStore::Filter &filter : searches)
+        before.push_back(titles(filter));
+
+    int steps = 0;
+    while (store().mergeSearchIndexes(4) && steps < 10'000)
+        ++steps;
+    EXPECT_GT(steps, 0);
+    EXPECT_LT(steps, 10'000);
+    EXPECT_FALSE(store().mergeSearchIndexes(4));
+    for (std::size_t i = 0; i < searches.size(); ++i)
+        EXPECT_EQ(titles(searches[i]), before[i]) << searches[i].search.toStdString();
+    for (const char *index : { "items_fts", "items_trigrams" })
+        EXPECT_NO_THROW(
+            direct->query(QStringLiteral("INSERT INTO %1 (%1) VALUES ('integrity-check')")
+                              .arg(QLatin1String(index))));
 }
 
 TEST_F(PruningTest, TamperedBlobNamesNeverDeleteAnything)
