@@ -1,12 +1,9 @@
 #pragma once
 
-#include "platform/pasteboard.h"
-
-#include <QList>
+#include "platform/ownedpasteboard.h"
 
 #include <chrono>
 #include <memory>
-#include <utility>
 
 namespace corvane {
 
@@ -16,7 +13,7 @@ class DataControlClipboard;
 // data-control protocol on a connection of its own, so it sees every client's copies
 // whichever window has the focus. Changes are counted from the compositor's selection
 // announcements; this object's own writes count once each.
-class WaylandPasteboard : public Pasteboard
+class WaylandPasteboard : public OwnedPasteboard
 {
     Q_OBJECT
 
@@ -28,13 +25,6 @@ public:
         QString *reason = nullptr, std::chrono::milliseconds ownerTimeout = defaultOwnerTimeout);
     ~WaylandPasteboard() override;
 
-    std::int64_t changeCount() const override { return m_changeCount; }
-    std::uint64_t readContents(const PasteboardReadOptions &options) override;
-    void clearContents() override;
-    void setString(const QString &string) override;
-    void setData(const QByteArray &data, const QString &type) override;
-    void writeFileURLs(const QList<QUrl> &urls) override;
-
     // "ext-data-control-v1" or "wlr-data-control-unstable-v1".
     QString protocolName() const;
 
@@ -43,15 +33,10 @@ public:
 
 private:
     WaylandPasteboard();
-    void noteForeignChange();
-    void add(const QString &type, const QByteArray &data);
-    void publish();
+    void publish(const Contents &contents) override;
+    void startRead(std::uint64_t request, const PasteboardReadOptions &options) override;
 
     std::unique_ptr<DataControlClipboard> m_clipboard;
-    QList<std::pair<QString, QByteArray>> m_written;
-    std::int64_t m_changeCount = 0;
-    std::uint64_t m_lastRequest = 0;
-    bool m_ownsContents = false;
 };
 
 } // namespace corvane
