@@ -108,12 +108,15 @@ PasteboardSnapshot readPasteboard(const QStringList &offeredTypes, const Pastebo
         if (!bytes)
             continue;
         if (auto text = decodeText(type, *bytes)) {
-            snapshot.setString(*text);
+            // Trimmed here, where the decoded text is not shared yet, so no copy is made:
+            // every reader of the snapshot wants it without the white space around it, and
+            // trimming it there would copy a text of megabytes while this one is still held.
+            snapshot.setString(std::move(*text).trimmed());
             break;
         }
     }
 
-    const bool hasUsableText = snapshot.string() && !snapshot.string()->trimmed().isEmpty();
+    const bool hasUsableText = snapshot.string() && !snapshot.string()->isEmpty();
     if (!options.includesImages || hasUsableText || !decodeImage)
         return snapshot;
     // TIFF only when there are no PNG bytes; PNG bytes that do not decode give no image.

@@ -34,7 +34,7 @@ public:
     QStringList types() const { return m_types; }
     // The file URLs offered, in clipboard order; empty when none.
     QList<QUrl> fileURLs() const { return m_fileURLs; }
-    // The plain text, or nothing.
+    // The plain text without the white space around it, or nothing.
     std::optional<QString> string() const { return m_string; }
     // The raw bytes of a type that was read (the password-manager hint), or nothing.
     std::optional<QByteArray> data(const QString &type) const;

@@ -75,6 +75,10 @@ TEST(ReadPasteboard, DropsPseudoTargetsAndDecodesEachTextType)
     snapshot = pasteboard.snapshot({});
     EXPECT_EQ(snapshot.string(), QStringLiteral("ok"));
 
+    // The text comes without the white space around it; inner line breaks stay.
+    pasteboard.copyFromOtherProcess({ { type::utf8String(), "\n\t first\r\nsecond \n\n" } });
+    EXPECT_EQ(pasteboard.snapshot({}).string(), QStringLiteral("first\r\nsecond"));
+
     pasteboard.copyFromOtherProcess({ { type::png(), "p" } });
     EXPECT_EQ(pasteboard.snapshot({}).image(), (PasteboardImage { "image/png:p", QSize(1, 1) }));
 }

@@ -34,6 +34,9 @@ TEST(ItemTitle, FirstLineIsTheTitleAndTheRestTheSubtitle)
             { QStringLiteral("first\r\nsecond"), {} } },
         { "line feed after CRLF splits", QStringLiteral("a\r\nb\nc"), FirstLine::trimmed,
             { QStringLiteral("a\r\nb"), QStringLiteral("c") } },
+        { "the rest keeps its own line breaks and is trimmed as a whole",
+            QStringLiteral("t\n \r\nx\r\ny\nz\n\n"), FirstLine::trimmed,
+            { QStringLiteral("t"), QStringLiteral("x\r\ny\nz") } },
         { "subtitle cut to 400 characters", QStringLiteral("head\n") + longTail, FirstLine::trimmed,
             { QStringLiteral("head"), longTail.left(400) } },
     };
