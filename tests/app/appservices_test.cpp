@@ -1,5 +1,6 @@
 #include "app/appservices.h"
 #include "app/crashrecoveryagent.h"
+#include "candidates.h"
 #include "capture/clipboardwatcher.h"
 #include "capture/linkenricher.h"
 #include "eventloopwait.h"
@@ -19,6 +20,7 @@
 #include "platform/fake/fakeworkspace.h"
 #include "platform/pasteboardtypes.h"
 #include "preferences/preferences.h"
+#include "recognition/textrecognizer.h"
 #include "store/clipstore.h"
 #include "testsupport.h"
 
@@ -37,6 +39,16 @@ namespace {
 using test::spinUntil;
 
 using namespace std::chrono_literals;
+
+// Finds the same words in every image.
+class WordsEverywhere : public TextRecognizer
+{
+public:
+    RecognizedText recognize(const QString &, const std::atomic<bool> &) override
+    {
+        return { RecognizedText::Outcome::read, QStringLiteral("quarterly receipt"), {} };
+    }
+};
 
 class AppServicesTest : public test::TemporaryFolderTest
 {
@@ -80,6 +92,7 @@ protected:
                     m_window = window.get();
                     return window;
                 },
+            .makeTextRecognizer = [] { return std::make_unique<WordsEverywhere>(); },
         };
         m_services = std::make_unique<AppServices>(
             desktop, path(QStringLiteral("Corvane")), path(QStringLiteral("Corvane.conf")));
@@ -259,6 +272,36 @@ TEST_F(AppServicesTest, ExpansionStartsOnceKeyboardAccessArrivesAndStopsWhenTurn
     m_services->preferences().setExpandsEmoji(false);
     m_services->configureExpansion();
     EXPECT_FALSE(m_services->expander().isRunning());
+}
+
+} // namespace
+} // namespace corvane
+
+namespace corvane {
+namespace {
+
+TEST_F(AppServicesTest, TurningTextRecognitionOffForgetsTheWordsAndOnReadsThemAgain)
+{
+    const std::int64_t image
+        = m_services->store()
+              .record(test::imageCandidate("image bytes"), 0, 0, ClipStore::payloadCapBytes)
+              ->id;
+    const auto words = [&] { return m_services->store().recognizedText(image); };
+    const auto found = [&] {
+        return m_services->store()
+            .items(ClipStore::Filter { .search = QStringLiteral("receipt"), .limit = 5 })
+            .size();
+    };
+    m_services->start();
+    ASSERT_TRUE(spinUntil([&] { return words() == QStringLiteral("quarterly receipt"); }, 5s));
+    EXPECT_EQ(found(), 1u);
+
+    m_services->preferences().setRecognizesTextInImages(false);
+    EXPECT_EQ(words(), std::nullopt);
+    EXPECT_EQ(found(), 0u);
+
+    m_services->preferences().setRecognizesTextInImages(true);
+    EXPECT_TRUE(spinUntil([&] { return words() == QStringLiteral("quarterly receipt"); }, 5s));
 }
 
 } // namespace
