@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs a build into a staging folder (DESTDIR) as a package build does, checks that every
-# file is where the freedesktop specifications put it and that the desktop reads them, then
+# file is where the freedesktop standards put it and that the desktop reads them, then
 # runs the installed executable's tool server from there.
 set -euo pipefail
 build=${1:?usage: installtree_test.sh BUILD_DIR}

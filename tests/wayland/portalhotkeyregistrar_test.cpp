@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 namespace corvane {
 namespace {
 
-// The desktop portal's GlobalShortcuts as the specification describes it, on a private bus:
+// The desktop portal's GlobalShortcuts as the portal documents it, on a private bus:
 // it answers each request on the request object the caller named, binds what it is given,
 // and lets the test press a shortcut. It runs on a thread of its own, since the registrar
 // asks it a question that blocks.

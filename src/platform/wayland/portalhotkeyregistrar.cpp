@@ -144,7 +144,7 @@ void PortalHotkeyRegistrar::onSessionCreated(uint response, const QVariantMap &r
         qCWarning(lcHotkey, "Could not register the hot key: the desktop portal refused a session");
         return;
     }
-    // An object path by the specification; some portals send it as a string.
+    // An object path, as the portal documents it; some portals send it as a string.
     const QVariant handle = results.value(QStringLiteral("session_handle"));
     m_session = handle.userType() == qMetaTypeId<QDBusObjectPath>()
         ? handle.value<QDBusObjectPath>().path()

@@ -50,7 +50,7 @@ public:
     void unregisterHotkey(Handle handle) override;
     QString keyText(std::uint32_t keyCode) const override;
 
-    // The trigger text of the shortcuts specification ("SHIFT+LOGO+v"); empty when the key
+    // The trigger text the portal's shortcuts take ("SHIFT+LOGO+v"); empty when the key
     // types nothing nameable.
     QString triggerText(const HotkeyCombination &combination) const;
 
