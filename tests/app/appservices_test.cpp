@@ -104,6 +104,8 @@ protected:
     {
         m_pasteboard.copyFromOtherProcess({ { pasteboardtype::plainText(), text.toUtf8() } });
         std::optional<ClipItem> found;
+        // The wait ends as soon as the copy is there; the bound only has to outlast a loaded
+        // machine running the sanitizer build (two seconds did not, once in a full run).
         spinUntil(
             [&] {
                 const auto items = m_services->store().items(ClipStore::Filter { .limit = 1 });
@@ -111,7 +113,7 @@ protected:
                     found = items.front();
                 return found.has_value();
             },
-            2s);
+            10s);
         return found;
     }
 
