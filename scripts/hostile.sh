@@ -19,36 +19,12 @@ corvane="$build/src/corvane"
 cap_mb=${CORVANE_HOSTILE_RSS_MB:-150}
 [[ -x "$corvane" ]] || { echo "no executable at $corvane"; exit 2; }
 
-scratch=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
-
-export XDG_RUNTIME_DIR="$scratch/runtime" XDG_CACHE_HOME="$scratch/cache"
-export XDG_DATA_HOME="$scratch/data" XDG_CONFIG_HOME="$scratch/config"
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-export QT_QUICK_BACKEND=software QT_QPA_PLATFORM=xcb
-unset DISPLAY
-exec {fd}<> <(:)
-Xvfb -displayfd "$fd" -screen 0 1280x800x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
-pids+=($!)
-read -r -t 10 -u "$fd" display || { echo "Could not start Xvfb"; exit 1; }
-export DISPLAY=":$display"
+source "$root/scripts/running-corvane.sh"
 
 "$root/scripts/hostile-content.py" "$scratch/content"
 
-"$corvane" 2>"$scratch/corvane.log" &
-app=$!
-pids+=($app)
+start_corvane
 database="$XDG_DATA_HOME/Corvane/history.sqlite"
-for _ in $(seq 300); do
-    [[ -S "$XDG_RUNTIME_DIR/com.ferrowen.corvane.instance" ]] && break
-    sleep 0.1
-done
-[[ -S "$XDG_RUNTIME_DIR/com.ferrowen.corvane.instance" ]] || { cat "$scratch/corvane.log"; exit 1; }
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }

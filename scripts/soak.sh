@@ -19,36 +19,12 @@ seconds=${2:-600}
 corvane="$build/src/corvane"
 [[ -x "$corvane" ]] || { echo "no executable at $corvane"; exit 2; }
 
-scratch=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
-
-export XDG_RUNTIME_DIR="$scratch/runtime" XDG_CACHE_HOME="$scratch/cache"
-export XDG_DATA_HOME="$scratch/data" XDG_CONFIG_HOME="$scratch/config"
-mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/Corvane" && chmod 700 "$XDG_RUNTIME_DIR"
+source "$root/scripts/running-corvane.sh"
 printf '[General]\nitemLimit=500\n' >"$XDG_CONFIG_HOME/Corvane/Corvane.conf"
-export QT_QUICK_BACKEND=software QT_QPA_PLATFORM=xcb
-unset DISPLAY
-exec {fd}<> <(:)
-Xvfb -displayfd "$fd" -screen 0 1280x800x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
-pids+=($!)
-read -r -t 10 -u "$fd" display || { echo "Could not start Xvfb"; exit 1; }
-export DISPLAY=":$display"
 openbox >"$scratch/openbox.log" 2>&1 &
 pids+=($!)
 
-"$corvane" 2>"$scratch/corvane.log" &
-app=$!
-pids+=($app)
-for _ in $(seq 300); do
-    [[ -S "$XDG_RUNTIME_DIR/com.ferrowen.corvane.instance" ]] && break
-    sleep 0.1
-done
-[[ -S "$XDG_RUNTIME_DIR/com.ferrowen.corvane.instance" ]] || { cat "$scratch/corvane.log"; exit 1; }
+start_corvane
 
 status=0
 python3 "$root/scripts/soak-driver.py" "$corvane" "$app" "$seconds" "$scratch" || status=$?
