@@ -5,6 +5,7 @@
 // (as "nobody" under root).
 
 #include "capture/clipboardwatcher.h"
+#include "copylatency.h"
 #include "eventloopwait.h"
 #include "platform/fake/fakeworkspace.h"
 #include "platform/wayland/waylandpasteboard.h"
@@ -64,29 +65,15 @@ void BM_CopyToRowOnWayland(benchmark::State &state)
     int copy = 0;
     for (auto _ : state) {
         const QString text = QStringLiteral("copy number %1 of the benchmark").arg(++copy);
-        test::spinUntil(
-            [] { return false; }, 100ms + std::chrono::milliseconds(pause.bounded(400)));
-        recorded.reset();
-        QElapsedTimer clock;
-        clock.start();
-        otherClient->clearContents();
-        otherClient->setString(text);
-        const bool arrived
-            = test::spinUntil([&] { return recorded && recorded->text == text; }, 5s);
-        const double seconds = double(clock.nsecsElapsed()) / 1e9;
-        if (!arrived) {
-            state.SkipWithError("the copy was not recorded");
+        bench::pauseBetweenCopies(pause);
+        const auto copyText = [&] {
+            otherClient->clearContents();
+            otherClient->setString(text);
+        };
+        if (!bench::timeCopyToRow(state, recorded, text, copyText, samples))
             return;
-        }
-        state.SetIterationTime(seconds);
-        samples.push_back(seconds * 1000.0);
     }
-    std::sort(samples.begin(), samples.end());
-    const std::size_t n = samples.size();
-    const double median = n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2.0;
-    state.counters["median_ms"] = median;
-    state.counters["max_ms"] = samples.back();
-    state.counters["min_ms"] = samples.front();
+    bench::reportCopyLatency(state, samples);
 }
 
 BENCHMARK(BM_CopyToRowOnWayland)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);

@@ -5,6 +5,7 @@
 
 #include "capture/clipboardwatcher.h"
 #include "clipboardownerprocess.h"
+#include "copylatency.h"
 #include "platform/x11/clipboardxlib.h"
 #include "platform/x11/x11pasteboard.h"
 #include "platform/x11/x11workspace.h"
@@ -59,31 +60,12 @@ void measureCopyToRow(benchmark::State &state, bool pollsOnChange)
             state.SkipWithError("the clipboard owner did not start");
             return;
         }
-        // Copies by hand are seconds apart; 0.1 to 0.5 s keeps the run short without
-        // measuring the watcher's limit on reads for applications that copy in a loop, and
-        // spreads the copies over the phases of the tick.
-        test::spinUntil(
-            [] { return false; }, 100ms + std::chrono::milliseconds(pause.bounded(400)));
-        recorded.reset();
-        QElapsedTimer clock;
-        clock.start();
-        owner.own();
-        const bool arrived
-            = test::spinUntil([&] { return recorded && recorded->text == text; }, 5s);
-        const double seconds = double(clock.nsecsElapsed()) / 1e9;
-        if (!arrived) {
-            state.SkipWithError("the copy was not recorded");
+        bench::pauseBetweenCopies(pause);
+        if (!bench::timeCopyToRow(
+                state, recorded, text, [&] { owner.own(); }, samples))
             return;
-        }
-        state.SetIterationTime(seconds);
-        samples.push_back(seconds * 1000.0);
     }
-    std::sort(samples.begin(), samples.end());
-    const std::size_t n = samples.size();
-    const double median = n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2.0;
-    state.counters["median_ms"] = median;
-    state.counters["max_ms"] = samples.back();
-    state.counters["min_ms"] = samples.front();
+    bench::reportCopyLatency(state, samples);
 }
 
 void BM_CopyToRowWithImmediatePoll(benchmark::State &state)
