@@ -44,8 +44,9 @@ AppServices::AppServices(
 {
     m_paster = std::make_unique<Paster>(*m_store, desktop.pasteboard, desktop.keystrokes,
         *m_scheduler, [monitor = m_accessibility.get()] { return monitor->isTrusted(); });
+    m_search = std::make_unique<HistorySearch>(m_store->directory());
     m_model = std::make_unique<HistoryModel>(
-        *m_store, *m_preferences, *m_paster, *m_scheduler, desktop.input);
+        *m_store, *m_preferences, *m_paster, *m_scheduler, desktop.input, m_search.get());
     m_panelWindow = desktop.makePanelWindow(*m_model, *m_store);
     m_panelController = std::make_unique<PanelController>(*m_model, *m_panelWindow,
         desktop.workspace, desktop.keystrokes, desktop.input, *m_scheduler);

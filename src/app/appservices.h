@@ -24,6 +24,7 @@ class CrashRecoveryAgent;
 class DelayScheduler;
 class FeedbackService;
 class HistoryModel;
+class HistorySearch;
 class Hotkey;
 class HotkeyRegistrar;
 class InputDeviceState;
@@ -160,6 +161,7 @@ private:
     std::unique_ptr<Updater> m_updater;
     std::unique_ptr<FeedbackService> m_feedback;
     std::unique_ptr<Paster> m_paster;
+    std::unique_ptr<HistorySearch> m_search;
     std::unique_ptr<HistoryModel> m_model;
     std::unique_ptr<PanelWindow> m_panelWindow;
     std::unique_ptr<PanelController> m_panelController;

@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+#include <algorithm>
+
 namespace corvane {
 
 namespace {
@@ -22,6 +24,18 @@ bool ClipListModel::setItems(const std::vector<ClipItem> &items)
 {
     if (items == m_items)
         return false;
+    const auto sameItem = [](const ClipItem &a, const ClipItem &b) { return a.id == b.id; };
+    if (std::ranges::equal(items, m_items, sameItem)) {
+        // The same rows (a search answered again, a title filled in): the cards stay where
+        // they are, scrolled as they were, and only the changed ones redraw.
+        for (std::size_t row = 0; row < items.size(); ++row) {
+            if (items[row] == m_items[row])
+                continue;
+            m_items[row] = items[row];
+            Q_EMIT dataChanged(index(int(row)), index(int(row)));
+        }
+        return true;
+    }
     beginResetModel();
     m_items = items;
     endResetModel();

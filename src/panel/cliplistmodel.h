@@ -42,7 +42,8 @@ public:
         std::function<bool(const ClipItem &)> isHighlighted, QObject *parent = nullptr);
 
     const std::vector<ClipItem> &items() const { return m_items; }
-    // Replaces the list; false, and nothing notified, when it equals the current one.
+    // Replaces the list; false, and nothing notified, when it equals the current one. The view
+    // is reset only when the rows differ; the same rows with new values update in place.
     bool setItems(const std::vector<ClipItem> &items);
     // The selection or the marks moved: every card's highlight may differ.
     void highlightChanged();

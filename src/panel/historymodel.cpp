@@ -46,13 +46,14 @@ QString storeMessage(const std::exception &error)
 } // namespace
 
 HistoryModel::HistoryModel(ClipStore &store, const Preferences &preferences, Paster &paster,
-    DelayScheduler &scheduler, InputDeviceState &input, QObject *parent)
+    DelayScheduler &scheduler, InputDeviceState &input, HistorySearch *background, QObject *parent)
     : QObject(parent)
     , m_store(store)
     , m_preferences(preferences)
     , m_paster(paster)
     , m_scheduler(scheduler)
     , m_input(input)
+    , m_background(background)
     , m_items(new ClipListModel([this](const ClipItem &item) { return isHighlighted(item); }, this))
     , m_pinboards(new PinboardListModel(this))
 {
@@ -60,10 +61,25 @@ HistoryModel::HistoryModel(ClipStore &store, const Preferences &preferences, Pas
         &HistoryModel::expandsSnippetsChanged);
     connect(&m_preferences, &Preferences::expansionPrefixChanged, this,
         &HistoryModel::expansionPrefixChanged);
+    if (m_background) {
+        m_background->onItems
+            = [this](const HistorySearch::ItemsAnswer &answer) { applyItemsAnswer(answer); };
+        m_background->onSourceApps = [this](const std::vector<SourceApp> &apps) {
+            // A source filter that went away changes what the list shows.
+            if (applySourceApps(apps))
+                reload();
+        };
+    }
     reload();
 }
 
-HistoryModel::~HistoryModel() = default;
+HistoryModel::~HistoryModel()
+{
+    if (m_background) {
+        m_background->onItems = nullptr;
+        m_background->onSourceApps = nullptr;
+    }
+}
 
 template <typename T>
 bool HistoryModel::assign(T &field, const T &value, void (HistoryModel::*changed)())
@@ -154,30 +170,90 @@ void HistoryModel::reload()
             setSelectedPinboardID(std::nullopt);
             return;
         }
-        assign(m_sourceApps, m_store.sourceApps(sourceAppLimit), &HistoryModel::sourceAppsChanged);
+        // Counting items by application reads a whole index: at a million items that is
+        // longer than a frame, so with a background search the chips follow a moment later.
+        if (m_background)
+            m_background->countSourceApps(sourceAppLimit);
+        else
+            applySourceApps(m_store.sourceApps(sourceAppLimit));
 
-        std::set<QString> listed;
-        for (const SourceApp &app : m_sourceApps)
-            listed.insert(app.bundleID);
-        std::set<QString> kept;
-        std::set_intersection(m_activeSourceBundleIDs.begin(), m_activeSourceBundleIDs.end(),
-            listed.begin(), listed.end(), std::inserter(kept, kept.end()));
-        if (assign(m_activeSourceBundleIDs, kept, &HistoryModel::activeSourceBundleIDsChanged))
-            Q_EMIT hasActiveFiltersChanged();
-
-        ClipStore::Filter filter;
-        filter.search = m_search;
-        filter.pinboardID = m_selectedPinboardID;
-        filter.kinds = m_activeKinds;
-        filter.sourceBundleIDs = m_activeSourceBundleIDs;
-        filter.onlyUnfiled = !m_selectedPinboardID.has_value();
-        filter.limit = itemQueryLimit;
+        const ClipStore::Filter filter = currentFilter();
+        ++m_itemsTicket;
+        // The plain list is an index walk, read on the spot so the panel opens on it; a
+        // search may scan, so it runs in the background while the list keeps its rows.
+        m_awaitingItems = m_background && !filter.search.trimmed().isEmpty();
+        if (m_awaitingItems) {
+            m_background->searchItems(filter, m_itemsTicket);
+            return;
+        }
         setItems(m_store.items(filter));
     } catch (const std::exception &error) {
         qCCritical(lcHistory).noquote() << "Could not load history:" << errorDescription(error);
         setItems({});
         return;
     }
+    clampSelection();
+}
+
+void HistoryModel::settleItems()
+{
+    if (!m_awaitingItems)
+        return;
+    ++m_itemsTicket;
+    m_awaitingItems = false;
+    try {
+        setItems(m_store.items(currentFilter()));
+    } catch (const std::exception &error) {
+        qCCritical(lcHistory).noquote() << "Could not load history:" << errorDescription(error);
+        setItems({});
+        return;
+    }
+    clampSelection();
+}
+
+ClipStore::Filter HistoryModel::currentFilter() const
+{
+    ClipStore::Filter filter;
+    filter.search = m_search;
+    filter.pinboardID = m_selectedPinboardID;
+    filter.kinds = m_activeKinds;
+    filter.sourceBundleIDs = m_activeSourceBundleIDs;
+    filter.onlyUnfiled = !m_selectedPinboardID.has_value();
+    filter.limit = itemQueryLimit;
+    return filter;
+}
+
+bool HistoryModel::applySourceApps(const std::vector<SourceApp> &apps)
+{
+    assign(m_sourceApps, apps, &HistoryModel::sourceAppsChanged);
+    std::set<QString> listed;
+    for (const SourceApp &app : m_sourceApps)
+        listed.insert(app.bundleID);
+    std::set<QString> kept;
+    std::set_intersection(m_activeSourceBundleIDs.begin(), m_activeSourceBundleIDs.end(),
+        listed.begin(), listed.end(), std::inserter(kept, kept.end()));
+    if (!assign(m_activeSourceBundleIDs, kept, &HistoryModel::activeSourceBundleIDsChanged))
+        return false;
+    Q_EMIT hasActiveFiltersChanged();
+    return true;
+}
+
+void HistoryModel::applyItemsAnswer(const HistorySearch::ItemsAnswer &answer)
+{
+    if (!m_awaitingItems || answer.ticket != m_itemsTicket)
+        return;
+    m_awaitingItems = false;
+    if (answer.error) {
+        qCCritical(lcHistory).noquote() << "Could not load history:" << *answer.error;
+        setItems({});
+        return;
+    }
+    setItems(answer.items);
+    clampSelection();
+}
+
+void HistoryModel::clampSelection()
+{
     const int count = static_cast<int>(items().size());
     setSelectedIndex(std::min(std::max(count - 1, 0), std::max(m_selectedIndex, 0)));
 }
@@ -343,6 +419,7 @@ bool HistoryModel::selectPinboard(int number)
 
 std::optional<ClipItem> HistoryModel::selectItem(int number)
 {
+    settleItems();
     const auto &list = items();
     if (number < 1 || static_cast<std::size_t>(number) > list.size())
         return std::nullopt;
@@ -378,6 +455,8 @@ std::vector<ClipItem> HistoryModel::targets(const std::optional<ClipItem> &item)
 
 void HistoryModel::writeItems(const std::optional<ClipItem> &item, bool paste, bool plainText)
 {
+    if (!item)
+        settleItems();
     const std::vector<ClipItem> chosen = targets(item);
     if (chosen.empty())
         return;

@@ -2,6 +2,7 @@
 
 #include "panel/cliplistmodel.h"
 #include "panel/dragitemprovider.h"
+#include "panel/historysearch.h"
 #include "panel/pinboardlistmodel.h"
 #include "platform/workspace.h"
 #include "store/clipitem.h"
@@ -89,9 +90,12 @@ public:
     static constexpr std::chrono::milliseconds dragPollInterval { 50 };
 
     // Keeps the services and loads the history once. scheduler runs all delayed work (the
-    // message lifetimes, the departure, the drag poll); input answers the drag poll.
+    // message lifetimes, the departure, the drag poll); input answers the drag poll. With a
+    // background search, searches and the source applications are read there and the list
+    // keeps its rows until the answer comes; without, every reload reads on the spot.
     HistoryModel(ClipStore &store, const Preferences &preferences, Paster &paster,
-        DelayScheduler &scheduler, InputDeviceState &input, QObject *parent = nullptr);
+        DelayScheduler &scheduler, InputDeviceState &input, HistorySearch *background = nullptr,
+        QObject *parent = nullptr);
     ~HistoryModel() override;
 
     // Installed by the owner after construction; each may stay empty.
@@ -145,6 +149,11 @@ public:
 
     // Reloads pinboards, source applications and items; a store error empties the list.
     Q_INVOKABLE void reload();
+    // Whether the list still shows the rows of an earlier search while a newer one runs.
+    bool isAwaitingItems() const { return m_awaitingItems; }
+    // Reads the items of a search still running in the background on the spot, so an action
+    // on "the selection" acts on the rows of what was typed.
+    void settleItems();
     // Both store the value (even an equal one), select the first card and reload.
     void setSearch(const QString &search);
     void setSelectedPinboardID(std::optional<PinboardID> id);
@@ -291,6 +300,12 @@ private:
     std::vector<ClipItem> targets(const std::optional<ClipItem> &item) const;
     void writeItems(const std::optional<ClipItem> &item, bool paste, bool plainText);
     void resetSelectionAndReload();
+    ClipStore::Filter currentFilter() const;
+    // Keeps the listed applications and drops active source filters no longer listed;
+    // whether that changed the active filters.
+    bool applySourceApps(const std::vector<SourceApp> &apps);
+    void applyItemsAnswer(const HistorySearch::ItemsAnswer &answer);
+    void clampSelection();
     void setItems(const std::vector<ClipItem> &items);
     void setAnchorIndex(int index);
     void setMarkedIDs(const std::set<ItemID> &ids);
@@ -315,6 +330,10 @@ private:
     Paster &m_paster;
     DelayScheduler &m_scheduler;
     InputDeviceState &m_input;
+    HistorySearch *m_background;
+    // The newest question about items: answers to older ones are dropped.
+    HistorySearch::Ticket m_itemsTicket = 0;
+    bool m_awaitingItems = false;
 
     ClipListModel *m_items;
     PinboardListModel *m_pinboards;

@@ -99,10 +99,20 @@ void ClipStore::open()
     auto database = std::make_unique<SQLiteDatabase>(path);
     upgradeSchema(*database);
     std::lock_guard lock(m_queue);
-    m_database = std::move(database);
+    {
+        std::lock_guard swapping(m_databaseSwap);
+        m_database.swap(database);
+    }
     m_openedFile = fileIdentity(path);
     m_filedItems = {};
     m_sourceApps = {};
+}
+
+void ClipStore::interrupt()
+{
+    std::lock_guard swapping(m_databaseSwap);
+    if (m_database)
+        m_database->interrupt();
 }
 
 QString ClipStore::databasePath() const

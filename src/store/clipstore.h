@@ -174,6 +174,10 @@ public:
     // Returns whether work is left; an index already tidy costs next to nothing.
     bool mergeSearchIndexes(int pages);
 
+    // Ends the query running on this store's connection early: it throws an SQLiteDatabase
+    // error whose isInterruption() is true. Callable from any thread; nothing when idle.
+    void interrupt();
+
 private:
     // Runs body with the database, serialised with every other operation. Re-entrant, so
     // an operation may call another.
@@ -207,6 +211,9 @@ private:
     QString m_blobDirectory;
     std::recursive_mutex m_queue;
     std::unique_ptr<SQLiteDatabase> m_database;
+    // Held while m_database is replaced, so interrupt() never reaches a closed connection
+    // without waiting for the operation it means to end.
+    std::mutex m_databaseSwap;
     std::optional<FileIdentity> m_openedFile;
     std::atomic<std::int64_t> m_generation = 0;
     FiledItemIDs m_filedItems;

@@ -82,6 +82,11 @@ bool SQLiteDatabase::Error::isLockContention() const
     return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
 }
 
+bool SQLiteDatabase::Error::isInterruption() const
+{
+    return (m_code & 0xff) == SQLITE_INTERRUPT;
+}
+
 QString SQLiteDatabase::Error::description() const
 {
     return QStringLiteral("SQLite error %1: %2").arg(m_code).arg(m_message);
@@ -165,6 +170,11 @@ std::vector<std::int64_t> SQLiteDatabase::gatherIntegers(
     forEachRow(QStringLiteral("SELECT corvane_gather(") + expression + QStringLiteral(") ") + from,
         bindings, [](const Cursor &) {});
     return gathered;
+}
+
+void SQLiteDatabase::interrupt()
+{
+    sqlite3_interrupt(m_handle);
 }
 
 SQLiteDatabase::~SQLiteDatabase()

@@ -41,6 +41,8 @@ public:
         int code() const { return m_code; }
         // Whether another connection held a lock this one needed (busy or locked).
         bool isLockContention() const;
+        // Whether interrupt() ended the statement.
+        bool isInterruption() const;
         const QString &message() const { return m_message; }
         // "SQLite error N: message".
         QString description() const;
@@ -126,6 +128,11 @@ public:
 
     // Whether a transaction is open on this connection.
     bool inTransaction() const;
+
+    // Makes the statements running on this connection fail soon with an interruption error
+    // (their transaction rolls back); a call while none runs changes nothing. Safe from any
+    // thread while another one runs a statement.
+    void interrupt();
 
 private:
     // Compiled statements are kept for reuse, keyed by their SQL text: compiling costs 5 to

@@ -1,3 +1,4 @@
+#include "eventloopwait.h"
 #include "paneltestsupport.h"
 #include "platform/pasteboardtypes.h"
 
@@ -258,6 +259,16 @@ TEST_F(HistoryModelTest, ListModelsStayConsistentAndAreNotResetByAnUnchangedRelo
     EXPECT_EQ(model->pinboardsModel()->index(0).data(PinboardListModel::NameRole).toString(),
         QStringLiteral("Work"));
 
+    // The same rows with a new title change in place; other rows reset the list.
+    QSignalSpy changes(model->itemsModel(), &QAbstractItemModel::dataChanged);
+    ASSERT_TRUE(store->updateTitle(
+        items[4].id, QStringLiteral("five"), QStringLiteral("Five, titled"), std::nullopt));
+    model->reload();
+    EXPECT_EQ(resets.count(), 0);
+    ASSERT_EQ(changes.count(), 1);
+    EXPECT_EQ(changes.front().at(0).value<QModelIndex>().row(), 4);
+    EXPECT_EQ(model->itemsModel()->index(4).data(ClipListModel::TitleRole).toString(),
+        QStringLiteral("Five, titled"));
     store->deleteItems({ items[0].id });
     model->reload();
     EXPECT_EQ(resets.count(), 1);
@@ -681,6 +692,95 @@ TEST_F(HistoryModelTest, DraggingMarkedTextCardsCarriesTheirJoinedTextsAndTheMar
     const DragItemProvider one = model->beginDrag(model->items()[4]);
     EXPECT_EQ(model->draggedItemIDs(), std::vector<std::int64_t> { model->items()[4].id });
     EXPECT_EQ(one.mimeData->text(), QStringLiteral("five"));
+}
+
+// Searches in the background, over a second connection to the same file.
+
+class BackgroundSearchTest : public HistoryModelTest
+{
+protected:
+    void SetUp() override
+    {
+        HistoryModelTest::SetUp();
+        background = std::make_unique<HistorySearch>(store->directory());
+        model = std::make_unique<HistoryModel>(
+            *store, *preferences, *paster, scheduler, input, background.get());
+    }
+    void TearDown() override
+    {
+        HistoryModelTest::TearDown();
+        background.reset();
+    }
+    QStringList titles() const
+    {
+        QStringList shown;
+        for (const ClipItem &item : model->items())
+            shown << item.title;
+        return shown;
+    }
+    bool answered() const
+    {
+        return spinUntil([this] { return !model->isAwaitingItems(); });
+    }
+
+    std::unique_ptr<HistorySearch> background;
+};
+
+TEST_F(BackgroundSearchTest, TheListKeepsItsRowsUntilTheNewestSearchIsAnsweredAndOnlyThatLands)
+{
+    addSix();
+    const std::vector<std::int64_t> all = itemIDs();
+    for (const char *typed : { "t", "tw", "two" })
+        model->setSearch(QString::fromLatin1(typed));
+    EXPECT_TRUE(model->isAwaitingItems());
+    EXPECT_EQ(itemIDs(), all);
+    ASSERT_TRUE(answered());
+    EXPECT_EQ(titles(), QStringList { QStringLiteral("two") });
+    spinFor(100ms);
+    EXPECT_EQ(titles(), QStringList { QStringLiteral("two") });
+
+    // Emptying the search shows the whole list at once; the search in flight never lands.
+    model->setSearch(QStringLiteral("f"));
+    model->setSearch(QString());
+    EXPECT_FALSE(model->isAwaitingItems());
+    EXPECT_EQ(itemIDs(), all);
+    spinFor(100ms);
+    EXPECT_EQ(itemIDs(), all);
+}
+
+TEST_F(BackgroundSearchTest, ActingOnTheSelectionRightAfterTypingActsOnWhatWasTyped)
+{
+    addSix();
+    model->setSearch(QStringLiteral("four"));
+    model->copyOnly();
+    EXPECT_EQ(clipboardData(pasteboardtype::plainText()), QByteArray("four"));
+
+    model->setSearch(QStringLiteral("t"));
+    const std::optional<ClipItem> second = model->selectItem(2);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->title, QStringLiteral("three"));
+    spinFor(100ms);
+    EXPECT_EQ(titles(), (QStringList { QStringLiteral("two"), QStringLiteral("three") }));
+}
+
+TEST_F(BackgroundSearchTest, SourceApplicationsArriveAndAFilterOnAGoneSourceIsDropped)
+{
+    addSix();
+    ClipCandidate mailed;
+    mailed.kind = ClipKind::text;
+    mailed.text = mailed.title = QStringLiteral("from the mail");
+    mailed.byteCount = mailed.text->size();
+    mailed.sourceBundleID = QStringLiteral("org.example.Mail");
+    const ClipItem item = addItem(mailed, 10);
+    model->reload();
+    ASSERT_TRUE(spinUntil([this] { return model->sourceApps().size() == 2; }));
+    model->toggleSource(QStringLiteral("org.example.Mail"));
+    ASSERT_EQ(titles(), QStringList { QStringLiteral("from the mail") });
+
+    store->deleteItems({ item.id });
+    model->reload();
+    ASSERT_TRUE(spinUntil([this] { return model->activeSourceBundleIDs().empty(); }));
+    EXPECT_EQ(model->items().size(), 6u);
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <limits>
+#include <thread>
 
 namespace corvane {
 namespace {
@@ -201,6 +203,33 @@ TEST_F(SQLiteDatabaseTest, GatheringCollectsInVisitOrderAndIsNotCallableFromTheF
         SQLiteDatabase::Error);
     // Still usable afterwards.
     EXPECT_EQ(database->gatherIntegers(QStringLiteral("v"), fromT, {}).size(), 4u);
+}
+
+TEST_F(SQLiteDatabaseTest, AnInterruptedStatementFailsAsSuchAndTheConnectionGoesOn)
+{
+    // A statement that never ends by itself, interrupted from another thread. A call before
+    // it starts changes nothing, so the other thread keeps calling until it has ended.
+    std::atomic<bool> ended = false;
+    std::thread interrupter([&] {
+        while (!ended.load()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            database->interrupt();
+        }
+    });
+    try {
+        database->forEachRow(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
+                                            "SELECT i + 1 FROM n) SELECT count(*) FROM n"),
+            {}, [](const SQLiteDatabase::Cursor &) {});
+        ADD_FAILURE() << "the endless statement ended";
+    } catch (const SQLiteDatabase::Error &error) {
+        EXPECT_TRUE(error.isInterruption()) << error.description().toStdString();
+        EXPECT_FALSE(error.isLockContention());
+    }
+    ended = true;
+    interrupter.join();
+    // Nothing runs now: an interruption changes nothing and the next statement succeeds.
+    database->interrupt();
+    EXPECT_EQ(database->query(QStringLiteral("SELECT 7 AS seven")).size(), 1u);
 }
 
 } // namespace
