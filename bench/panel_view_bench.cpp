@@ -3,6 +3,9 @@
 //           scrolling the 300-card strip from end to end, over a generated history of
 //           100,000 items; each frame's duration from the window's own signals (from
 //           beforeSynchronizing to frameSwapped) and the gaps between frames;
+//   search N  typing searches of several shapes over a generated history of N items (one key
+//           every 100 ms): from each key press to the frame showing its answer, and the
+//           longest the main thread went without turning its event loop;
 //   memory  resident memory of the whole process with 300 cards shown, 50 of them
 //           4000 x 3000 images, after scrolling every card into view once.
 // Run on an X server with QT_QUICK_BACKEND=software (see BENCHMARKS.md).
@@ -10,6 +13,7 @@
 #include "historygenerator.h"
 #include "panel/delayscheduler.h"
 #include "panel/historymodel.h"
+#include "panel/historysearch.h"
 #include "panel/paster.h"
 #include "platform/fake/fakepasteboard.h"
 #include "platform/inputdevicestate.h"
@@ -33,9 +37,11 @@
 #include <QQuickWindow>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 using namespace corvane;
@@ -57,11 +63,13 @@ struct NoInput : InputDeviceState
 // A panel over the store at directory, in a window of the panel's size.
 struct Panel
 {
-    explicit Panel(const QString &directory)
+    // Without inBackground, searches run on the main thread as they did before.
+    explicit Panel(const QString &directory, bool inBackground = true)
         : store(directory)
         , preferences(settings.filePath(QStringLiteral("Corvane.conf")))
         , paster(store, pasteboard, keystrokes, scheduler, [] { return false; })
-        , model(store, preferences, paster, scheduler, input)
+        , search(directory)
+        , model(store, preferences, paster, scheduler, input, inBackground ? &search : nullptr)
     {
         window.setColor(Qt::transparent);
         window.resize(1240, 300);
@@ -121,6 +129,7 @@ struct Panel
     QtDelayScheduler scheduler;
     NoInput input;
     Paster paster;
+    HistorySearch search;
     HistoryModel model;
     QQuickWindow window;
     QQmlEngine engine;
@@ -208,6 +217,131 @@ int frames()
     return 0;
 }
 
+// Beats every millisecond on the main thread: a late beat is a stall, the event loop having
+// been busy. Stalls during which a frame was rendered are told apart, since the software
+// scene graph renders on the main thread.
+struct Heartbeat
+{
+    explicit Heartbeat(Panel &panel)
+    {
+        timer.setTimerType(Qt::PreciseTimer);
+        timer.setInterval(1);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            if (sinceBeat.isValid()) {
+                const double gap = sinceBeat.nsecsElapsed() / 1e6;
+                (renderedSinceBeat ? withFrame : withoutFrame).push_back(gap);
+            }
+            renderedSinceBeat = false;
+            sinceBeat.start();
+        });
+        QObject::connect(
+            &panel.window, &QQuickWindow::beforeSynchronizing, &panel.window,
+            [this] { renderedSinceBeat = true; }, Qt::DirectConnection);
+        timer.start();
+    }
+    QTimer timer;
+    QElapsedTimer sinceBeat;
+    bool renderedSinceBeat = false;
+    std::vector<double> withFrame;
+    std::vector<double> withoutFrame;
+};
+
+void reportSpread(const char *what, std::vector<double> values)
+{
+    if (values.empty()) {
+        std::printf("%-40s none\n", what);
+        return;
+    }
+    std::sort(values.begin(), values.end());
+    const auto at = [&](double q) { return values[std::size_t(q * double(values.size() - 1))]; };
+    std::printf("%-40s n=%4zu  median %7.2f  p95 %7.2f  max %7.2f ms\n", what, values.size(),
+        at(0.5), at(0.95), values.back());
+}
+
+int search(int count, bool inBackground)
+{
+    const QString directory = HistoryGenerator::cachedStore(count);
+    Panel panel(directory, inBackground);
+    panel.wait(1500);
+    QString word;
+    for (const QString &candidate : HistoryGenerator::vocabulary()) {
+        if (candidate.size() == 5) {
+            word = candidate;
+            break;
+        }
+    }
+    // A word of the texts, a pair of letters no word starts with (the list is scanned), a
+    // word nothing contains (the index, then the scan, find nothing).
+    const QStringList typed = { word, QStringLiteral("qz"), QStringLiteral("zelquo") };
+    std::printf("history: %d copies (%s); typing %s, one key every 100 ms; searching %s\n", count,
+        qPrintable(directory), qPrintable(typed.join(QStringLiteral(", "))),
+        inBackground ? "in the background" : "on the main thread");
+
+    // When the answer to the newest key landed in the list, and the frame after that.
+    QElapsedTimer sinceKey;
+    double landed = -1;
+    double shown = -1;
+    QObject::connect(&panel.model, &HistoryModel::itemsChanged, [&] {
+        if (landed < 0)
+            landed = sinceKey.nsecsElapsed() / 1e6;
+    });
+    QObject::connect(
+        &panel.window, &QQuickWindow::frameSwapped, &panel.window,
+        [&] {
+            if (landed >= 0 && shown < 0)
+                shown = sinceKey.nsecsElapsed() / 1e6;
+        },
+        Qt::DirectConnection);
+
+    for (const QString &text : typed) {
+        std::vector<double> handled;
+        std::vector<double> toFrame;
+        int superseded = 0;
+        Heartbeat heartbeat(panel);
+        for (int round = 0; round < 5; ++round) {
+            panel.model.setSearch(QString());
+            panel.wait(300);
+            heartbeat.withFrame.clear();
+            heartbeat.withoutFrame.clear();
+            for (int i = 0; i < text.size(); ++i) {
+                const bool last = i == text.size() - 1;
+                landed = shown = -1;
+                sinceKey.start();
+                QTest::keyClick(&panel.window, text[i].toLatin1());
+                handled.push_back(sinceKey.nsecsElapsed() / 1e6);
+                // The next key comes 100 ms after this one; the last is waited for.
+                const qint64 until = last ? 10000 : 100;
+                while (sinceKey.elapsed() < until && shown < 0) {
+                    // Sleeps until an event: the heartbeat wakes it every millisecond, and a
+                    // busy loop here would take the processor the search thread needs.
+                    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+                    // An answer equal to the rows shown changes nothing on screen.
+                    if (landed < 0 && !panel.model.isAwaitingItems())
+                        landed = shown = sinceKey.nsecsElapsed() / 1e6;
+                }
+                if (shown >= 0)
+                    toFrame.push_back(shown);
+                else
+                    ++superseded;
+                if (std::getenv("CORVANE_BENCH_VERBOSE"))
+                    std::printf("    %s: handled %.1f ms, shown %.1f ms\n",
+                        qPrintable(text.left(i + 1)), handled.back(), shown);
+                while (!last && sinceKey.elapsed() < 100)
+                    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            }
+            panel.wait(100);
+        }
+        std::printf("\"%s\" at %d items (%d cards at the end)\n", qPrintable(text), count,
+            panel.model.itemsModel()->rowCount());
+        reportSpread("  key press handled", handled);
+        reportSpread("  key press to the frame of its answer", toFrame);
+        std::printf("  keys superseded before their answer: %d\n", superseded);
+        reportSpread("  main thread: stall without a frame", heartbeat.withoutFrame);
+        reportSpread("  main thread: stall rendering a frame", heartbeat.withFrame);
+    }
+    return 0;
+}
+
 int memory()
 {
     QTemporaryDir folder;
@@ -290,8 +424,12 @@ int main(int argc, char **argv)
         return frames();
     if (mode == QLatin1String("memory"))
         return memory();
+    if (mode == QLatin1String("search") && argc > 2)
+        return search(QString::fromLocal8Bit(argv[2]).toInt(),
+            !(argc > 3 && QByteArray(argv[3]) == "on-main-thread"));
     if (mode == QLatin1String("memory-view") && argc > 2)
         return memoryView(QString::fromLocal8Bit(argv[2]));
-    std::fprintf(stderr, "usage: corvane_panel_view_bench frames|memory\n");
+    std::fprintf(
+        stderr, "usage: corvane_panel_view_bench frames|memory|search ITEMS [on-main-thread]\n");
     return 2;
 }

@@ -2,7 +2,8 @@
 
 #include <QDateTime>
 
-#include <algorithm>
+#include <optional>
+#include <unordered_map>
 
 namespace corvane {
 
@@ -24,22 +25,78 @@ bool ClipListModel::setItems(const std::vector<ClipItem> &items)
 {
     if (items == m_items)
         return false;
-    const auto sameItem = [](const ClipItem &a, const ClipItem &b) { return a.id == b.id; };
-    if (std::ranges::equal(items, m_items, sameItem)) {
-        // The same rows (a search answered again, a title filled in): the cards stay where
-        // they are, scrolled as they were, and only the changed ones redraw.
-        for (std::size_t row = 0; row < items.size(); ++row) {
-            if (items[row] == m_items[row])
-                continue;
-            m_items[row] = items[row];
-            Q_EMIT dataChanged(index(int(row)), index(int(row)));
-        }
-        return true;
+    // Cards that stay keep their delegates: the list is told which rows went and which came
+    // rather than reset, so a search answered again recreates only the cards it changed.
+    const bool removed = removeRowsMissingFrom(items);
+    const bool inserted = insertRowsMissingFrom(items);
+    // A card's number is its row's: rows below a removal or an insertion moved.
+    if ((removed || inserted) && !m_items.empty())
+        Q_EMIT dataChanged(index(0), index(rowCount() - 1), { OrdinalRole });
+    for (std::size_t row = 0; row < items.size(); ++row) {
+        if (items[row] == m_items[row])
+            continue;
+        m_items[row] = items[row];
+        Q_EMIT dataChanged(index(int(row)), index(int(row)));
     }
-    beginResetModel();
-    m_items = items;
-    endResetModel();
     return true;
+}
+
+bool ClipListModel::removeRowsMissingFrom(const std::vector<ClipItem> &items)
+{
+    std::unordered_map<std::int64_t, std::size_t> newRow;
+    for (std::size_t row = 0; row < items.size(); ++row)
+        newRow.emplace(items[row].id, row);
+    // A row stays when its item is in the new list after every row kept above it; the rest
+    // go, in runs from the bottom so the rows above keep their numbers.
+    std::vector<bool> keeps(m_items.size(), false);
+    std::optional<std::size_t> lastKept;
+    for (std::size_t row = 0; row < m_items.size(); ++row) {
+        const auto found = newRow.find(m_items[row].id);
+        if (found == newRow.end() || (lastKept && found->second <= *lastKept))
+            continue;
+        keeps[row] = true;
+        lastKept = found->second;
+    }
+    bool removed = false;
+    for (std::size_t end = m_items.size(); end > 0;) {
+        if (keeps[end - 1]) {
+            --end;
+            continue;
+        }
+        std::size_t first = end - 1;
+        while (first > 0 && !keeps[first - 1])
+            --first;
+        beginRemoveRows({}, int(first), int(end - 1));
+        m_items.erase(
+            m_items.begin() + std::ptrdiff_t(first), m_items.begin() + std::ptrdiff_t(end));
+        endRemoveRows();
+        removed = true;
+        end = first;
+    }
+    return removed;
+}
+
+bool ClipListModel::insertRowsMissingFrom(const std::vector<ClipItem> &items)
+{
+    // What is left is in the new list's order; the new rows go in between, run by run.
+    bool inserted = false;
+    std::size_t row = 0;
+    while (row < items.size()) {
+        if (row < m_items.size() && m_items[row].id == items[row].id) {
+            ++row;
+            continue;
+        }
+        std::size_t end = row;
+        while (end < items.size() && (row >= m_items.size() || items[end].id != m_items[row].id))
+            ++end;
+        beginInsertRows({}, int(row), int(end - 1));
+        m_items.insert(m_items.begin() + std::ptrdiff_t(row), items.begin() + std::ptrdiff_t(row),
+            items.begin() + std::ptrdiff_t(end));
+        endInsertRows();
+        inserted = true;
+        row = end;
+    }
+    return inserted;
 }
 
 void ClipListModel::highlightChanged()

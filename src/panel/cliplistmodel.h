@@ -42,8 +42,9 @@ public:
         std::function<bool(const ClipItem &)> isHighlighted, QObject *parent = nullptr);
 
     const std::vector<ClipItem> &items() const { return m_items; }
-    // Replaces the list; false, and nothing notified, when it equals the current one. The view
-    // is reset only when the rows differ; the same rows with new values update in place.
+    // Replaces the list; false, and nothing notified, when it equals the current one. Rows are
+    // removed, inserted and changed rather than the model reset, so cards that stay keep
+    // their delegates and the view its place.
     bool setItems(const std::vector<ClipItem> &items);
     // The selection or the marks moved: every card's highlight may differ.
     void highlightChanged();
@@ -53,6 +54,11 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
 private:
+    // The two steps of setItems, each saying whether it changed rows: afterwards the rows
+    // are the new list's ids in its order.
+    bool removeRowsMissingFrom(const std::vector<ClipItem> &items);
+    bool insertRowsMissingFrom(const std::vector<ClipItem> &items);
+
     std::function<bool(const ClipItem &)> m_isHighlighted;
     std::vector<ClipItem> m_items;
 };

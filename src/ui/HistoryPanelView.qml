@@ -130,7 +130,11 @@ FocusScope {
             cardMenu.dismiss()
             root.focusSearch()
         }
-        function onItemsChanged() { root.now = new Date() }
+        // Rows come and go without a reset, so the strip is brought back to the selection.
+        function onItemsChanged() {
+            root.now = new Date()
+            cardList.positionViewAtIndex(root.model.selectedIndex, ListView.Contain)
+        }
         function onSelectedIndexChanged() { cardList.positionViewAtIndex(root.model.selectedIndex, ListView.Contain) }
     }
     Connections {
