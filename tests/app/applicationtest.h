@@ -7,6 +7,8 @@
 #include "clipboardtesttools.h"
 #include "platform/pasteboardtypes.h"
 #include "store/clipstore.h"
+#include "store/sqlitedatabase.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,6 +61,26 @@ protected:
     {
         return QDir(folder("data")).filePath(QStringLiteral("Corvane"));
     }
+    QString historyFile() const
+    {
+        return QDir(storeDirectory()).filePath(QStringLiteral("history.sqlite"));
+    }
+    // A path in the test's own folder, for files the test makes.
+    QString scratchPath(const QString &name) const { return QDir(m_folder.path()).filePath(name); }
+
+    // The settings file the application reads at its start.
+    void writeSettings(const QByteArray &ini)
+    {
+        writeFile(QDir(folder("config")).filePath(QStringLiteral("Corvane/Corvane.conf")), ini);
+    }
+
+    // What SQLite's integrity check says of a database file ("ok" when it is sound).
+    static QString integrityOf(const QString &databasePath)
+    {
+        SQLiteDatabase database(databasePath);
+        const auto rows = database.query(QStringLiteral("PRAGMA integrity_check"));
+        return rows.empty() ? QString() : *textValue(rows[0], QStringLiteral("integrity_check"));
+    }
 
     // Dismisses the alert of an application that could not open its history, waits for the
     // application to end with status 1 and answers what it logged. The alert is a window of
@@ -97,8 +119,12 @@ protected:
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), folder("config"));
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder("runtime"));
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        for (const auto &[name, value] : m_extraEnvironment)
-            environment.insert(name, value);
+        for (const auto &[name, value] : m_extraEnvironment) {
+            if (value.isNull())
+                environment.remove(name);
+            else
+                environment.insert(name, value);
+        }
         process->setProcessEnvironment(environment);
         if (m_launcher.isEmpty())
             process->start(QStringLiteral(CORVANE_EXECUTABLE), {});
@@ -172,7 +198,7 @@ protected:
     }
 
     QTemporaryDir m_folder;
-    // Set before startInstance, for the processes it starts.
+    // Set before startInstance, for the processes it starts; a null value removes a variable.
     std::map<QString, QString> m_extraEnvironment;
     // A program and its arguments that run the executable in place (exec), if set.
     QStringList m_launcher;
