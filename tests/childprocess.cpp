@@ -165,10 +165,4 @@ int ChildProcess::wait(int timeoutMs)
     }
 }
 
-QByteArray fileContents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace corvane::test

@@ -58,7 +58,4 @@ private:
     std::optional<int> m_status;
 };
 
-// The text of a file, empty when it cannot be read.
-QByteArray fileContents(const QString &path);
-
 } // namespace corvane::test

@@ -14,16 +14,22 @@
 // Helpers for tests that put things on the clipboard or read it as another process would.
 namespace corvane::test {
 
-// A plain image of the given size encoded in an image format Qt writes ("png", "tiff", …).
+// An image encoded in a format Qt writes ("png", "tiff", …), at a quality (-1: the default).
+inline QByteArray encoded(const QImage &image, const char *format = "png", int quality = -1)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(image.save(&buffer, format, quality)) << format;
+    return bytes;
+}
+
+// A plain image of the given size, encoded.
 inline QByteArray encodedImage(int width, int height, const char *format = "png")
 {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(Qt::darkCyan);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    EXPECT_TRUE(image.save(&buffer, format)) << format;
-    return bytes;
+    return encoded(image, format);
 }
 
 // What another process reads of the CLIPBOARD selection for one target, through xclip. The

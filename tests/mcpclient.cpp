@@ -1,5 +1,7 @@
 #include "mcpclient.h"
 
+#include "testsupport.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -2,12 +2,15 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
+#include <QMap>
 #include <QPointer>
 #include <QString>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <gtest/gtest.h>
 
@@ -21,8 +24,15 @@ inline QByteArray response(QByteArray status, QByteArray contentType, const QByt
         + QByteArray::number(body.size()) + "\r\n" + extraHeaders + "\r\n" + body;
 }
 
+// A JSON response that closes its connection.
+inline QByteArray jsonResponse(const QByteArray &status, const QByteArray &body)
+{
+    return response(status, "application/json", body, "Connection: close\r\n");
+}
+
 // A small web server on the loopback interface: each path answers as the test set it up,
-// optionally after a delay, and every request is counted.
+// optionally after a delay, and every request is kept (method, path, headers by lower-case
+// name, body).
 class PageServer : public QObject
 {
 public:
@@ -30,6 +40,13 @@ public:
     {
         QByteArray response;
         std::chrono::milliseconds delay { 0 };
+    };
+    struct Request
+    {
+        QByteArray method;
+        QByteArray path;
+        QMap<QByteArray, QByteArray> headers;
+        QByteArray body;
     };
 
     PageServer()
@@ -54,13 +71,21 @@ public:
     }
 
     void setPage(const QByteArray &path, Page page) { m_pages.insert(path, std::move(page)); }
-    QString url(const QByteArray &path) const
+    // How paths without a page of their own answer (404 unless set); an empty response is
+    // never sent.
+    void setFallback(Page page) { m_fallback = std::move(page); }
+    QString url(const QByteArray &path = {}) const
     {
         return QStringLiteral("http://127.0.0.1:%1%2")
             .arg(m_server.serverPort())
             .arg(QString::fromLatin1(path));
     }
-    int requests(const QByteArray &path) const { return m_requests.value(path); }
+    const QList<Request> &requests() const { return m_requests; }
+    qsizetype requests(const QByteArray &path) const
+    {
+        return std::count_if(m_requests.cbegin(), m_requests.cend(),
+            [&](const Request &request) { return request.path == path; });
+    }
 
 private:
     void serve(QTcpSocket *socket)
@@ -71,11 +96,26 @@ private:
         received += socket->readAll();
         for (qsizetype end = received.indexOf("\r\n\r\n"); end >= 0;
              end = received.indexOf("\r\n\r\n")) {
-            const QByteArray path = received.left(end).split(' ').value(1);
-            received.remove(0, end + 4);
-            ++m_requests[path];
-            const Page page
-                = m_pages.value(path, Page { response("404 Not Found", "text/plain", "no") });
+            Request request;
+            const QList<QByteArray> lines = received.left(end).split('\n');
+            const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
+            request.method = requestLine.value(0);
+            request.path = requestLine.value(1);
+            for (const QByteArray &line : lines.mid(1)) {
+                const qsizetype colon = line.indexOf(':');
+                if (colon > 0)
+                    request.headers.insert(
+                        line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
+            }
+            const qsizetype length = request.headers.value("content-length", "0").toLongLong();
+            if (received.size() < end + 4 + length)
+                return;
+            request.body = received.mid(end + 4, length);
+            received.remove(0, end + 4 + length);
+            m_requests.append(request);
+            const Page page = m_pages.value(request.path, m_fallback);
+            if (page.response.isEmpty())
+                continue;
             QPointer<QTcpSocket> guarded(socket);
             QTimer::singleShot(page.delay, socket, [guarded, page] {
                 if (guarded)
@@ -86,7 +126,8 @@ private:
 
     QTcpServer m_server;
     QHash<QByteArray, Page> m_pages;
-    QHash<QByteArray, int> m_requests;
+    Page m_fallback { response("404 Not Found", "text/plain", "no") };
+    QList<Request> m_requests;
     QHash<QTcpSocket *, QByteArray> m_received;
 };
 

@@ -33,6 +33,8 @@ using namespace std::chrono_literals;
 using test::ApplicationTest;
 using test::ClipboardOwnerProcess;
 using test::spinUntil;
+using test::fileContents;
+using test::writeFile;
 namespace type = pasteboardtype;
 
 TEST_F(ApplicationTest, RecordsWhatOtherApplicationsCopyAndNothingTheyHide)
@@ -60,11 +62,8 @@ TEST_F(ApplicationTest, RecordsWhatOtherApplicationsCopyAndNothingTheyHide)
     EXPECT_EQ(items[0].text, link);
     EXPECT_EQ(items[0].subtitle, QStringLiteral("127.0.0.1"));
 
-    QFile image(QDir(m_folder.path()).filePath(QStringLiteral("copied.png")));
-    ASSERT_TRUE(image.open(QIODevice::WriteOnly));
-    image.write(test::encodedImage(24, 16));
-    image.close();
-    copy({ type::png() + QStringLiteral("=@") + image.fileName() });
+    copy({ type::png() + QStringLiteral("=@")
+        + writeFile(scratchPath(QStringLiteral("copied.png")), test::encodedImage(24, 16)) });
     items = itemsOnceTopIs(QStringLiteral("24 × 16"));
     ASSERT_FALSE(items.empty());
     EXPECT_EQ(items[0].kind, ClipKind::image);
@@ -151,73 +150,45 @@ TEST_F(ApplicationTest, AKillInTheMiddleOfABurstLeavesASoundHistoryAndNoObstacle
     // The lock and the socket it left behind do not stop the next start.
     QProcess &next = startInstance();
     EXPECT_EQ(next.state(), QProcess::Running);
-    {
-        SQLiteDatabase database(QDir(storeDirectory()).filePath(QStringLiteral("history.sqlite")));
-        const auto rows = database.query(QStringLiteral("PRAGMA integrity_check"));
-        ASSERT_EQ(rows.size(), 1u);
-        EXPECT_EQ(*textValue(rows[0], QStringLiteral("integrity_check")), QStringLiteral("ok"));
-    }
+    EXPECT_EQ(integrityOf(historyFile()), QStringLiteral("ok"));
     copyText(QStringLiteral("after the crash"));
     EXPECT_FALSE(itemsOnceTopIs(QStringLiteral("after the crash")).empty());
 }
 
-TEST_F(ApplicationTest, AHistoryThatCannotBeOpenedIsReportedAndEndsTheApplication)
+// A history the application cannot open (a file where its folder should be, a file that is
+// not a database) is reported in an alert, the application ends, and the file is kept as it
+// was. Which damaged or foreign files are refused, and that their rows survive, is the
+// reliability suite's part (corruptdatabase_test).
+TEST_F(ApplicationTest, AHistoryThatCannotBeOpenedShowsTheAlertEndsTheApplicationAndIsKept)
 {
-    // A file where the history's folder should be.
-    QFile blocker(storeDirectory());
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    QProcess &instance = startInstance(false);
-
-    const QString log = dismissAlert(instance);
-    EXPECT_TRUE(log.contains(QStringLiteral("Could not open the history: "))) << log.toStdString();
-}
-
-// A history file that is not the application's: it shows the alert with SQLite's reason and
-// ends, and the user's file is still there as it was.
-// Which damaged or foreign files are refused, and that their rows survive, is the reliability
-// suite's part (corruptdatabase_test); here the application shows the alert and keeps the file.
-TEST_F(ApplicationTest, ACorruptHistoryFileShowsTheAlertAndIsKept)
-{
-    const QString databasePath = QDir(storeDirectory()).filePath(QStringLiteral("history.sqlite"));
     QByteArray noise(32 * 1024, Qt::Uninitialized);
     QRandomGenerator(11).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
-    ASSERT_TRUE(QDir().mkpath(storeDirectory()));
+    const struct
     {
-        QFile file(databasePath);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(noise);
+        const char *name;
+        QString file;
+        QByteArray bytes;
+        QString logged;
+    } cases[] = {
+        { "a file where the folder should be", storeDirectory(), {},
+            QStringLiteral("Could not open the history: ") },
+        { "a history file that is no database", historyFile(), noise,
+            QStringLiteral("Could not open the history: SQLite error 26: file is not a database") },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(storeDirectory());
+        writeFile(c.file, c.bytes);
+        const QString log = dismissAlert(startInstance(false));
+        EXPECT_TRUE(log.contains(c.logged)) << log.toStdString();
+        EXPECT_EQ(fileContents(c.file), c.bytes);
     }
-    QProcess &instance = startInstance(false);
-    const QString log = dismissAlert(instance);
-    EXPECT_TRUE(log.contains(
-        QStringLiteral("Could not open the history: SQLite error 26: file is not a database")))
-        << log.toStdString();
-    QFile file(databasePath);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), noise);
 }
 
 // The clipboard outlives the application that copied: Corvane keeps the copy it recorded.
 class KeepAliveTest : public ApplicationTest
 {
 protected:
-    QString writeFile(const QString &name, const QByteArray &bytes)
-    {
-        QFile file(QDir(m_folder.path()).filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return file.fileName();
-    }
-
-    void turnKeepingOff()
-    {
-        ASSERT_TRUE(QDir().mkpath(QDir(folder("config")).filePath(QStringLiteral("Corvane"))));
-        QFile settings(QDir(folder("config")).filePath(QStringLiteral("Corvane/Corvane.conf")));
-        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-        settings.write("[General]\nkeepsClipboardAlive=false\n");
-    }
-
     std::size_t rowCount() { return store().items(ClipStore::Filter { .limit = 100 }).size(); }
 
     // Another application copies these targets, waits until the history has one row more,
@@ -250,7 +221,7 @@ protected:
 TEST_F(KeepAliveTest, WhatAnApplicationCopiedIsStillPastedByteForByteAfterItExits)
 {
     startInstance();
-    const QString keptFile = writeFile(QStringLiteral("kept file.txt"), "a file");
+    const QString keptFile = writeFile(scratchPath(QStringLiteral("kept file.txt")), "a file");
     const struct
     {
         const char *name;
@@ -266,7 +237,7 @@ TEST_F(KeepAliveTest, WhatAnApplicationCopiedIsStillPastedByteForByteAfterItExit
     std::size_t expectedRows = 0;
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        const QString source = writeFile(QString::fromLatin1(row.name), row.bytes);
+        const QString source = writeFile(scratchPath(QString::fromLatin1(row.name)), row.bytes);
         copyAndExit({ row.offered + QStringLiteral("=@") + source }, ++expectedRows);
         EXPECT_EQ(pasted(row.pastedAs), row.bytes);
         // Kept, not copied again.
@@ -309,7 +280,7 @@ TEST_F(KeepAliveTest, AHiddenCopyIsNeverKept)
 
 TEST_F(KeepAliveTest, WithTheSettingOffNothingIsKept)
 {
-    turnKeepingOff();
+    writeSettings("[General]\nkeepsClipboardAlive=false\n");
     startInstance();
     copyAndExit({ type::plainText() + QStringLiteral("=gone with its owner") }, 1);
     spinUntil([] { return false; }, 1s);

@@ -157,11 +157,8 @@ TEST_F(AppServicesTest, StartSweepsOrphanPayloadsAndRemovesLeftOverDragFiles)
     const QString orphan = QDir(m_services->store().blobDirectory())
                                .filePath(QString(64, u'a') + QStringLiteral(".data"));
     const QString dragFile = path(QStringLiteral("Drags/1234/Picture.png"));
-    for (const QString &file : { orphan, dragFile }) {
-        ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
-        QFile created(file);
-        ASSERT_TRUE(created.open(QIODevice::WriteOnly));
-    }
+    for (const QString &file : { orphan, dragFile })
+        test::writeFile(file, {});
     // Whatever the clipboard held before the start is not recorded.
     m_pasteboard.copyFromOtherProcess({ { pasteboardtype::plainText(), "before the start" } });
     rebuild();

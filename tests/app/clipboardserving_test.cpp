@@ -13,19 +13,8 @@ namespace corvane {
 namespace {
 
 using namespace std::chrono_literals;
+using test::residentKilobytes;
 using test::spinUntil;
-
-qint64 residentKilobytes(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return 0;
-}
 
 // Noise does not compress: a PNG of about 20 MB, more than one X request carries.
 QByteArray noisePng()
@@ -36,11 +25,7 @@ QByteArray noisePng()
         auto *line = reinterpret_cast<quint32 *>(image.scanLine(y));
         random.fillRange(line, image.width());
     }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "png");
-    return bytes;
+    return test::encoded(image);
 }
 
 class StalledRequestors
@@ -91,12 +76,7 @@ TEST_F(ClipboardServingTest, RequestorsThatStopReadingAreDroppedAndCostBoundedMe
     QProcess &instance = startInstance();
     const QByteArray image = noisePng();
     ASSERT_GT(image.size(), 17 << 20);
-    const QString source = QDir(m_folder.path()).filePath(QStringLiteral("noise.png"));
-    {
-        QFile file(source);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(image);
-    }
+    const QString source = test::writeFile(scratchPath(QStringLiteral("noise.png")), image);
     {
         test::ClipboardOwnerProcess owner(
             { pasteboardtype::png() + QStringLiteral("=@") + source });

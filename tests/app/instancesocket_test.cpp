@@ -22,6 +22,7 @@ namespace corvane {
 namespace {
 
 using namespace std::chrono_literals;
+using test::residentKilobytes;
 using test::spinUntil;
 
 class InstanceSocketTest : public test::ApplicationTest
@@ -88,18 +89,6 @@ protected:
         const QByteArray answer = readUntilClosed(descriptor);
         ::close(descriptor);
         return answer;
-    }
-
-    static qint64 residentKilobytes(qint64 pid)
-    {
-        QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-        if (!status.open(QIODevice::ReadOnly))
-            return 0;
-        for (const QByteArray &line : status.readAll().split('\n')) {
-            if (line.startsWith("VmRSS:"))
-                return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-        }
-        return 0;
     }
 };
 

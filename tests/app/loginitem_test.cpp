@@ -49,12 +49,9 @@ protected:
     void SetUp() override
     {
         TemporaryFolderTest::SetUp();
-        ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("bin"))));
-        QFile script(bin(QStringLiteral("systemctl")));
-        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-        script.write(standInSystemctl);
-        script.close();
-        ASSERT_TRUE(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        ASSERT_TRUE(QFile::setPermissions(
+            test::writeFile(bin(QStringLiteral("systemctl")), standInSystemctl),
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         m_previousPath = qgetenv("PATH");
         qputenv("PATH", path(QStringLiteral("bin")).toUtf8() + ':' + m_previousPath);
         setFlag("installed", true);
@@ -330,11 +327,8 @@ TEST_F(LoginItemTest, UnitFileIsValidAndOnlyRestartsFailuresWithinALimit)
         GTEST_SKIP() << "systemd-analyze is not installed: the unit file cannot be checked.";
     const QString text = unitText(QStringLiteral("/bin/true"));
     ASSERT_FALSE(text.isEmpty()) << "data/com.ferrowen.corvane.service not found";
-    const QString unit = path(QStringLiteral("com.ferrowen.corvane.service"));
-    QFile file(unit);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text.toUtf8());
-    file.close();
+    const QString unit
+        = test::writeFile(path(QStringLiteral("com.ferrowen.corvane.service")), text.toUtf8());
     ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("runtime"))));
 
     QProcess verify;
@@ -400,12 +394,7 @@ TEST_F(LoginItemTest, RealUnitRestartsAKilledCorvaneOnlyWhileEnabled)
               .arg(qEnvironmentVariable("DISPLAY"), path(QStringLiteral("data")),
                   path(QStringLiteral("config")), path(QStringLiteral("runtime")),
                   path(QStringLiteral("cache")), QStringLiteral(CORVANE_EXECUTABLE));
-    const QString unit = path(unitName);
-    {
-        QFile file(unit);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(unitText(execStart).toUtf8());
-    }
+    const QString unit = test::writeFile(path(unitName), unitText(execStart).toUtf8());
     systemctl({ QStringLiteral("link"), unit });
     const auto mainPID = [&] {
         return systemctl({ QStringLiteral("show"), QStringLiteral("--property=MainPID"),

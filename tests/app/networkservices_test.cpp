@@ -2,7 +2,7 @@
 #include "preferences/preferences.h"
 #include "app/updater.h"
 #include "eventloopwait.h"
-#include "recordingserver.h"
+#include "pageserver.h"
 #include "testsupport.h"
 
 #include <QSignalSpy>
@@ -14,7 +14,7 @@ namespace corvane {
 namespace {
 
 using namespace std::chrono_literals;
-using test::RecordingServer;
+using test::PageServer;
 using test::spinUntil;
 
 // A port on the loopback interface where nothing listens.
@@ -39,8 +39,8 @@ FeedbackService::Config feedbackConfig(const QString &server)
 
 TEST(FeedbackServiceTest, SendsTheSignedBodyWithItsHeaders)
 {
-    RecordingServer server;
-    server.setResponse(RecordingServer::json("200 OK", "{}"));
+    PageServer server;
+    server.setFallback({ test::jsonResponse("200 OK", "{}") });
     FeedbackService feedback(feedbackConfig(server.url()));
     ASSERT_TRUE(feedback.isConfigured());
 
@@ -54,7 +54,7 @@ TEST(FeedbackServiceTest, SendsTheSignedBodyWithItsHeaders)
     EXPECT_EQ(feedback.replyAddress(), QStringLiteral("me@example.org"));
 
     ASSERT_EQ(server.requests().size(), 1);
-    const RecordingServer::Request &request = server.requests().front();
+    const PageServer::Request &request = server.requests().front();
     EXPECT_EQ(request.method, "POST");
     EXPECT_EQ(request.path, "/api/support");
     // Keys sorted, no spaces; the e-mail trimmed of spaces and tabs, the message of all
@@ -74,8 +74,8 @@ TEST(FeedbackServiceTest, SendsTheSignedBodyWithItsHeaders)
 
 TEST(FeedbackServiceTest, EmailOfOnlySpacesIsLeftOut)
 {
-    RecordingServer server;
-    server.setResponse(RecordingServer::json("200 OK", "{}"));
+    PageServer server;
+    server.setFallback({ test::jsonResponse("200 OK", "{}") });
     FeedbackService feedback(feedbackConfig(server.url()));
     feedback.submit(
         FeedbackService::Category::feature, QStringLiteral("More"), QStringLiteral("  \t "));
@@ -95,25 +95,25 @@ TEST(FeedbackServiceTest, EveryFailureGivesItsText)
         QString text;
     };
     const Case cases[] = {
-        { "401", RecordingServer::json("401 Unauthorized", R"({"message":"bad signature"})"),
+        { "401", test::jsonResponse("401 Unauthorized", R"({"message":"bad signature"})"),
             QStringLiteral("This build can't send feedback — please use the website.") },
-        { "429", RecordingServer::json("429 Too Many Requests", "{}"),
+        { "429", test::jsonResponse("429 Too Many Requests", "{}"),
             QStringLiteral("Too many messages in a row — try again in a few minutes.") },
         { "500 with a message",
-            RecordingServer::json("500 Internal Server Error", R"({"message":"Disk full."})"),
+            test::jsonResponse("500 Internal Server Error", R"({"message":"Disk full."})"),
             QStringLiteral("Disk full.") },
-        { "500 without a message", RecordingServer::json("500 Internal Server Error", "oops"),
+        { "500 without a message", test::jsonResponse("500 Internal Server Error", "oops"),
             QStringLiteral("The server didn't accept it (500).") },
         { "500 with a message that is not text",
-            RecordingServer::json("500 Internal Server Error", R"({"message":42})"),
+            test::jsonResponse("500 Internal Server Error", R"({"message":42})"),
             QStringLiteral("The server didn't accept it (500).") },
         { "timeout", QByteArray(),
             QStringLiteral("Couldn't reach 127.0.0.1: The request timed out.") },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        RecordingServer server;
-        server.setResponse(c.response);
+        PageServer server;
+        server.setFallback({ c.response });
         FeedbackService feedback(feedbackConfig(server.url()));
         feedback.submit(FeedbackService::Category::feedback, QStringLiteral("Hello"), QString());
         ASSERT_TRUE(spinUntil([&] { return !feedback.sending(); }, 5s));
@@ -130,8 +130,8 @@ TEST(FeedbackServiceTest, EveryFailureGivesItsText)
 
 TEST(FeedbackServiceTest, WithoutAddressOrSecretNothingIsSent)
 {
-    RecordingServer server;
-    server.setResponse(RecordingServer::json("200 OK", "{}"));
+    PageServer server;
+    server.setFallback({ test::jsonResponse("200 OK", "{}") });
     struct Case
     {
         const char *name;
@@ -186,7 +186,7 @@ TEST_F(UpdaterTest, ReportsNewerSameOlderAndMalformedFeeds)
         QString downloadPage;
     };
     const auto feed = [](const char *version) {
-        return RecordingServer::json("200 OK",
+        return test::jsonResponse("200 OK",
             QByteArray(R"({"version":")") + version
                 + R"(","downloadPage":"https://example.org/corvane"})");
     };
@@ -198,17 +198,17 @@ TEST_F(UpdaterTest, ReportsNewerSameOlderAndMalformedFeeds)
             QStringLiteral("Corvane 0.2.0 is the latest version."), page },
         { "older", feed("0.1.9"), Updater::Status::newerThanRelease,
             QStringLiteral("This build (0.2.0) is newer than the latest release (0.1.9)."), page },
-        { "not JSON", RecordingServer::json("200 OK", "<rss/>"), Updater::Status::failed,
+        { "not JSON", test::jsonResponse("200 OK", "<rss/>"), Updater::Status::failed,
             QStringLiteral("The update feed isn't valid: it is not JSON (illegal value)."), {} },
         { "not a version", feed("0.3-beta"), Updater::Status::failed,
             QStringLiteral("The update feed isn't valid: \"version\" is not a version number."),
             {} },
         { "no download page",
-            RecordingServer::json("200 OK", R"({"version":"0.3.0","downloadPage":"file:///x"})"),
+            test::jsonResponse("200 OK", R"({"version":"0.3.0","downloadPage":"file:///x"})"),
             Updater::Status::failed,
             QStringLiteral("The update feed isn't valid: \"downloadPage\" is not a web address."),
             {} },
-        { "server error", RecordingServer::json("503 Service Unavailable", "{}"),
+        { "server error", test::jsonResponse("503 Service Unavailable", "{}"),
             Updater::Status::failed, QStringLiteral("The update server answered with status 503."),
             {} },
         { "timeout", QByteArray(), Updater::Status::failed,
@@ -216,9 +216,9 @@ TEST_F(UpdaterTest, ReportsNewerSameOlderAndMalformedFeeds)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        RecordingServer server;
-        server.setResponse(c.response);
-        Updater updater(m_preferences, config(server.url(QStringLiteral("/feed.json"))));
+        PageServer server;
+        server.setFallback({ c.response });
+        Updater updater(m_preferences, config(server.url("/feed.json")));
         EXPECT_EQ(updater.status(), Updater::Status::idle);
         updater.checkForUpdates();
         EXPECT_FALSE(updater.canCheckForUpdates());
@@ -253,9 +253,9 @@ TEST_F(UpdaterTest, WithoutAFeedNoCheckCanStart)
 
 TEST_F(UpdaterTest, AutomaticSettingIsKeptAndChecksRepeatWhileOn)
 {
-    RecordingServer server;
-    server.setResponse(RecordingServer::json(
-        "200 OK", R"({"version":"0.2.0","downloadPage":"https://example.org"})"));
+    PageServer server;
+    server.setFallback({ test::jsonResponse(
+        "200 OK", R"({"version":"0.2.0","downloadPage":"https://example.org"})") });
     {
         Updater updater(m_preferences, config(server.url()));
         EXPECT_FALSE(updater.automaticallyChecksForUpdates());

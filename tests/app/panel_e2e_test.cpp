@@ -1,10 +1,9 @@
 // The application as a user meets it: the real executable on its own X server with a window
 // manager, real X clients to copy from and paste into, and real key presses and clicks.
 
-#include "clipboardownerprocess.h"
 #include "common/timestamp.h"
 #include "eventloopwait.h"
-#include "platform/pasteboardtypes.h"
+#include "runningapplicationtest.h"
 #include "store/clipcandidate.h"
 #include "store/clipstore.h"
 #include "testsupport.h"
@@ -13,7 +12,6 @@
 #include <QFile>
 #include <QLocalSocket>
 #include <QProcess>
-#include <QSettings>
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -23,7 +21,6 @@ namespace corvane {
 namespace {
 
 using namespace std::chrono_literals;
-using test::ClipboardOwnerProcess;
 using test::spinFor;
 using test::spinUntil;
 
@@ -104,7 +101,7 @@ private:
     QProcess m_windowManager;
 };
 
-class PanelEndToEndTest : public test::TemporaryFolderTest
+class PanelEndToEndTest : public test::RunningApplicationTest
 {
 protected:
     static void SetUpTestSuite() { s_desktop = new Desktop; }
@@ -116,67 +113,23 @@ protected:
 
     void SetUp() override
     {
-        TemporaryFolderTest::SetUp();
+        RunningApplicationTest::SetUp();
         ASSERT_TRUE(s_desktop->managed)
             << "openbox did not start on " << qPrintable(s_desktop->display) << ": "
             << s_desktop->windowManagerOutput.toStdString();
-        for (const char *name : { "data", "config/Corvane", "runtime" })
-            ASSERT_TRUE(QDir().mkpath(path(QString::fromLatin1(name))));
-        QFile::setPermissions(path(QStringLiteral("runtime")),
-            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        m_target.start(QStringLiteral("wish"),
+        startProcess(QStringLiteral("wish"),
             { QStringLiteral(CORVANE_SOURCE_DIR "/tests/app/pastetarget.tcl"), targetFile() });
         ASSERT_TRUE(
             spinUntil([&] { return !windowID(QStringLiteral("^Target$")).isEmpty(); }, 10s));
     }
 
-    void TearDown() override
-    {
-        for (auto &process : m_processes) {
-            process->closeWriteChannel();
-            process->terminate();
-            process->waitForFinished(10000);
-        }
-        m_target.terminate();
-        m_target.waitForFinished(5000);
-        m_store.reset();
-        TemporaryFolderTest::TearDown();
-    }
-
-    QString targetFile() const { return path(QStringLiteral("target.txt")); }
-    QString targetText() const
-    {
-        QFile file(targetFile());
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), path(QStringLiteral("runtime")));
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        return environment;
-    }
-
-    // Starts a process of ours that ends with the test.
-    QProcess &start(const QString &program, const QStringList &arguments)
-    {
-        auto process = std::make_unique<QProcess>();
-        process->setProcessEnvironment(environment());
-        process->start(program, arguments);
-        EXPECT_TRUE(process->waitForStarted(10000));
-        m_processes.push_back(std::move(process));
-        return *m_processes.back();
-    }
+    QString targetFile() const { return scratchPath(QStringLiteral("target.txt")); }
+    QString targetText() const { return QString::fromUtf8(test::fileContents(targetFile())); }
 
     // Starts Corvane and waits until it listens for later starts and records copies.
     QProcess &startCorvane()
     {
-        QProcess &corvane = start(QStringLiteral(CORVANE_EXECUTABLE), {});
-        const QString socket = path(QStringLiteral("runtime/com.ferrowen.corvane.instance"));
-        EXPECT_TRUE(spinUntil([&] { return QFile::exists(socket); }, 30s));
+        QProcess &corvane = startInstance();
         // The panel is built at start-up; once the first copy is recorded all of it runs.
         copyText(QStringLiteral("warming up"));
         EXPECT_TRUE(spinUntil([&] { return itemCount() == 1u; }, 30s));
@@ -203,37 +156,26 @@ protected:
         xclip.waitForFinished(5000);
     }
 
-    ClipStore &store()
-    {
-        if (!m_store)
-            m_store = std::make_unique<ClipStore>(path(QStringLiteral("data/Corvane")));
-        return *m_store;
-    }
     std::size_t itemCount() { return store().items(ClipStore::Filter { .limit = 1000 }).size(); }
 
+    // What xdotool printed for these arguments, trimmed.
+    static QString xdotool(const QStringList &arguments)
+    {
+        return QString::fromUtf8(Desktop::run(QStringLiteral("xdotool"), arguments)).trimmed();
+    }
     static QString windowID(const QString &name)
     {
-        return QString::fromUtf8(Desktop::run(QStringLiteral("xdotool"),
-                                     { QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                         QStringLiteral("--name"), name }))
-            .trimmed();
+        return xdotool({ QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+            QStringLiteral("--name"), name });
     }
     static bool panelShown() { return !windowID(QStringLiteral("^Corvane$")).isEmpty(); }
     static QString activeWindowName()
     {
-        return QString::fromUtf8(
-            Desktop::run(QStringLiteral("xdotool"),
-                { QStringLiteral("getactivewindow"), QStringLiteral("getwindowname") }))
-            .trimmed();
+        return xdotool({ QStringLiteral("getactivewindow"), QStringLiteral("getwindowname") });
     }
     static QByteArray activeWindowId()
     {
-        return Desktop::run(QStringLiteral("xdotool"), { QStringLiteral("getactivewindow") })
-            .trimmed();
-    }
-    static void xdotool(const QStringList &arguments)
-    {
-        Desktop::run(QStringLiteral("xdotool"), arguments);
+        return xdotool({ QStringLiteral("getactivewindow") }).toUtf8();
     }
     void focusTarget()
     {
@@ -253,9 +195,6 @@ protected:
     }
 
     static Desktop *s_desktop;
-    QProcess m_target;
-    std::vector<std::unique_ptr<QProcess>> m_processes;
-    std::unique_ptr<ClipStore> m_store;
 };
 
 Desktop *PanelEndToEndTest::s_desktop = nullptr;
@@ -320,7 +259,8 @@ TEST_F(PanelEndToEndTest, ALaterStartShowsThePanelUnlessItWasJustHidden)
     // It is sent as a later start sends it, so its timing does not depend on how long a
     // start takes.
     QLocalSocket socket;
-    socket.connectToServer(path(QStringLiteral("runtime/com.ferrowen.corvane.instance")));
+    socket.connectToServer(
+        QDir(folder("runtime")).filePath(QStringLiteral("com.ferrowen.corvane.instance")));
     ASSERT_TRUE(socket.waitForConnected(5000));
     xdotool({ QStringLiteral("key"), QStringLiteral("Escape") });
     ASSERT_TRUE(spinUntil([] { return !panelShown(); }, 5s));
@@ -335,12 +275,7 @@ TEST_F(PanelEndToEndTest, ALaterStartShowsThePanelUnlessItWasJustHidden)
 
 TEST_F(PanelEndToEndTest, TriggersAndEmojiNamesTypedElsewhereAreReplaced)
 {
-    {
-        QSettings settings(
-            path(QStringLiteral("config/Corvane/Corvane.conf")), QSettings::IniFormat);
-        settings.setValue(QStringLiteral("expandsSnippets"), true);
-        settings.setValue(QStringLiteral("expandsEmoji"), true);
-    }
+    writeSettings("[General]\nexpandsSnippets=true\nexpandsEmoji=true\n");
     const Pinboard board = store().createPinboard(QStringLiteral("Mail"));
     const QString signature = QStringLiteral("Best regards, Ann");
     const auto snippet = store().record(
@@ -353,7 +288,7 @@ TEST_F(PanelEndToEndTest, TriggersAndEmojiNamesTypedElsewhereAreReplaced)
 
     // A Qt text field reports its text on every change (Tk reads its keymap too lazily for
     // the keys an expansion binds on the fly).
-    QProcess &field = start(QStringLiteral(CORVANE_EXPANSION_TARGET), {});
+    QProcess &field = startProcess(QStringLiteral(CORVANE_EXPANSION_TARGET), {});
     QString text;
     const auto fieldText = [&] {
         while (field.canReadLine()) {
@@ -389,22 +324,10 @@ TEST_F(PanelEndToEndTest, TriggersAndEmojiNamesTypedElsewhereAreReplaced)
     EXPECT_FALSE(text.contains(QStringLiteral("::")));
 }
 
-TEST_F(PanelEndToEndTest, ACopyMarkedSecretNeverReachesTheHistory)
-{
-    startCorvane();
-    ClipboardOwnerProcess owner({ pasteboardtype::plainText() + QStringLiteral("=hunter2"),
-        QStringLiteral("x-kde-passwordManagerHint=secret") });
-    ASSERT_TRUE(owner.waitUntilReady());
-    ASSERT_TRUE(owner.ownAndWait());
-    copyText(QStringLiteral("after the secret"));
-    ASSERT_TRUE(spinUntil([&] { return itemCount() == 2u; }, 10s));
-    for (const ClipItem &item : store().items(ClipStore::Filter { .limit = 10 }))
-        EXPECT_NE(item.text, QStringLiteral("hunter2"));
-}
-
 TEST_F(PanelEndToEndTest, AHotKeyHeldByAnotherClientLeavesRecordingRunning)
 {
-    QProcess &grabber = start(QStringLiteral(DESKTOP_PEER_PATH), { QStringLiteral("grab-hotkey") });
+    QProcess &grabber
+        = startProcess(QStringLiteral(DESKTOP_PEER_PATH), { QStringLiteral("grab-hotkey") });
     ASSERT_TRUE(grabber.waitForReadyRead(10000));
     QProcess &corvane = startCorvane();
     focusTarget();
@@ -416,26 +339,23 @@ TEST_F(PanelEndToEndTest, AHotKeyHeldByAnotherClientLeavesRecordingRunning)
 
 TEST_F(PanelEndToEndTest, ThePanelSpansTheBottomOfTheWorkAreaAboveADock)
 {
-    QProcess &dock = start(
+    QProcess &dock = startProcess(
         QStringLiteral(DESKTOP_PEER_PATH), { QStringLiteral("dock"), QStringLiteral("30") });
     ASSERT_TRUE(dock.waitForReadyRead(10000));
     startCorvane();
     pressHotkey();
     ASSERT_TRUE(spinUntil(&panelShown, 10s));
-    const QString geometry = QString::fromUtf8(Desktop::run(QStringLiteral("xdotool"),
-        { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-            QStringLiteral("^Corvane$"), QStringLiteral("getwindowgeometry"),
-            QStringLiteral("--shell") }));
-    EXPECT_TRUE(geometry.contains(QStringLiteral("X=24\n"))) << qPrintable(geometry);
-    EXPECT_TRUE(geometry.contains(QStringLiteral("Y=730\n"))) << qPrintable(geometry);
-    EXPECT_TRUE(geometry.contains(QStringLiteral("WIDTH=1872\n"))) << qPrintable(geometry);
-    EXPECT_TRUE(geometry.contains(QStringLiteral("HEIGHT=296\n"))) << qPrintable(geometry);
+    const QString geometry = xdotool({ QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+        QStringLiteral("--name"), QStringLiteral("^Corvane$"), QStringLiteral("getwindowgeometry"),
+        QStringLiteral("--shell") });
+    for (const char *line : { "X=24", "Y=730", "WIDTH=1872", "HEIGHT=296" })
+        EXPECT_TRUE(geometry.split(u'\n').contains(QLatin1String(line))) << qPrintable(geometry);
 }
 
 TEST_F(PanelEndToEndTest, TheTrayIconsMenuPastesARecentItemAndASecondStartOpensTheSettings)
 {
     // trayer: a tray host (XEmbed) along the top edge.
-    start(QStringLiteral("trayer"),
+    startProcess(QStringLiteral("trayer"),
         { QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
             QStringLiteral("left"), QStringLiteral("--widthtype"), QStringLiteral("request"),
             QStringLiteral("--height"), QStringLiteral("24") });
@@ -452,12 +372,9 @@ TEST_F(PanelEndToEndTest, TheTrayIconsMenuPastesARecentItemAndASecondStartOpensT
     QString host;
     ASSERT_TRUE(spinUntil(
         [&] {
-            host
-                = QString::fromUtf8(Desktop::run(QStringLiteral("xdotool"),
-                                        { QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                            QStringLiteral("--class"), QStringLiteral("trayer") }))
-                      .section(QLatin1Char('\n'), 0, 0)
-                      .trimmed();
+            host = xdotool({ QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                               QStringLiteral("--class"), QStringLiteral("trayer") })
+                       .section(QLatin1Char('\n'), 0, 0);
             return !host.isEmpty();
         },
         10s));
@@ -474,10 +391,7 @@ TEST_F(PanelEndToEndTest, TheTrayIconsMenuPastesARecentItemAndASecondStartOpensT
 
 TEST_F(PanelEndToEndTest, TheTaskBarEntryBringsUpThePanelAndGoesBackToTheTaskBar)
 {
-    QFile settings(path(QStringLiteral("config/Corvane/Corvane.conf")));
-    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-    settings.write("[General]\nshowsDockIcon=true\n");
-    settings.close();
+    writeSettings("[General]\nshowsDockIcon=true\n");
     startCorvane();
     // The entry is the application's window that sits minimised in the task bar.
     const auto iconic = [](const QString &window) {
@@ -488,11 +402,9 @@ TEST_F(PanelEndToEndTest, TheTaskBarEntryBringsUpThePanelAndGoesBackToTheTaskBar
     QString entry;
     ASSERT_TRUE(spinUntil(
         [&] {
-            const QStringList windows
-                = QString::fromUtf8(Desktop::run(QStringLiteral("xdotool"),
-                                        { QStringLiteral("search"), QStringLiteral("--name"),
-                                            QStringLiteral("^Corvane$") }))
-                      .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            const QStringList windows = xdotool(
+                { QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("^Corvane$") })
+                                            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
             for (const QString &window : windows) {
                 if (iconic(window.trimmed()))
                     entry = window.trimmed();

@@ -41,7 +41,7 @@ protected:
     // when there is no history file there.
     QStringList titlesOnDisk()
     {
-        if (!QFile::exists(QDir(storeDirectory()).filePath(QStringLiteral("history.sqlite"))))
+        if (!QFile::exists(historyFile()))
             return {};
         QStringList titles;
         ClipStore fresh(storeDirectory());
@@ -62,13 +62,6 @@ protected:
         return titles;
     }
 
-    static QString integrity(const QString &databasePath)
-    {
-        SQLiteDatabase database(databasePath);
-        const auto rows = database.query(QStringLiteral("PRAGMA integrity_check"));
-        return rows.empty() ? QString() : *textValue(rows[0], QStringLiteral("integrity_check"));
-    }
-
     QString m_log;
 };
 
@@ -79,7 +72,7 @@ protected:
 TEST_F(RunningFaultTest, AHistoryFolderTakenAwayIsOpenedAgainOnceItCanBe)
 {
     QProcess &instance = startInstance();
-    const QString moved = QDir(m_folder.path()).filePath(QStringLiteral("moved"));
+    const QString moved = scratchPath(QStringLiteral("moved"));
     const QString reopened = QStringLiteral("was removed or replaced while in use; opening it "
                                             "again");
     copyText(QStringLiteral("first"));
@@ -103,7 +96,7 @@ TEST_F(RunningFaultTest, AHistoryFolderTakenAwayIsOpenedAgainOnceItCanBe)
         EXPECT_EQ(titles, QStringList({ QStringLiteral("second"), QStringLiteral("first") }));
     }
     EXPECT_EQ(
-        integrity(QDir(moved).filePath(QStringLiteral("history.sqlite"))), QStringLiteral("ok"));
+        integrityOf(QDir(moved).filePath(QStringLiteral("history.sqlite"))), QStringLiteral("ok"));
 
     // Deleted: the same, in a new folder.
     ASSERT_TRUE(QDir(storeDirectory()).removeRecursively());
@@ -114,10 +107,7 @@ TEST_F(RunningFaultTest, AHistoryFolderTakenAwayIsOpenedAgainOnceItCanBe)
 
     // Replaced by a file: every copy fails with the reason until the file is gone.
     ASSERT_TRUE(QDir(storeDirectory()).removeRecursively());
-    {
-        QFile blocker(storeDirectory());
-        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    }
+    test::writeFile(storeDirectory(), {});
     const QString refused = QStringLiteral("Could not record a text copy: “%1” exists and is not "
                                            "a folder.")
                                 .arg(storeDirectory());
@@ -131,8 +121,7 @@ TEST_F(RunningFaultTest, AHistoryFolderTakenAwayIsOpenedAgainOnceItCanBe)
     EXPECT_EQ(titlesOnceTopIs(QStringLiteral("after the file went")),
         QStringList({ QStringLiteral("after the file went") }));
     EXPECT_EQ(logOf(instance).count(refused), 3) << m_log.toStdString();
-    EXPECT_EQ(integrity(QDir(storeDirectory()).filePath(QStringLiteral("history.sqlite"))),
-        QStringLiteral("ok"));
+    EXPECT_EQ(integrityOf(historyFile()), QStringLiteral("ok"));
     EXPECT_EQ(instance.state(), QProcess::Running);
 }
 
@@ -155,12 +144,9 @@ TEST_F(RunningFaultTest, AReadOnlyHistoryFolderFailsEachImageCopyUntilItIsWritab
                 << mountArguments);
     };
     const auto copyImage = [&](int width) {
-        const QString path = QDir(m_folder.path()).filePath(QStringLiteral("%1.png").arg(width));
-        QFile image(path);
-        ASSERT_TRUE(image.open(QIODevice::WriteOnly));
-        image.write(test::encodedImage(width, 16));
-        image.close();
-        copy({ pasteboardtype::png() + QStringLiteral("=@") + path });
+        copy({ pasteboardtype::png() + QStringLiteral("=@")
+            + test::writeFile(
+                scratchPath(QStringLiteral("%1.png").arg(width)), test::encodedImage(width, 16)) });
     };
     copyText(QStringLiteral("stored"));
     titlesOnceTopIs(QStringLiteral("stored"));
@@ -191,8 +177,7 @@ TEST_F(RunningFaultTest, AReadOnlyHistoryFolderFailsEachImageCopyUntilItIsWritab
             QStringLiteral("while read-only 2"), QStringLiteral("while read-only 1"),
             QStringLiteral("20 × 16"), QStringLiteral("stored") }));
     EXPECT_EQ(logOf(instance).count(failed), 3) << m_log.toStdString();
-    EXPECT_EQ(integrity(QDir(storeDirectory()).filePath(QStringLiteral("history.sqlite"))),
-        QStringLiteral("ok"));
+    EXPECT_EQ(integrityOf(historyFile()), QStringLiteral("ok"));
     EXPECT_EQ(QDir(QDir(storeDirectory()).filePath(QStringLiteral("Blobs")))
                   .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                   .size(),
@@ -207,19 +192,11 @@ TEST_F(RunningFaultTest, CopiesMadeAfterTheClockWentBackStillComeFirst)
     const QString library = QStringLiteral("/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1");
     if (!QFile::exists(library))
         GTEST_SKIP() << "libfaketime is not installed (scripts/install-deps.sh installs it)";
-    const QString offsetFile = QDir(m_folder.path()).filePath(QStringLiteral("offset"));
-    const auto setOffset = [&](const QByteArray &offset) {
-        QFile file(offsetFile);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(offset + '\n');
-    };
+    const QString offsetFile = scratchPath(QStringLiteral("offset"));
+    const auto setOffset
+        = [&](const QByteArray &offset) { test::writeFile(offsetFile, offset + '\n'); };
     setOffset("+0");
-    ASSERT_TRUE(QDir().mkpath(QDir(folder("config")).filePath(QStringLiteral("Corvane"))));
-    {
-        QFile settings(QDir(folder("config")).filePath(QStringLiteral("Corvane/Corvane.conf")));
-        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-        settings.write("[General]\nitemLimit=4\n");
-    }
+    writeSettings("[General]\nitemLimit=4\n");
     m_extraEnvironment = {
         { QStringLiteral("LD_PRELOAD"), library },
         { QStringLiteral("FAKETIME_TIMESTAMP_FILE"), offsetFile },
@@ -285,8 +262,7 @@ TEST_F(RunningFaultTest, WhenTheXServerGoesAwayTheApplicationEndsWithAReason)
     EXPECT_TRUE(log.contains(QStringLiteral("The X server connection was lost")))
         << log.toStdString();
     xclip.waitForFinished(10000);
-    EXPECT_EQ(integrity(QDir(storeDirectory()).filePath(QStringLiteral("history.sqlite"))),
-        QStringLiteral("ok"));
+    EXPECT_EQ(integrityOf(historyFile()), QStringLiteral("ok"));
     EXPECT_EQ(titlesOnDisk(), QStringList({ QStringLiteral("copied before the server went") }));
 }
 
@@ -313,8 +289,7 @@ TEST_F(RunningFaultTest, TerminationInTheMiddleOfABurstKeepsEveryRecordedCopy)
     EXPECT_GE(recorded.size(), 3u) << "too few copies were recorded before the signal";
 
     startInstance();
-    EXPECT_EQ(integrity(QDir(storeDirectory()).filePath(QStringLiteral("history.sqlite"))),
-        QStringLiteral("ok"));
+    EXPECT_EQ(integrityOf(historyFile()), QStringLiteral("ok"));
     const QStringList after = titlesOnDisk();
     for (const QString &title : recorded)
         EXPECT_TRUE(after.contains(title)) << title.left(12).toStdString() << " was lost";

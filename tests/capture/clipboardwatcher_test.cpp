@@ -183,11 +183,8 @@ TEST_F(ClipboardWatcherTest, RefusesIgnoredApplicationsAndHonoursThePreferences)
 TEST_F(ClipboardWatcherTest, LogsAFailedRecordingAndKeepsCapturing)
 {
     // A file where the payload folder should be: the image cannot be written, even as root.
-    const QString blobs = m_store->blobDirectory();
-    ASSERT_TRUE(QDir(blobs).removeRecursively());
-    QFile blocker(blobs);
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    ASSERT_TRUE(QDir(m_store->blobDirectory()).removeRecursively());
+    test::writeFile(m_store->blobDirectory(), {});
 
     test::LogCapture log("com.ferrowen.corvane.watcher");
     m_pasteboard.copyFromOtherProcess({ { type::png(), test::encodedImage(3, 2) } });

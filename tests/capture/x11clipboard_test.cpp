@@ -5,14 +5,11 @@
 #include "platform/x11/x11pasteboard.h"
 #include "testsupport.h"
 
-#include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
-#include <QImageWriter>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 #include <mutex>
@@ -23,17 +20,8 @@ namespace corvane {
 namespace {
 
 using test::ClipboardOwnerProcess;
+using test::encoded;
 using test::spinUntil;
-
-// Nanoseconds this thread has spent runnable but waiting for a CPU (the kernel's schedstat).
-std::int64_t runQueueWaitNs()
-{
-    QFile stat(QStringLiteral("/proc/thread-self/schedstat"));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = stat.readAll().split(' ');
-    return fields.size() >= 2 ? fields[1].toLongLong() : 0;
-}
 
 // The real clipboard of the X server in DISPLAY, read the way the watcher reads it: when the
 // change count moves, ask for the contents and wait for them on the event loop.
@@ -42,21 +30,7 @@ class X11ClipboardTest : public test::TemporaryFolderTest
 protected:
     QString writeFile(const QString &name, const QByteArray &bytes)
     {
-        QFile file(path(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return file.fileName();
-    }
-
-    static QByteArray encoded(const QImage &image, const char *format, int quality = -1)
-    {
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, format);
-        writer.setQuality(quality);
-        EXPECT_TRUE(writer.write(image)) << format;
-        return bytes;
+        return test::writeFile(path(name), bytes);
     }
 
     bool waitForChangeAfter(std::int64_t count, std::chrono::milliseconds timeout = 5s)
@@ -76,15 +50,19 @@ protected:
         return spy.first().at(1).value<PasteboardSnapshot>();
     }
 
+    // The owner takes the clipboard; whether it did and the change count moved.
+    bool takeClipboard(ClipboardOwnerProcess &owner)
+    {
+        const std::int64_t before = m_pasteboard.changeCount();
+        return owner.waitUntilReady() && owner.ownAndWait() && waitForChangeAfter(before);
+    }
+
     // Another process takes the clipboard with these targets; the candidate read from it.
     std::optional<ClipCandidate> captureFromOwner(
         const QStringList &targets, std::optional<PasteboardSnapshot> *snapshot = nullptr)
     {
         ClipboardOwnerProcess owner(targets);
-        EXPECT_TRUE(owner.waitUntilReady());
-        const std::int64_t before = m_pasteboard.changeCount();
-        EXPECT_TRUE(owner.ownAndWait());
-        EXPECT_TRUE(waitForChangeAfter(before));
+        EXPECT_TRUE(takeClipboard(owner));
         const auto contents = read();
         EXPECT_TRUE(contents.has_value());
         if (snapshot)
@@ -154,11 +132,8 @@ TEST_F(X11ClipboardTest, RefusesMarkedCopiesWithoutFetchingTheirText)
 TEST_F(X11ClipboardTest, AnOwnerThatExitsLeavesAnEmptyClipboard)
 {
     ClipboardOwnerProcess owner({ QStringLiteral("UTF8_STRING=short-lived") });
-    ASSERT_TRUE(owner.waitUntilReady());
-    std::int64_t before = m_pasteboard.changeCount();
-    ASSERT_TRUE(owner.ownAndWait());
-    ASSERT_TRUE(waitForChangeAfter(before));
-    before = m_pasteboard.changeCount();
+    ASSERT_TRUE(takeClipboard(owner));
+    const std::int64_t before = m_pasteboard.changeCount();
     owner.exit();
     ASSERT_TRUE(waitForChangeAfter(before));
     const auto snapshot = read();
@@ -169,15 +144,10 @@ TEST_F(X11ClipboardTest, AnOwnerThatExitsLeavesAnEmptyClipboard)
 
 TEST_F(X11ClipboardTest, ASlowOwnerIsStillRead)
 {
-    ClipboardOwnerProcess owner({ QStringLiteral("--delay-ms"), QStringLiteral("300"),
+    const auto candidate = captureFromOwner({ QStringLiteral("--delay-ms"), QStringLiteral("300"),
         QStringLiteral("UTF8_STRING=slow") });
-    ASSERT_TRUE(owner.waitUntilReady());
-    const std::int64_t before = m_pasteboard.changeCount();
-    ASSERT_TRUE(owner.ownAndWait());
-    ASSERT_TRUE(waitForChangeAfter(before));
-    const auto snapshot = read();
-    ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->string(), QStringLiteral("slow"));
+    ASSERT_TRUE(candidate);
+    EXPECT_EQ(candidate->text, QStringLiteral("slow"));
 }
 
 TEST_F(X11ClipboardTest, EachOwnWriteAdvancesTheCountByExactlyOne)
@@ -204,9 +174,7 @@ TEST_F(X11ClipboardTest, EachOwnWriteAdvancesTheCountByExactlyOne)
     before = m_pasteboard.changeCount();
     {
         ClipboardOwnerProcess owner({ QStringLiteral("UTF8_STRING=theirs") });
-        ASSERT_TRUE(owner.waitUntilReady());
-        ASSERT_TRUE(owner.ownAndWait());
-        ASSERT_TRUE(waitForChangeAfter(before));
+        ASSERT_TRUE(takeClipboard(owner));
         EXPECT_EQ(m_pasteboard.changeCount(), before + 1);
 
         // Writing files over their copy: one more, and other processes read the list.
@@ -302,25 +270,8 @@ TEST_F(X11ClipboardTest, HangingOwnersAndHugeImagesNeverBlockTheMainThread)
     for (auto *owner : { &hanging, &good, &big, &hangingAgain, &last })
         ASSERT_TRUE(owner->waitUntilReady());
 
-    // The longest gap between ticks, and the longest once the time the thread spent waiting
-    // for a CPU is taken out: on a loaded machine the scheduler alone can delay a tick, and
-    // that is no stall of this thread's making.
-    QElapsedTimer sinceTick;
-    qint64 longestGapNs = 0;
-    qint64 longestOwnGapNs = 0;
-    std::int64_t lastRunQueueNs = runQueueWaitNs();
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 gap = sinceTick.nsecsElapsed();
-        sinceTick.start();
-        const std::int64_t runQueue = runQueueWaitNs();
-        longestGapNs = std::max(longestGapNs, gap);
-        longestOwnGapNs = std::max(longestOwnGapNs, gap - (runQueue - lastRunQueueNs));
-        lastRunQueueNs = runQueue;
-    });
-    sinceTick.start();
-    ticker.start(2);
+    test::StallMeter ticks;
+    ticks.start();
 
     const auto copyAndRead = [&](ClipboardOwnerProcess &owner, std::chrono::milliseconds timeout) {
         const std::int64_t before = m_pasteboard.changeCount();
@@ -349,7 +300,7 @@ TEST_F(X11ClipboardTest, HangingOwnersAndHugeImagesNeverBlockTheMainThread)
     EXPECT_FALSE(timedOut->string());
     EXPECT_FALSE(captureCandidate(*timedOut, std::nullopt, {}, true, true));
     snapshot = copyAndRead(last, 5s);
-    ticker.stop();
+    ticks.stop();
 
     ASSERT_TRUE(snapshot);
     EXPECT_EQ(snapshot->string(), QStringLiteral("after the image"));
@@ -358,11 +309,11 @@ TEST_F(X11ClipboardTest, HangingOwnersAndHugeImagesNeverBlockTheMainThread)
     EXPECT_TRUE(*image->payload == hugePng);
     std::printf("longest gap between 2 ms ticks of the main thread: %.1f ms; "
                 "without waiting for a CPU: %.1f ms\n",
-        double(longestGapNs) / 1e6, double(longestOwnGapNs) / 1e6);
+        double(ticks.longestGapNs()) / 1e6, double(ticks.longestOwnGapNs()) / 1e6);
     // A read on the main thread would stop the ticks for the owner timeout (the hanging
     // owners) or for the transfer of the 36 MB image; what the thread itself does between
     // ticks (the queued snapshot, page faults under the sanitizers) stays well below that.
-    EXPECT_LE(longestOwnGapNs, 45'000'000);
+    EXPECT_LE(ticks.longestOwnGapNs(), 45'000'000);
 }
 
 } // namespace

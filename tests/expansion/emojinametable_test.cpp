@@ -116,11 +116,9 @@ TEST_F(EmojiShortcodes, RefuseMalformedFilesWhole)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        QFile file(path(QStringLiteral("shortcodes.json")));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(file.write(c.contents), c.contents.size());
-        file.close();
-        EXPECT_EQ(loadEmojiShortcodes(file.fileName()), c.expected);
+        EXPECT_EQ(loadEmojiShortcodes(
+                      test::writeFile(path(QStringLiteral("shortcodes.json")), c.contents)),
+            c.expected);
     }
     EXPECT_EQ(loadEmojiShortcodes(path(QStringLiteral("absent.json"))), Table());
     EXPECT_EQ(loadEmojiShortcodes(path()), Table()) << "a folder";

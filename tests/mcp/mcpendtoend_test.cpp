@@ -41,6 +41,17 @@ protected:
         }
     }
 
+    // The server ends with status 0 once its input closes, having written nothing but its
+    // replies and nothing but prefixed diagnostics; what it wrote to standard error.
+    static QByteArray expectCleanEnd(McpClient &server)
+    {
+        EXPECT_EQ(server.finish(), 0);
+        EXPECT_TRUE(server.unreadOutput().isEmpty());
+        const QByteArray diagnostics = server.standardError();
+        expectOnlyDiagnostics(diagnostics);
+        return diagnostics;
+    }
+
     static QByteArray ping(int id)
     {
         return "{\"jsonrpc\":\"2.0\",\"id\":" + QByteArray::number(id) + ",\"method\":\"ping\"}";
@@ -176,8 +187,7 @@ TEST_F(McpEndToEndTest, ToolListNamesTheSixToolsTheSameOnEveryRequest)
         parsed(server.request(
             R"({"jsonrpc":"2.0","id":"list","method":"tools/list","params":{"cursor":"x"}})")),
         first);
-    EXPECT_EQ(server.finish(), 0);
-    expectOnlyDiagnostics(server.standardError());
+    expectCleanEnd(server);
 }
 
 // Fills a store as the application would have recorded copies.
@@ -237,8 +247,7 @@ TEST_F(McpEndToEndTest, SearchAndGetDescribeTheHistory)
         EXPECT_EQ(empty.toolText(QStringLiteral("search_clipboard"),
                       { { QStringLiteral("query"), QStringLiteral(" café ") } }),
             QStringLiteral("Nothing in the clipboard history matches “café”."));
-        EXPECT_EQ(empty.finish(), 0);
-        EXPECT_TRUE(empty.unreadOutput().isEmpty());
+        expectCleanEnd(empty);
     }
 
     SeededHistory history(storeDirectory());
@@ -321,9 +330,7 @@ TEST_F(McpEndToEndTest, SearchAndGetDescribeTheHistory)
         R"({"id":1,"method":"tools/call","params":{"name":"get_clipboard_item","arguments":{"id":9007199254740993}}})");
     EXPECT_TRUE(precise.contains("id 9007199254740993. It may")) << precise.toStdString();
 
-    EXPECT_EQ(server.finish(), 0);
-    EXPECT_TRUE(server.unreadOutput().isEmpty());
-    expectOnlyDiagnostics(server.standardError());
+    expectCleanEnd(server);
 }
 
 TEST_F(McpEndToEndTest, SearchLimitIsClampedToOneToAHundred)
@@ -361,8 +368,7 @@ TEST_F(McpEndToEndTest, SearchLimitIsClampedToOneToAHundred)
         EXPECT_TRUE(answer.contains(QStringLiteral("\nnote 104")))
             << answer.left(200).toStdString();
     }
-    EXPECT_EQ(server.finish(), 0);
-    EXPECT_TRUE(server.unreadOutput().isEmpty());
+    expectCleanEnd(server);
 }
 
 TEST_F(McpEndToEndTest, SavedNotesAreRecordedAsTheAssistantsText)
@@ -445,9 +451,7 @@ TEST_F(McpEndToEndTest, SavedNotesAreRecordedAsTheAssistantsText)
         QStringLiteral(
             "That was not saved — it looked like a credential, or it was already there."));
 
-    EXPECT_EQ(server.finish(), 0);
-    EXPECT_TRUE(server.unreadOutput().isEmpty());
-    expectOnlyDiagnostics(server.standardError());
+    expectCleanEnd(server);
 }
 
 TEST_F(McpEndToEndTest, PinboardsAreListedCreatedAndFilled)
@@ -497,9 +501,7 @@ TEST_F(McpEndToEndTest, PinboardsAreListedCreatedAndFilled)
     EXPECT_EQ(call("add_to_pinboard", add(QJsonValue::Undefined, double(id))), bothNeeded);
 
     EXPECT_EQ(call("list_pinboards"), QStringLiteral("Work — 1 item\nReading / later — 0 items"));
-    EXPECT_EQ(server.finish(), 0);
-    EXPECT_TRUE(server.unreadOutput().isEmpty());
-    expectOnlyDiagnostics(server.standardError());
+    expectCleanEnd(server);
 }
 
 TEST_F(McpEndToEndTest, StoreFailureIsAToolErrorAndServingGoesOn)
@@ -515,20 +517,15 @@ TEST_F(McpEndToEndTest, StoreFailureIsAToolErrorAndServingGoesOn)
     EXPECT_EQ(server.toolText(QStringLiteral("list_pinboards"), {}, true),
         QStringLiteral("Corvane could not do that: SQLite error 1: no such table: pinboards"));
     EXPECT_EQ(server.request(ping(2)), pong(2));
-    EXPECT_EQ(server.finish(), 0);
-    EXPECT_TRUE(server.unreadOutput().isEmpty());
-    const QByteArray diagnostics = server.standardError();
+    const QByteArray diagnostics = expectCleanEnd(server);
     EXPECT_TRUE(diagnostics.contains(
         "corvane-mcp: tool list_pinboards failed: SQLite error 1: no such table: pinboards\n"))
         << diagnostics.toStdString();
-    expectOnlyDiagnostics(diagnostics);
 }
 
 TEST_F(McpEndToEndTest, UnopenableStoreEndsWithStatusOneAndNothingOnStandardOutput)
 {
-    QFile file(path(QStringLiteral("regular-file")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
+    test::writeFile(path(QStringLiteral("regular-file")), {});
     McpClient server(path(QStringLiteral("regular-file/data")), logFile());
     ASSERT_TRUE(server.started());
     server.send(ping(1) + '\n');
@@ -559,8 +556,7 @@ TEST_F(McpEndToEndTest, OnlyAnArgumentExactlyEqualToMcpSelectsTheServer)
             McpClient process(dataHome(), logFile(), c.arguments);
             ASSERT_TRUE(process.started());
             EXPECT_EQ(process.request(ping(1)), pong(1));
-            EXPECT_EQ(process.finish(), 0);
-            EXPECT_TRUE(process.unreadOutput().isEmpty());
+            expectCleanEnd(process);
             continue;
         }
         // The application starts instead: it answers nothing on standard output and keeps

@@ -43,9 +43,7 @@ protected:
 
     void writeEntry(const QString &relativePath, const QByteArray &contents)
     {
-        QFile file(path(relativePath));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(contents);
+        test::writeFile(path(relativePath), contents);
     }
 
     QStringList folders() const

@@ -44,11 +44,7 @@ protected:
             else
                 native.emplace_back(key, std::get<QVariant>(value));
         }
-        QDir().mkpath(path(QStringLiteral("Corvane")));
-        QFile file(settingsPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(ini.toUtf8());
-        file.close();
+        test::writeFile(settingsPath(), ini.toUtf8());
         QSettings settings(settingsPath(), QSettings::IniFormat);
         for (const auto &[key, value] : native)
             settings.setValue(QLatin1String(key), value);
@@ -423,18 +419,6 @@ TEST_F(PreferencesTest, AssigningNoAgentBuildRemovesTheKey)
     EXPECT_FALSE(reload()->agentRegisteredBuild().has_value());
 }
 
-TEST_F(PreferencesTest, StoredEmptyListsStayEmpty)
-{
-    {
-        Preferences preferences(settingsPath());
-        preferences.setIgnoredBundleIDs({});
-        preferences.setExpansionIgnoredBundleIDs({});
-    }
-    const auto preferences = reload();
-    EXPECT_TRUE(preferences->ignoredBundleIDs().isEmpty());
-    EXPECT_TRUE(preferences->expansionIgnoredBundleIDs().isEmpty());
-}
-
 // The settings file broken by something else while the application runs: the values in use
 // stay in use, a write that cannot be saved says so, and the next write once the file can
 // be written again saves every value. A file that cannot be parsed is kept aside and
@@ -449,9 +433,7 @@ TEST_F(PreferencesTest, ASettingsFileBrokenWhileRunningIsWrittenWholeOnceItCanBe
     } rows[] = {
         { "overwritten with binary garbage",
             [](const QString &file) {
-                QFile settings(file);
-                ASSERT_TRUE(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
-                settings.write(QByteArray("\0\xff[General\nitemLimit=\x01\x02\n\0", 20));
+                test::writeFile(file, QByteArray("\0\xff[General\nitemLimit=\x01\x02\n\0", 20));
             },
             [](const QString &) {} },
         { "replaced by a folder",

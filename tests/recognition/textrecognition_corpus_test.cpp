@@ -1,10 +1,10 @@
 // The real engine over a corpus drawn here, the way people's screenshots look: several fonts,
 // sizes, colours, a dark theme and a noisy photo behind the text. Every word should then be
 // found by a search of the history, as a user would look for it.
+#include "clipboardtesttools.h"
 #include "recognition/tesseracttextrecognizer.h"
 #include "store/storetestsupport.h"
 
-#include <QBuffer>
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
@@ -13,6 +13,8 @@
 
 namespace corvane {
 namespace {
+
+using test::encoded;
 
 const char *const sentences[] = {
     "Traceback most recent call last ValueError invalid literal for int",
@@ -126,20 +128,7 @@ QByteArray drawnSentence(const QString &sentence, const Look &look, quint32 seed
     for (qsizetype i = 0; i < lines.size(); ++i)
         painter.drawText(40, 30 + metrics.ascent() + int(i) * metrics.lineSpacing(), lines[i]);
     painter.end();
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return png;
-}
-
-QByteArray encoded(const QImage &image)
-{
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return png;
+    return encoded(image);
 }
 
 class TextRecognitionCorpusTest : public test::StoreTest

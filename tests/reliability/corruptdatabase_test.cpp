@@ -26,14 +26,6 @@ protected:
     QString dataHome() const { return path(QStringLiteral("data")); }
     QString databasePath() const { return dataHome() + QStringLiteral("/Corvane/history.sqlite"); }
 
-    void writeBytes(const QByteArray &bytes)
-    {
-        ASSERT_TRUE(QDir().mkpath(dataHome() + QStringLiteral("/Corvane")));
-        QFile file(databasePath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-
     // Builds the file with SQLite, one statement at a time, in the rollback journal mode
     // other programs commonly use.
     void buildDatabase(const QStringList &statements)
@@ -143,7 +135,7 @@ TEST_F(CorruptDatabase, AFileThatIsNoDatabaseEndsTheServerAndStaysAsItWas)
         QByteArray("SQLite format 3\0", 16) + noise.left(4080),
     };
     for (const QByteArray &bytes : cases) {
-        writeBytes(bytes);
+        writeFile(databasePath(), bytes);
         const QByteArray before = fileHash();
         const Run run = serve(searchSaveAndList());
         EXPECT_EQ(run.status, 1) << run.diagnostics.toStdString();

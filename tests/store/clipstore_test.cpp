@@ -254,9 +254,7 @@ TEST_F(ClipStoreTest, FailedUpgradeStepRollsBackAndIsRetriedNextTime)
 
 TEST_F(ClipStoreTest, UnusableLocationsFailWithAFileSystemError)
 {
-    QFile blocker(storeDir());
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    test::writeFile(storeDir(), {});
     const QString locations[] = {
         storeDir(), // a file where the folder should be
         storeDir() + QStringLiteral("/Corvane"), // a folder inside a file

@@ -24,12 +24,7 @@ protected:
 
     bool exists(std::int64_t id) { return store().item(id).has_value(); }
 
-    void writeFile(const QString &filePath)
-    {
-        QFile file(filePath);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << filePath.toStdString();
-        file.write("keep me");
-    }
+    static void writeFile(const QString &filePath) { test::writeFile(filePath, "keep me"); }
 
     static QStringList sorted(QStringList names)
     {

@@ -114,13 +114,11 @@ TEST_F(RecordingTest, ImagePayloadsArePrivateFilesAndOtherPayloadsAreDropped)
     EXPECT_EQ(blobFiles(), QStringList { *picture.blobName });
 }
 
-TEST_F(RecordingTest, FailedPayloadWriteStoresNothing)
+TEST_F(RecordingTest, FailedPayloadWriteStoresNothingAndAMissingPayloadFolderIsRecreated)
 {
     // A file where the payload folder should be makes every write fail, even for root.
     ASSERT_TRUE(QDir(store().blobDirectory()).removeRecursively());
-    QFile blocker(store().blobDirectory());
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    test::writeFile(store().blobDirectory(), {});
 
     EXPECT_THROW(
         store().record(image("png bytes"), 0, 0, ClipStore::payloadCapBytes), FileSystemError);
@@ -128,11 +126,9 @@ TEST_F(RecordingTest, FailedPayloadWriteStoresNothing)
     EXPECT_EQ(rowCount(*openDirectly()), 0);
     // Text needs no payload file and is still recorded.
     add(text(QStringLiteral("still fine")));
-}
 
-TEST_F(RecordingTest, PayloadFolderRemovedWhileOpenIsRecreated)
-{
-    ASSERT_TRUE(QDir(store().blobDirectory()).removeRecursively());
+    // Once the folder is merely gone, the next image makes it again.
+    ASSERT_TRUE(QFile::remove(store().blobDirectory()));
     const ClipItem picture = *store().record(image("png bytes"), 0, 0, ClipStore::payloadCapBytes);
     EXPECT_EQ(blobFiles(), QStringList { *picture.blobName });
 }

@@ -135,4 +135,19 @@ std::map<QString, QString> HeadlessCompositor::clientEnvironment() const
         { QStringLiteral("WAYLAND_DISPLAY"), m_socketPath } };
 }
 
+std::unique_ptr<ChildProcess> HeadlessCompositor::copy(
+    const QByteArray &bytes, const QString &type) const
+{
+    auto process = std::make_unique<ChildProcess>(ChildProcess::Options {
+        .program = QStringLiteral("wl-copy"),
+        .arguments = { QStringLiteral("--foreground"), QStringLiteral("--type"), type },
+        .environment = clientEnvironment(),
+        .standardErrorFile = QStringLiteral("/dev/null"),
+        .standardOutputFile = QStringLiteral("/dev/null"),
+    });
+    process->send(bytes);
+    process->closeInput();
+    return process;
+}
+
 } // namespace corvane::test

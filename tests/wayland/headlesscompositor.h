@@ -38,6 +38,8 @@ public:
     QString socketPath() const { return m_socketPath; }
     // The variables a client program needs to connect.
     std::map<QString, QString> clientEnvironment() const;
+    // wl-copy serving bytes as a type until the clipboard changes or it is ended.
+    std::unique_ptr<ChildProcess> copy(const QByteArray &bytes, const QString &type) const;
 
 private:
     Kind m_kind;

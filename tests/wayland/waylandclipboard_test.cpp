@@ -6,12 +6,12 @@
 #include "platform/wayland/waylandpasteboard.h"
 #include "platform/wayland/waylandpastekeystrokeposter.h"
 #include "platform/wayland/waylandworkspace.h"
+#include "testsupport.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <csignal>
 #include <gtest/gtest.h>
@@ -26,16 +26,6 @@ using test::HeadlessCompositor;
 using test::spinUntil;
 
 constexpr auto ownerTimeout = 500ms;
-
-// Nanoseconds this thread has spent runnable but waiting for a CPU (the kernel's schedstat).
-std::int64_t runQueueWaitNs()
-{
-    QFile stat(QStringLiteral("/proc/thread-self/schedstat"));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = stat.readAll().split(' ');
-    return fields.size() >= 2 ? fields[1].toLongLong() : 0;
-}
 
 // The clipboard of a headless sway, read the way the watcher reads it, with wl-copy and
 // wl-paste as the other clients.
@@ -73,21 +63,6 @@ protected:
             QFile::encodeName(s_compositor->socketPath()), &reason, ownerTimeout);
         EXPECT_TRUE(pasteboard) << reason.toStdString();
         return pasteboard;
-    }
-
-    // wl-copy serving bytes as a type until the clipboard changes or it is ended.
-    static std::unique_ptr<ChildProcess> wlCopy(const QByteArray &bytes, const QString &type)
-    {
-        auto process = std::make_unique<ChildProcess>(ChildProcess::Options {
-            .program = QStringLiteral("wl-copy"),
-            .arguments = { QStringLiteral("--foreground"), QStringLiteral("--type"), type },
-            .environment = s_compositor->clientEnvironment(),
-            .standardErrorFile = QStringLiteral("/dev/null"),
-            .standardOutputFile = QStringLiteral("/dev/null"),
-        });
-        EXPECT_TRUE(process->send(bytes));
-        process->closeInput();
-        return process;
     }
 
     static QByteArray wlPaste(const QString &type)
@@ -166,7 +141,7 @@ TEST_F(WaylandClipboardTest, RecordsWhatOtherClientsCopyAsTheRightKind)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.type.toStdString());
         const std::int64_t before = m_pasteboard->changeCount();
-        const auto copier = wlCopy(c.bytes, c.type);
+        const auto copier = s_compositor->copy(c.bytes, c.type);
         ASSERT_TRUE(waitForChangeAfter(before));
         const auto snapshot = readOffering(c.type);
         ASSERT_TRUE(snapshot);
@@ -238,7 +213,7 @@ TEST_F(WaylandClipboardTest, CountsItsOwnWritesOnceAndServesThem)
     test::spinFor(300ms);
     EXPECT_EQ(m_pasteboard->changeCount(), before + 2);
 
-    const auto copier = wlCopy("from another client", QStringLiteral("text/plain"));
+    const auto copier = s_compositor->copy("from another client", QStringLiteral("text/plain"));
     ASSERT_TRUE(waitForChangeAfter(before + 2));
     test::spinFor(300ms);
     EXPECT_EQ(m_pasteboard->changeCount(), before + 3);
@@ -249,27 +224,13 @@ TEST_F(WaylandClipboardTest, CountsItsOwnWritesOnceAndServesThem)
 
 TEST_F(WaylandClipboardTest, AHungOwnerNeverBlocksTheMainThread)
 {
-    QElapsedTimer sinceTick;
-    qint64 longestOwnGapNs = 0;
-    std::int64_t lastRunQueueNs = runQueueWaitNs();
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 gap = sinceTick.nsecsElapsed();
-        sinceTick.start();
-        const std::int64_t runQueue = runQueueWaitNs();
-        // What the scheduler took is no stall of this thread's making.
-        longestOwnGapNs = std::max(longestOwnGapNs, gap - (runQueue - lastRunQueueNs));
-        lastRunQueueNs = runQueue;
-    });
-
+    test::StallMeter ticks;
     // wl-copy stopped by a signal holds the selection and never answers.
     std::int64_t before = m_pasteboard->changeCount();
-    const auto hung = wlCopy("never sent", QStringLiteral("text/plain"));
+    const auto hung = s_compositor->copy("never sent", QStringLiteral("text/plain"));
     ASSERT_TRUE(waitForChangeAfter(before));
     hung->signal(SIGSTOP);
-    sinceTick.start();
-    ticker.start(2);
+    ticks.start();
 
     // Left alone, the read gives up after the owner timeout with nothing.
     QElapsedTimer timing;
@@ -284,19 +245,19 @@ TEST_F(WaylandClipboardTest, AHungOwnerNeverBlocksTheMainThread)
     m_pasteboard->readContents({ true });
     before = m_pasteboard->changeCount();
     timing.start();
-    const auto good = wlCopy("well behaved", QStringLiteral("text/plain"));
+    const auto good = s_compositor->copy("well behaved", QStringLiteral("text/plain"));
     ASSERT_TRUE(waitForChangeAfter(before));
     snapshot = readOffering(QStringLiteral("text/plain"));
     ASSERT_TRUE(snapshot);
     EXPECT_EQ(snapshot->string(), QStringLiteral("well behaved"));
     EXPECT_LT(timing.elapsed(), ownerTimeout.count());
     EXPECT_EQ(spy.size(), 1) << "the overtaken read was reported";
-    ticker.stop();
+    ticks.stop();
     hung->signal(SIGCONT);
 
     std::printf("longest gap between 2 ms ticks without waiting for a CPU: %.1f ms\n",
-        double(longestOwnGapNs) / 1e6);
-    EXPECT_LE(longestOwnGapNs, 20'000'000);
+        double(ticks.longestOwnGapNs()) / 1e6);
+    EXPECT_LE(ticks.longestOwnGapNs(), 20'000'000);
 }
 
 // The item written back and the paste keystroke of the virtual keyboard reach a Wayland
