@@ -6,10 +6,16 @@
 //   search N  typing searches of several shapes over a generated history of N items (one key
 //           every 100 ms): from each key press to the frame showing its answer, and the
 //           longest the main thread went without turning its event loop;
+//   hostile the panel over the hostile contents scripts/hostile-content.py writes (a 32 MB
+//           text, a 20000 x 20000 PNG, 10,000 file URLs, bidirectional overrides, 10,000
+//           combining marks, control characters, almost-colours), each captured as the
+//           clipboard watcher would: every frame while the cards are selected one by one,
+//           scrolled and searched, and the process's peak memory;
 //   memory  resident memory of the whole process with 300 cards shown, 50 of them
 //           4000 x 3000 images, after scrolling every card into view once.
 // Run on an X server with QT_QUICK_BACKEND=software (see BENCHMARKS.md).
 
+#include "capture/candidateextraction.h"
 #include "historygenerator.h"
 #include "panel/delayscheduler.h"
 #include "panel/historymodel.h"
@@ -17,6 +23,7 @@
 #include "panel/paster.h"
 #include "platform/fake/fakepasteboard.h"
 #include "platform/inputdevicestate.h"
+#include "platform/pasteboardimage.h"
 #include "platform/pastekeystrokeposter.h"
 #include "preferences/preferences.h"
 #include "store/clipstore.h"
@@ -342,6 +349,123 @@ int search(int count, bool inBackground)
     return 0;
 }
 
+// What the watcher would capture from one hostile case: the clipboard's bytes as the type
+// they were offered in.
+std::optional<ClipCandidate> hostileCandidate(const QByteArray &bytes, const QString &type)
+{
+    PasteboardSnapshot snapshot;
+    snapshot.setTypes({ type });
+    if (type == QLatin1String("text/uri-list")) {
+        QList<QUrl> urls;
+        for (const QByteArray &line : bytes.split('\n')) {
+            if (!line.trimmed().isEmpty())
+                urls.push_back(QUrl::fromEncoded(line.trimmed()));
+        }
+        snapshot.setFileURLs(urls);
+    } else if (type.startsWith(QLatin1String("image/"))) {
+        snapshot.setImage(decodePasteboardImage(bytes, type));
+    } else {
+        snapshot.setString(QString::fromUtf8(bytes).trimmed());
+    }
+    return captureCandidate(snapshot, std::nullopt, {}, true, true);
+}
+
+int hostile()
+{
+    QTemporaryDir folder;
+    folder.setAutoRemove(!std::getenv("CORVANE_BENCH_KEEP"));
+    const QString contents = folder.filePath(QStringLiteral("contents"));
+    if (QProcess::execute(QStringLiteral("python3"),
+            { QStringLiteral(CORVANE_SOURCE_DIR "/scripts/hostile-content.py"), contents })
+        != 0) {
+        std::fprintf(stderr, "Could not write the hostile contents\n");
+        return 1;
+    }
+    const QString directory = folder.filePath(QStringLiteral("Corvane"));
+    {
+        ClipStore store(directory);
+        QFile cases(contents + QStringLiteral("/cases"));
+        if (!cases.open(QIODevice::ReadOnly))
+            return 1;
+        int second = 0;
+        for (const QByteArray &line : cases.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.split('|');
+            if (fields.size() != 3)
+                continue;
+            QFile file(contents + QLatin1Char('/') + QString::fromUtf8(fields[2]));
+            if (!file.open(QIODevice::ReadOnly))
+                return 1;
+            std::optional<ClipCandidate> candidate
+                = hostileCandidate(file.readAll(), QString::fromUtf8(fields[1]));
+            std::printf("  %-20s %s\n", fields[0].constData(),
+                candidate ? qPrintable(label(candidate->kind)) : "not captured");
+            if (!candidate)
+                continue;
+            candidate->capturedAt
+                = fromMillis(QDateTime::currentMSecsSinceEpoch() - 60000 + 1000 * ++second);
+            if (!store.record(*candidate, 0, 0, ClipStore::payloadCapBytes))
+                std::printf("  %-20s not recorded\n", fields[0].constData());
+        }
+    }
+    // Shown in a process of its own, so its peak is the panel's and not the recording's.
+    QProcess view;
+    view.setProcessChannelMode(QProcess::ForwardedChannels);
+    view.start(
+        QCoreApplication::applicationFilePath(), { QStringLiteral("hostile-view"), directory });
+    view.waitForFinished(-1);
+    return view.exitCode();
+}
+
+int hostileView(const QString &directory)
+{
+    QElapsedTimer shown;
+    shown.start();
+    Panel panel(directory);
+    std::printf("panel over %d hostile cards shown after %lld ms\n",
+        panel.model.itemsModel()->rowCount(), shown.elapsed());
+    panel.wait(1000);
+    panel.resetTimings();
+    Heartbeat heartbeat(panel);
+    // Every card selected in turn, there and back, as arrow keys do.
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < panel.model.itemsModel()->rowCount(); ++i) {
+            QElapsedTimer key;
+            key.start();
+            QTest::keyClick(&panel.window, Qt::Key_Right);
+            const qint64 keyMs = key.elapsed();
+            panel.wait(100);
+            if (std::getenv("CORVANE_BENCH_VERBOSE"))
+                std::printf("  right to card %d (%s): key %lld ms, with the next 100 ms %lld ms\n",
+                    panel.model.selectedIndex(),
+                    qPrintable(
+                        panel.model.items()[std::size_t(panel.model.selectedIndex())].title.left(
+                            20)),
+                    keyMs, key.elapsed());
+        }
+        for (int i = 0; i < panel.model.itemsModel()->rowCount(); ++i) {
+            QTest::keyClick(&panel.window, Qt::Key_Left);
+            panel.wait(100);
+        }
+    }
+    report("selecting: frame (sync to swap)", panel.frames);
+    report("selecting: gap between frames", panel.gaps);
+    panel.resetTimings();
+    panel.scrollEndToEnd(2000);
+    panel.scrollEndToEnd(0);
+    report("scrolling: frame (sync to swap)", panel.frames);
+    panel.resetTimings();
+    for (const char *typed : { "q", "qu", "qui", "quick", "end", "" }) {
+        panel.model.setSearch(QString::fromLatin1(typed));
+        panel.wait(300);
+    }
+    report("searching: frame (sync to swap)", panel.frames);
+    reportSpread("main thread: stall without a frame", heartbeat.withoutFrame);
+    reportSpread("main thread: stall rendering a frame", heartbeat.withFrame);
+    std::printf(
+        "memory: RSS %ld KB, peak %ld KB\n", statusKilobytes("VmRSS:"), statusKilobytes("VmHWM:"));
+    return 0;
+}
+
 int memory()
 {
     QTemporaryDir folder;
@@ -424,12 +548,16 @@ int main(int argc, char **argv)
         return frames();
     if (mode == QLatin1String("memory"))
         return memory();
+    if (mode == QLatin1String("hostile"))
+        return hostile();
+    if (mode == QLatin1String("hostile-view") && argc > 2)
+        return hostileView(QString::fromLocal8Bit(argv[2]));
     if (mode == QLatin1String("search") && argc > 2)
         return search(QString::fromLocal8Bit(argv[2]).toInt(),
             !(argc > 3 && QByteArray(argv[3]) == "on-main-thread"));
     if (mode == QLatin1String("memory-view") && argc > 2)
         return memoryView(QString::fromLocal8Bit(argv[2]));
-    std::fprintf(
-        stderr, "usage: corvane_panel_view_bench frames|memory|search ITEMS [on-main-thread]\n");
+    std::fprintf(stderr,
+        "usage: corvane_panel_view_bench frames|memory|hostile|search ITEMS [on-main-thread]\n");
     return 2;
 }

@@ -1,5 +1,7 @@
 #include "panel/cliplistmodel.h"
 
+#include "common/graphemes.h"
+
 #include <QDateTime>
 
 #include <optional>
@@ -19,7 +21,52 @@ QVariant optionalString(const std::optional<QString> &value)
 ClipListModel::ClipListModel(std::function<bool(const ClipItem &)> isHighlighted, QObject *parent)
     : QAbstractListModel(parent)
     , m_isHighlighted(std::move(isHighlighted))
-{ }
+{
+    m_counting.setMaxThreadCount(1);
+}
+
+ClipListModel::~ClipListModel()
+{
+    // A count finishing now posts to this object; Qt drops what is posted to a dead one.
+    m_counting.waitForDone();
+}
+
+QVariant ClipListModel::characterCount(const ClipItem &item) const
+{
+    if (item.kind != ClipKind::text || !item.text)
+        return {};
+    if (item.text->size() < longTextCharacters)
+        return static_cast<int>(graphemeCount(*item.text));
+    if (const auto found = m_characterCounts.constFind(item.fingerprint);
+        found != m_characterCounts.cend())
+        return *found;
+    countInBackground(item);
+    return {};
+}
+
+void ClipListModel::countInBackground(const ClipItem &item) const
+{
+    if (m_countsInFlight.contains(item.fingerprint))
+        return;
+    m_countsInFlight.insert(item.fingerprint);
+    auto *self = const_cast<ClipListModel *>(this);
+    m_counting.start([self, text = *item.text, fingerprint = item.fingerprint] {
+        const int count = static_cast<int>(graphemeCount(text));
+        QMetaObject::invokeMethod(
+            self, [self, fingerprint, count] { self->noteCounted(fingerprint, count); },
+            Qt::QueuedConnection);
+    });
+}
+
+void ClipListModel::noteCounted(const QString &fingerprint, int count)
+{
+    m_countsInFlight.remove(fingerprint);
+    m_characterCounts.insert(fingerprint, count);
+    for (std::size_t row = 0; row < m_items.size(); ++row) {
+        if (m_items[row].fingerprint == fingerprint)
+            Q_EMIT dataChanged(index(int(row)), index(int(row)), { CharacterCountRole });
+    }
+}
 
 bool ClipListModel::setItems(const std::vector<ClipItem> &items)
 {
@@ -148,6 +195,8 @@ QVariant ClipListModel::data(const QModelIndex &index, int role) const
         return m_isHighlighted && m_isHighlighted(item);
     case FoundInImageTextRole:
         return item.recognizedText.has_value();
+    case CharacterCountRole:
+        return characterCount(item);
     default:
         return {};
     }
@@ -171,6 +220,7 @@ QHash<int, QByteArray> ClipListModel::roleNames() const
         { OrdinalRole, "ordinal" },
         { IsHighlightedRole, "isHighlighted" },
         { FoundInImageTextRole, "foundInImageText" },
+        { CharacterCountRole, "characterCount" },
     };
 }
 

@@ -3,15 +3,18 @@
 #include "store/clipitem.h"
 
 #include <QAbstractListModel>
+#include <QHash>
+#include <QSet>
+#include <QThreadPool>
 
 #include <functional>
 #include <vector>
 
 namespace corvane {
 
-// The history model's cards as a list for the panel's card strip. The list is replaced as
-// a whole, and the views are reset only when it differs, so a reload that finds the same
-// items keeps every card as it is.
+// The history model's cards as a list for the panel's card strip. A new list reaches the
+// views as the rows that went, came or changed, so a reload that finds the same items keeps
+// every card as it is.
 class ClipListModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -34,12 +37,21 @@ public:
         OrdinalRole,
         IsHighlightedRole,
         FoundInImageTextRole,
+        // A text item's length in characters as a reader counts them (grapheme clusters);
+        // undefined for other kinds, and while a long text is still being counted.
+        CharacterCountRole,
     };
     Q_ENUM(Role)
 
     // isHighlighted answers whether a card is drawn as selected.
     explicit ClipListModel(
         std::function<bool(const ClipItem &)> isHighlighted, QObject *parent = nullptr);
+    // Waits for the texts still being counted.
+    ~ClipListModel() override;
+
+    // Texts from this many characters on are counted on a worker thread: a 32 MB text takes
+    // most of a second.
+    static constexpr qsizetype longTextCharacters = 4096;
 
     const std::vector<ClipItem> &items() const { return m_items; }
     // Replaces the list; false, and nothing notified, when it equals the current one. Rows are
@@ -59,7 +71,15 @@ private:
     bool removeRowsMissingFrom(const std::vector<ClipItem> &items);
     bool insertRowsMissingFrom(const std::vector<ClipItem> &items);
 
+    QVariant characterCount(const ClipItem &item) const;
+    void countInBackground(const ClipItem &item) const;
+    void noteCounted(const QString &fingerprint, int count);
+
     std::function<bool(const ClipItem &)> m_isHighlighted;
+    // Long texts' counts by content fingerprint, which changes with the text.
+    mutable QHash<QString, int> m_characterCounts;
+    mutable QSet<QString> m_countsInFlight;
+    mutable QThreadPool m_counting;
     std::vector<ClipItem> m_items;
 };
 

@@ -12,6 +12,8 @@ Item {
     required property string kind
     required property string kindLabel
     required property var text
+    // Undefined while a long text is being counted, and for other kinds.
+    required property var characterCount
     required property string title
     required property var subtitle
     required property var blobName
@@ -292,11 +294,11 @@ Item {
             }
             Text {
                 id: count
-                visible: !card.hasTrigger && card.kind === "text" && card.text !== undefined && card.text !== null
+                visible: !card.hasTrigger && card.characterCount !== undefined
                 anchors.right: parent.right
                 anchors.rightMargin: 10
                 y: 8
-                text: visible ? CardFormat.characterCount(card.text) : ""
+                text: visible ? card.characterCount : ""
                 font.pixelSize: 10
                 font.family: "monospace"
                 color: card.theme.placeholderInk

@@ -402,6 +402,7 @@ FocusScope {
                     required property string kind
                     required property string kindLabel
                     required property var text
+                    required property var characterCount
                     required property string title
                     required property var subtitle
                     required property var blobName
@@ -430,6 +431,7 @@ FocusScope {
                         kind: slot.kind
                         kindLabel: slot.kindLabel
                         text: slot.text
+                        characterCount: slot.characterCount
                         title: slot.title
                         subtitle: slot.subtitle
                         blobName: slot.blobName

@@ -92,24 +92,6 @@ QString CardFormat::lead(const QString &text, int limit)
     return leftGraphemes(text, limit);
 }
 
-int CardFormat::characterCount(const QString &text)
-{
-    // Counting a long text's characters is slow next to hashing it, and every reload hands
-    // the cards new copies of the same texts: long ones are counted once.
-    constexpr qsizetype longText = 4096;
-    if (text.size() < longText)
-        return static_cast<int>(graphemeCount(text));
-    static QMutex mutex;
-    static QCache<QPair<size_t, qsizetype>, int> counts(64);
-    const QPair<size_t, qsizetype> key(qHash(text), text.size());
-    QMutexLocker locker(&mutex);
-    if (const int *count = counts.object(key))
-        return *count;
-    const int count = static_cast<int>(graphemeCount(text));
-    counts.insert(key, new int(count));
-    return count;
-}
-
 QString CardFormat::fileIconName(const QString &path)
 {
     static const QMimeDatabase database;

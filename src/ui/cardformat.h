@@ -32,8 +32,6 @@ public:
     // The first `limit` characters of a text that may be very long: a card shows a few lines,
     // and laying out all of a megabyte-long line would stall the panel.
     Q_INVOKABLE static QString lead(const QString &text, int limit = 400);
-    // User-perceived characters.
-    Q_INVOKABLE static int characterCount(const QString &text);
     // The theme icon name of the file type named by the path's extension.
     Q_INVOKABLE static QString fileIconName(const QString &path);
     // "Work (Ctrl+Shift+1)" for the first nine pinboards, the name alone after them.

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -69,6 +70,45 @@ TEST(ClipListModelTest, TheSameRowsWithNewValuesChangeOnlyThoseRows)
     EXPECT_EQ(changes.front().at(0).value<QModelIndex>().row(), 1);
     EXPECT_EQ(removals.count(), 0);
     EXPECT_EQ(model.index(1).data(ClipListModel::TitleRole).toString(), QStringLiteral("renamed"));
+}
+
+// An accented letter written as a letter and a combining accent is one character. Long texts
+// are counted on a worker: the card learns the count when it is ready, and an edited text
+// (a new fingerprint) is counted again.
+TEST(ClipListModelTest, TextsAreCountedByCharacterAndLongOnesInTheBackground)
+{
+    const auto text = [](std::int64_t id, int repeats, const QString &fingerprint) {
+        ClipItem item;
+        item.id = id;
+        item.kind = ClipKind::text;
+        item.text = QStringLiteral("e\u0301").repeated(repeats);
+        item.title = QStringLiteral("text");
+        item.fingerprint = fingerprint;
+        return item;
+    };
+    const int longRepeats = int(ClipListModel::longTextCharacters);
+    ClipListModel model(nullptr);
+    ClipItem image;
+    image.id = 3;
+    image.kind = ClipKind::image;
+    model.setItems(
+        { text(1, 10, QStringLiteral("short")), text(2, longRepeats, QStringLiteral("a")), image });
+    const auto count
+        = [&](int row) { return model.index(row).data(ClipListModel::CharacterCountRole); };
+    EXPECT_EQ(count(0), QVariant(10));
+    EXPECT_FALSE(count(2).isValid());
+
+    QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
+    EXPECT_FALSE(count(1).isValid());
+    ASSERT_TRUE(changes.wait(10000));
+    EXPECT_EQ(changes.front().at(0).value<QModelIndex>().row(), 1);
+    EXPECT_EQ(count(1), QVariant(longRepeats));
+
+    model.setItems({ text(1, 10, QStringLiteral("short")),
+        text(2, longRepeats + 1, QStringLiteral("b")), image });
+    EXPECT_FALSE(count(1).isValid());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return count(1).isValid(); }, 10000));
+    EXPECT_EQ(count(1), QVariant(longRepeats + 1));
 }
 
 } // namespace

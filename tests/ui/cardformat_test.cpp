@@ -61,18 +61,11 @@ TEST(CardFormat, PinboardHelpNamesTheShortcutOfTheFirstNine)
     EXPECT_EQ(CardFormat::pinboardHelp(QStringLiteral("Ten"), 9), QStringLiteral("Ten"));
 }
 
-TEST(CardFormat, LongTextsAreCutForDisplayAndCountedByCharacter)
+TEST(CardFormat, LongTextsAreCutForDisplay)
 {
     const QString line(1'000'000, QLatin1Char('x'));
     EXPECT_EQ(CardFormat::lead(line).size(), 400);
     EXPECT_EQ(CardFormat::lead(QStringLiteral("short")), QStringLiteral("short"));
-    // An accented letter written as a letter and a combining accent is one character, also
-    // in texts long enough to be counted once and remembered.
-    for (const int repeats : { 10, 3000 }) {
-        const QString accented = QStringLiteral("e\u0301").repeated(repeats);
-        EXPECT_EQ(CardFormat::characterCount(accented), repeats);
-        EXPECT_EQ(CardFormat::characterCount(accented), repeats);
-    }
 }
 
 } // namespace
