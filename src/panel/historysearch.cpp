@@ -91,6 +91,9 @@ void HistorySearch::run()
                 auto store = std::make_unique<ClipStore>(m_storeDirectory);
                 std::lock_guard lock(m_mutex);
                 m_store = std::move(store);
+            } else {
+                // Reads follow the history the recording writes to.
+                m_store->reopenIfReplaced();
             }
         } catch (const std::exception &error) {
             const QString message = errorDescription(error);

@@ -57,13 +57,15 @@ void createPrivateFolder(const QString &path)
 void preparePrivateDatabaseFile(const QString &path)
 {
     const QByteArray native = QFile::encodeName(path);
+    // Only a file that does not exist yet is opened here: closing a descriptor of a file
+    // this process has open in SQLite would drop every POSIX lock the process holds on it,
+    // those of the store's other connections included.
     const int descriptor
-        = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, privateFileMode);
-    if (descriptor >= 0) {
-        // The umask may have taken bits away, never added them; set the mode exactly.
-        ::fchmod(descriptor, privateFileMode);
+        = ::open(native.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, privateFileMode);
+    if (descriptor >= 0)
         ::close(descriptor);
-    }
+    // The umask may have taken bits away, never added them; set the mode exactly.
+    ::chmod(native.constData(), privateFileMode);
     // Failures here surface as SQLite's own error when it opens the file.
     for (const char *suffix : { "-wal", "-shm" }) {
         const QByteArray companion = native + suffix;

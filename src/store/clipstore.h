@@ -174,6 +174,11 @@ public:
     // Returns whether work is left; an index already tidy costs next to nothing.
     bool mergeSearchIndexes(int pages);
 
+    // Opens the history again when the file at its path is no longer the one open (the
+    // folder was moved, deleted or restored from a backup); recording does this itself.
+    // Throws as the constructor does.
+    void reopenIfReplaced();
+
     // Ends the query running on this store's connection early: it throws an SQLiteDatabase
     // error whose isInterruption() is true. Callable from any thread; nothing when idle.
     void interrupt();
@@ -201,8 +206,6 @@ private:
     // Creates the folders and opens the database at the store's path; throws as the
     // constructor does, and keeps the database open before when it throws.
     void open();
-    // Opens the history again when the file at its path is no longer the one open.
-    void reopenIfReplaced();
 
     // The history list without a search on the Clipboard tab (onlyUnfiled, no pinboard).
     std::vector<ClipItem> unfiledItems(SQLiteDatabase &database, const Filter &filter);
