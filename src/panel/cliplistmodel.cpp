@@ -35,7 +35,7 @@ QVariant ClipListModel::characterCount(const ClipItem &item) const
 {
     if (item.kind != ClipKind::text || !item.text)
         return {};
-    if (item.text->size() < longTextCharacters)
+    if (item.text->size() < longTextCharacters && !item.isTextPartial)
         return static_cast<int>(graphemeCount(*item.text));
     if (const auto found = m_characterCounts.constFind(item.fingerprint);
         found != m_characterCounts.cend())
@@ -46,12 +46,19 @@ QVariant ClipListModel::characterCount(const ClipItem &item) const
 
 void ClipListModel::countInBackground(const ClipItem &item) const
 {
-    if (m_countsInFlight.contains(item.fingerprint))
+    if (m_countsInFlight.contains(item.fingerprint) || (item.isTextPartial && !wholeText))
         return;
     m_countsInFlight.insert(item.fingerprint);
     auto *self = const_cast<ClipListModel *>(this);
-    m_counting.start([self, text = *item.text, fingerprint = item.fingerprint] {
-        const int count = static_cast<int>(graphemeCount(text));
+    m_counting.start([self, item, read = wholeText] {
+        int count = -1;
+        try {
+            const std::optional<QString> text = item.isTextPartial ? read(item.id) : item.text;
+            count = text ? static_cast<int>(graphemeCount(*text)) : -1;
+        } catch (const std::exception &) {
+            // The card goes without a count.
+        }
+        const QString fingerprint = item.fingerprint;
         QMetaObject::invokeMethod(
             self, [self, fingerprint, count] { self->noteCounted(fingerprint, count); },
             Qt::QueuedConnection);
@@ -61,6 +68,8 @@ void ClipListModel::countInBackground(const ClipItem &item) const
 void ClipListModel::noteCounted(const QString &fingerprint, int count)
 {
     m_countsInFlight.remove(fingerprint);
+    if (count < 0)
+        return;
     m_characterCounts.insert(fingerprint, count);
     for (std::size_t row = 0; row < m_items.size(); ++row) {
         if (m_items[row].fingerprint == fingerprint)

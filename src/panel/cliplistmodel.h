@@ -49,6 +49,10 @@ public:
     // Waits for the texts still being counted.
     ~ClipListModel() override;
 
+    // Reads an item's whole text when the list holds only its start; called on the counting
+    // thread, so it must be safe there. Without it, a cut text shows no count.
+    std::function<std::optional<QString>(std::int64_t id)> wholeText;
+
     // Texts from this many characters on are counted on a worker thread: a 32 MB text takes
     // most of a second.
     static constexpr qsizetype longTextCharacters = 4096;

@@ -57,6 +57,11 @@ HistoryModel::HistoryModel(ClipStore &store, const Preferences &preferences, Pas
     , m_items(new ClipListModel([this](const ClipItem &item) { return isHighlighted(item); }, this))
     , m_pinboards(new PinboardListModel(this))
 {
+    // The cards count a cut text's characters in the whole text, read on the counting thread.
+    m_items->wholeText = [&store = m_store](std::int64_t id) -> std::optional<QString> {
+        const std::optional<ClipItem> item = store.item(id);
+        return item ? item->text : std::nullopt;
+    };
     connect(&m_preferences, &Preferences::expandsSnippetsChanged, this,
         &HistoryModel::expandsSnippetsChanged);
     connect(&m_preferences, &Preferences::expansionPrefixChanged, this,
@@ -211,6 +216,37 @@ void HistoryModel::settleItems()
     clampSelection();
 }
 
+std::vector<ClipItem> HistoryModel::whole(std::vector<ClipItem> items)
+{
+    std::vector<ClipItem> complete;
+    for (ClipItem &item : items) {
+        if (!item.isTextPartial) {
+            complete.push_back(std::move(item));
+            continue;
+        }
+        try {
+            // Gone meanwhile (deleted by the tool server, say): nothing of it is written.
+            if (std::optional<ClipItem> read = m_store.item(item.id))
+                complete.push_back(std::move(*read));
+        } catch (const std::exception &error) {
+            qCWarning(lcHistory).noquote()
+                << "Could not read a long text in full:" << errorDescription(error);
+        }
+    }
+    return complete;
+}
+
+QVariant HistoryModel::wholeTextOf(qint64 itemID)
+{
+    const std::optional<ClipItem> listed = itemWithID(itemID);
+    if (!listed)
+        return {};
+    const std::vector<ClipItem> read = whole({ *listed });
+    if (read.empty() || !read.front().text)
+        return {};
+    return *read.front().text;
+}
+
 ClipStore::Filter HistoryModel::currentFilter() const
 {
     ClipStore::Filter filter;
@@ -220,6 +256,7 @@ ClipStore::Filter HistoryModel::currentFilter() const
     filter.sourceBundleIDs = m_activeSourceBundleIDs;
     filter.onlyUnfiled = !m_selectedPinboardID.has_value();
     filter.limit = itemQueryLimit;
+    filter.textByteLimit = cardTextByteLimit;
     return filter;
 }
 
@@ -457,7 +494,7 @@ void HistoryModel::writeItems(const std::optional<ClipItem> &item, bool paste, b
 {
     if (!item)
         settleItems();
-    const std::vector<ClipItem> chosen = targets(item);
+    const std::vector<ClipItem> chosen = whole(targets(item));
     if (chosen.empty())
         return;
     if (onWillWritePasteboard)
@@ -707,7 +744,7 @@ void HistoryModel::dismissActionError()
 
 DragItemProvider HistoryModel::beginDrag(const ClipItem &item)
 {
-    const std::vector<ClipItem> chosen = targets(item);
+    const std::vector<ClipItem> chosen = whole(targets(item));
     setIsDraggingItem(true);
     setDraggedPrimaryID(item.id);
     std::vector<ItemID> ids;

@@ -83,6 +83,9 @@ public:
 
     static constexpr std::int64_t itemQueryLimit = 300;
     static constexpr std::int64_t sourceAppLimit = 20;
+    // A card shows the start of a text: longer ones are listed cut, and read whole when an
+    // action writes them somewhere.
+    static constexpr qsizetype cardTextByteLimit = 65536;
     static constexpr std::chrono::milliseconds actionErrorLifetime { 5000 };
     static constexpr std::chrono::milliseconds cardRefusalLifetime { 2600 };
     static constexpr std::chrono::milliseconds filedFlashDuration { 1200 };
@@ -144,6 +147,9 @@ public:
     // The application's name for a source filter chip; the identifier when it is not listed.
     QString sourceName(const QString &bundleID) const;
     std::optional<ClipItem> itemWithID(ItemID id) const;
+    // The listed item's whole text (read again when the list holds only its start), for
+    // the editor; null when the item is not listed or has no text.
+    Q_INVOKABLE QVariant wholeTextOf(qint64 itemID);
 
     // Loading, filters and selection.
 
@@ -301,6 +307,8 @@ private:
     void writeItems(const std::optional<ClipItem> &item, bool paste, bool plainText);
     void resetSelectionAndReload();
     ClipStore::Filter currentFilter() const;
+    // The items with every cut text read whole; those gone meanwhile are left out.
+    std::vector<ClipItem> whole(std::vector<ClipItem> items);
     // Keeps the listed applications and drops active source filters no longer listed;
     // whether that changed the active filters.
     bool applySourceApps(const std::vector<SourceApp> &apps);

@@ -55,12 +55,13 @@ std::vector<Value> asValues(const std::vector<std::int64_t> &ids)
 } // namespace
 
 CandidateSearch::CandidateSearch(SQLiteDatabase &database, const HistorySelection &selection,
-    QString index, QString match, std::int64_t limit, Tuning tuning)
+    QString index, QString match, std::int64_t limit, Tuning tuning, qsizetype textByteLimit)
     : m_database(database)
     , m_selection(selection)
     , m_index(std::move(index))
     , m_match(std::move(match))
     , m_limit(limit)
+    , m_textByteLimit(textByteLimit)
     , m_tuning(tuning)
 { }
 
@@ -277,7 +278,7 @@ std::vector<ClipItem> CandidateSearch::rowsInOrder(const Ids &ranked)
         std::vector<ClipItem> read = ClipItem::readAll(m_database,
             QStringLiteral("SELECT items.* FROM items WHERE items.id IN (")
                 + rows::placeholders(batch.size()) + QLatin1Char(')'),
-            batch, batch.size());
+            batch, batch.size(), m_textByteLimit);
         std::move(read.begin(), read.end(), std::back_inserter(found));
     }
     QHash<std::int64_t, qsizetype> rank;

@@ -52,8 +52,9 @@ class CandidateSearch
 public:
     using Tuning = CandidateSearchTuning;
 
+    // textByteLimit cuts the texts of the rows found as ClipItem::readAll does.
     CandidateSearch(SQLiteDatabase &database, const HistorySelection &selection, QString index,
-        QString match, std::int64_t limit, Tuning tuning = {});
+        QString match, std::int64_t limit, Tuning tuning = {}, qsizetype textByteLimit = 0);
 
     std::vector<ClipItem> run();
 
@@ -80,6 +81,7 @@ private:
     QString m_index;
     QString m_match;
     std::int64_t m_limit;
+    qsizetype m_textByteLimit;
     Tuning m_tuning;
     std::int64_t m_rows = 0;
     bool m_startedFromNewest = false;

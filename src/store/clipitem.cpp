@@ -50,8 +50,9 @@ template <typename Access> void assemble(ClipItem &item, const Access &access)
 {
     item.id = access.integer(id).value_or(0);
     item.kind = access.kind(kind);
-    item.text = access.text(text);
-    item.title = access.textOrSame(title, text, item.text).value_or(QString());
+    item.text = access.listedText(text, item.isTextPartial);
+    item.title = access.textOrSame(title, text, item.isTextPartial ? std::nullopt : item.text)
+                     .value_or(QString());
     item.subtitle = access.text(subtitle);
     item.blobName = access.text(blobName);
     item.fileBookmark = access.blob(fileBookmark);
@@ -83,6 +84,7 @@ struct RowAccess
     }
     std::optional<std::int64_t> integer(Column column) const { return get<std::int64_t>(column); }
     std::optional<QString> text(Column column) const { return get<QString>(column); }
+    std::optional<QString> listedText(Column column, bool &) const { return text(column); }
     std::optional<QByteArray> blob(Column column) const { return get<QByteArray>(column); }
     std::optional<QString> textOrSame(Column column, Column, const std::optional<QString> &) const
     {
@@ -132,8 +134,9 @@ public:
     using Cell = SQLiteDatabase::Cursor::Cell;
 
     CursorAccess(const SQLiteDatabase::Cursor &cursor, const std::array<int, columnCount> &indexes,
-        RepeatedTexts &repeated)
+        RepeatedTexts &repeated, qsizetype textByteLimit)
         : m_repeated(repeated)
+        , m_textByteLimit(textByteLimit)
     {
         for (std::size_t column = 0; column < columnCount; ++column) {
             if (indexes[column] >= 0)
@@ -154,6 +157,19 @@ public:
         if (found.kind != Cell::Kind::text)
             return std::nullopt;
         return QString::fromUtf8(found.bytes);
+    }
+    // The text, or its start within the byte limit (never splitting a character).
+    std::optional<QString> listedText(Column column, bool &cut) const
+    {
+        const Cell &found = cell(column);
+        if (found.kind != Cell::Kind::text || m_textByteLimit <= 0
+            || found.bytes.size() <= m_textByteLimit)
+            return text(column);
+        qsizetype end = m_textByteLimit;
+        while (end > 0 && (static_cast<unsigned char>(found.bytes[end]) & 0xC0) == 0x80)
+            --end;
+        cut = true;
+        return QString::fromUtf8(found.bytes.first(end));
     }
     std::optional<QByteArray> blob(Column column) const
     {
@@ -195,6 +211,7 @@ private:
 
     std::array<Cell, columnCount> m_cells {};
     RepeatedTexts &m_repeated;
+    qsizetype m_textByteLimit;
 };
 
 // Where each column of an item is in the statement's rows, or -1.
@@ -210,7 +227,7 @@ std::array<int, columnCount> columnIndexes(const SQLiteDatabase::Cursor &cursor)
 // at most limit of them; room for expectedRows items is made up front.
 std::vector<ClipItem> readItems(SQLiteDatabase &database, const QString &sql,
     const std::vector<Value> &bindings, const std::function<bool(std::int64_t id)> &skip,
-    std::size_t limit, std::size_t expectedRows)
+    std::size_t limit, std::size_t expectedRows, qsizetype textByteLimit)
 {
     std::vector<ClipItem> items;
     if (limit == 0)
@@ -228,7 +245,7 @@ std::vector<ClipItem> readItems(SQLiteDatabase &database, const QString &sql,
         if (skip && idIndex >= 0 && skip(cursor.integer(idIndex)))
             return true;
         // Built where it stays: an item is large, and moving it costs as much as a field.
-        assemble(items.emplace_back(), CursorAccess(cursor, indexes, repeated));
+        assemble(items.emplace_back(), CursorAccess(cursor, indexes, repeated, textByteLimit));
         return items.size() < limit;
     });
     return items;
@@ -244,17 +261,18 @@ ClipItem ClipItem::fromRow(const SQLiteDatabase::Row &row)
 }
 
 std::vector<ClipItem> ClipItem::readAll(SQLiteDatabase &database, const QString &sql,
-    const std::vector<Value> &bindings, std::size_t expectedRows)
+    const std::vector<Value> &bindings, std::size_t expectedRows, qsizetype textByteLimit)
 {
-    return readItems(
-        database, sql, bindings, nullptr, std::numeric_limits<std::size_t>::max(), expectedRows);
+    return readItems(database, sql, bindings, nullptr, std::numeric_limits<std::size_t>::max(),
+        expectedRows, textByteLimit);
 }
 
 std::vector<ClipItem> ClipItem::readAllSkipping(SQLiteDatabase &database, const QString &sql,
     const std::vector<Value> &bindings, const std::function<bool(std::int64_t id)> &skip,
-    std::size_t limit)
+    std::size_t limit, qsizetype textByteLimit)
 {
-    return readItems(database, sql, bindings, skip, limit, std::min<std::size_t>(limit, 1000));
+    return readItems(
+        database, sql, bindings, skip, limit, std::min<std::size_t>(limit, 1000), textByteLimit);
 }
 
 QString ClipItem::summary(qsizetype limit) const

@@ -34,6 +34,9 @@ struct ClipItem
     std::optional<QString> trigger;
     // Not a column: the words read in an image, given by searches that found it through them.
     std::optional<QString> recognizedText;
+    // Not a column: the text is only its start, cut where a list asked (item(id) reads it
+    // whole). Whatever writes the text somewhere must read the item whole first.
+    bool isTextPartial = false;
 
     bool operator==(const ClipItem &) const = default;
 
@@ -42,15 +45,18 @@ struct ClipItem
 
     // Every row of a statement selecting the columns of `items`, read as fromRow reads them
     // but straight from the statement: the columns are found once, not per row. Room for
-    // expectedRows items is made up front.
+    // expectedRows items is made up front. With a textByteLimit, a text of more UTF-8 bytes
+    // is cut to its whole characters within them and marked partial.
     static std::vector<ClipItem> readAll(SQLiteDatabase &database, const QString &sql,
-        const std::vector<SQLiteDatabase::Value> &bindings, std::size_t expectedRows = 0);
+        const std::vector<SQLiteDatabase::Value> &bindings, std::size_t expectedRows = 0,
+        qsizetype textByteLimit = 0);
 
     // Like readAll, but passes over the rows whose id skip accepts, without building them,
     // and stops stepping once it has limit items.
     static std::vector<ClipItem> readAllSkipping(SQLiteDatabase &database, const QString &sql,
         const std::vector<SQLiteDatabase::Value> &bindings,
-        const std::function<bool(std::int64_t id)> &skip, std::size_t limit);
+        const std::function<bool(std::int64_t id)> &skip, std::size_t limit,
+        qsizetype textByteLimit = 0);
 
     // The title, and " — subtitle" when there is one, on one line: white space runs become
     // single spaces, and text over `limit` characters is cut and ends in "…".

@@ -42,6 +42,9 @@ public:
         std::set<QString> sourceBundleIDs;
         bool onlyUnfiled = false;
         std::int64_t limit = 0;
+        // Above 0, texts of more UTF-8 bytes come cut to their start and marked partial: a
+        // list of cards needs only the start of a 32 MB text.
+        qsizetype textByteLimit = 0;
 
         bool operator==(const Filter &) const = default;
     };

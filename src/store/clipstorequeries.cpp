@@ -200,13 +200,13 @@ std::vector<ClipItem> substringSearch(
     const HistorySelection selection = substringSelection(filter, search);
     const HistorySelection images = imageSubstringSelection(placeSelection(filter), search);
     if (const std::optional<QString> trigrams = trigramQuery(search)) {
-        std::vector<ClipItem> found = CandidateSearch(
-            database, selection, QStringLiteral("items_trigrams"), *trigrams, filter.limit)
+        std::vector<ClipItem> found = CandidateSearch(database, selection,
+            QStringLiteral("items_trigrams"), *trigrams, filter.limit, {}, filter.textByteLimit)
                                           .run();
-        std::vector<ClipItem> foundInImages
-            = CandidateSearch(database, imagesNotOlderThan(images, filter, found),
-                QStringLiteral("image_texts_trigrams"), *trigrams, filter.limit)
-                  .run();
+        std::vector<ClipItem> foundInImages = CandidateSearch(database,
+            imagesNotOlderThan(images, filter, found), QStringLiteral("image_texts_trigrams"),
+            *trigrams, filter.limit, {}, filter.textByteLimit)
+                                                  .run();
         return mergeInOrder(database, filter, std::move(found), std::move(foundInImages));
     }
     const auto newest = [&](const HistorySelection &chosen) {
@@ -214,7 +214,7 @@ std::vector<ClipItem> substringSearch(
         bindings.emplace_back(filter.limit);
         return ClipItem::readAll(database,
             selectItems(chosen) + chosen.order + QStringLiteral(" LIMIT ?"), bindings,
-            expectedRows(filter.limit));
+            expectedRows(filter.limit), filter.textByteLimit);
     };
     std::vector<ClipItem> found = newest(selection);
     std::vector<ClipItem> foundInImages = newest(imagesNotOlderThan(images, filter, found));
@@ -278,18 +278,18 @@ std::vector<ClipItem> ClipStore::items(const Filter &filter)
             bindings.emplace_back(filter.limit);
             return ClipItem::readAll(database,
                 selectItems(selection) + selection.order + QStringLiteral(" LIMIT ?"), bindings,
-                expectedRows(filter.limit));
+                expectedRows(filter.limit), filter.textByteLimit);
         }
 
         // Images are found by the words read in them too, through an index of their own
         // searched by the same plans.
         const QString match = ftsQuery(search);
-        std::vector<ClipItem> found
-            = CandidateSearch(database, selection, QStringLiteral("items_fts"), match, filter.limit)
-                  .run();
+        std::vector<ClipItem> found = CandidateSearch(database, selection,
+            QStringLiteral("items_fts"), match, filter.limit, {}, filter.textByteLimit)
+                                          .run();
         std::vector<ClipItem> foundInImages
             = CandidateSearch(database, imagesNotOlderThan(selection, filter, found),
-                QStringLiteral("image_texts_fts"), match, filter.limit)
+                QStringLiteral("image_texts_fts"), match, filter.limit, {}, filter.textByteLimit)
                   .run();
         found = mergeInOrder(database, filter, std::move(found), std::move(foundInImages));
         // One typed character never scans the whole table; longer texts may match inside a
@@ -321,7 +321,8 @@ std::vector<ClipItem> ClipStore::unfiledItems(SQLiteDatabase &database, const Fi
             selectItems(selection)
                 + QStringLiteral(" ORDER BY items.created_at DESC, items.id DESC LIMIT ?"),
             bindings, [&](std::int64_t id) { return m_filedItems.contains(id); },
-            filter.limit < 0 ? std::numeric_limits<std::size_t>::max() : std::size_t(filter.limit));
+            filter.limit < 0 ? std::numeric_limits<std::size_t>::max() : std::size_t(filter.limit),
+            filter.textByteLimit);
     });
 }
 

@@ -478,7 +478,7 @@ FocusScope {
                                 if (dragged)
                                     return
                                 if (mouse.button === Qt.RightButton) {
-                                    cardMenu.show(slot.itemID, slot.kind, slot.text, slot.trigger)
+                                    cardMenu.show(slot.itemID, slot.kind, slot.trigger)
                                     return
                                 }
                                 if (mouse.modifiers & Qt.ControlModifier)
@@ -667,13 +667,11 @@ FocusScope {
         theme: panelTheme
         property var itemID: null
         property string kind: ""
-        property var itemText: null
         property var itemTrigger: null
         property var filedOn: []
-        function show(id, itemKind, text, trigger) {
+        function show(id, itemKind, trigger) {
             itemID = id
             kind = itemKind
-            itemText = text
             itemTrigger = trigger
             filedOn = root.model.pinboardIDsOfItem(id)
             // The submenu is there only while there are pinboards to list.
@@ -695,7 +693,8 @@ FocusScope {
             text: "Edit\u2026"
             visible: cardMenu.kind === "text" || cardMenu.kind === "link" || cardMenu.kind === "color"
             height: visible ? implicitHeight : 0
-            onTriggered: root.openEditor({ create: false, itemID: cardMenu.itemID, text: cardMenu.itemText, trigger: cardMenu.itemTrigger })
+            // The card may hold only the start of a long text: the editor gets it whole.
+            onTriggered: root.openEditor({ create: false, itemID: cardMenu.itemID, text: root.model.wholeTextOf(cardMenu.itemID), trigger: cardMenu.itemTrigger })
         }
         MenuSeparator { contentItem: Rectangle { implicitHeight: 1; color: panelTheme.controlOutline } }
         PanelMenuItem {

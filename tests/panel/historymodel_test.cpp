@@ -4,6 +4,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
+#include <QTest>
 
 using namespace std::chrono_literals;
 
@@ -347,6 +348,26 @@ TEST_F(HistoryModelTest, PasteCopyAndAlternateFollowBothPreferences)
     EXPECT_EQ(dismissed, 12);
     model->copyOnly(item);
     EXPECT_EQ(dismissed, 13);
+}
+
+// A card holds only the start of a long text; whatever writes the text (pasting, copying,
+// dragging, the editor) reads it whole, and the card counts the whole text's characters.
+TEST_F(HistoryModelTest, ALongTextListedByItsStartIsWrittenWhole)
+{
+    const QString longText = QStringLiteral("x").repeated(HistoryModel::cardTextByteLimit * 2);
+    const ClipItem item = addText(longText, 1);
+    model->reload();
+    ASSERT_EQ(model->items().size(), 1u);
+    EXPECT_TRUE(model->items().front().isTextPartial);
+    EXPECT_LE(model->items().front().text->size(), HistoryModel::cardTextByteLimit);
+
+    model->copyOnly();
+    EXPECT_EQ(clipboardData(pasteboardtype::plainText()), longText.toUtf8());
+    EXPECT_EQ(model->wholeTextOf(item.id).toString(), longText);
+    const QModelIndex card = model->itemsModel()->index(0);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return card.data(ClipListModel::CharacterCountRole).isValid(); }, 10000));
+    EXPECT_EQ(card.data(ClipListModel::CharacterCountRole).toInt(), longText.size());
 }
 
 TEST_F(HistoryModelTest, ThreeMarkedItemsArePastedJoinedAndComeToTheTopInTheirOrder)

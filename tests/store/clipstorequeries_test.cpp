@@ -123,6 +123,43 @@ TEST_F(QueriesTest, SubstringFallbackFindsTextInsideWordsLiterally)
     }
 }
 
+// A list may ask for the start of long texts only: every way a list is read cuts them at a
+// whole character within the byte limit and marks them, and the item read alone is whole.
+TEST_F(QueriesTest, ListsCutLongTextsAtAWholeCharacterAndMarkThem)
+{
+    // "é" is two bytes in UTF-8; the tenth byte falls inside the fifth one.
+    const QString longText = QStringLiteral("abcd") + QStringLiteral("\u00e9").repeated(4000)
+        + QStringLiteral(" needle");
+    const std::int64_t id = addText(QStringLiteral("Long"), QString(), longText, 0);
+    addText(QStringLiteral("Short"), QString(), QStringLiteral("needle"), 1);
+
+    const struct
+    {
+        const char *search;
+        bool onlyUnfiled;
+    } lists[]
+        = { { "", true }, { "", false }, { "needle", true }, { "eedl", true }, { "éé", true } };
+    for (const auto &list : lists) {
+        SCOPED_TRACE(list.search);
+        ClipStore::Filter filter = searchFor(QString::fromUtf8(list.search));
+        filter.onlyUnfiled = list.onlyUnfiled;
+        filter.textByteLimit = 9;
+        const std::vector<ClipItem> listed = store().items(filter);
+        const auto found = std::find_if(
+            listed.begin(), listed.end(), [&](const ClipItem &item) { return item.id == id; });
+        ASSERT_NE(found, listed.end());
+        EXPECT_TRUE(found->isTextPartial);
+        EXPECT_EQ(found->text, QStringLiteral("abcd\u00e9\u00e9"));
+        EXPECT_EQ(found->title, QStringLiteral("Long"));
+        for (const ClipItem &item : listed)
+            EXPECT_EQ(item.isTextPartial, item.id == id);
+    }
+    const std::optional<ClipItem> alone = store().item(id);
+    ASSERT_TRUE(alone);
+    EXPECT_FALSE(alone->isTextPartial);
+    EXPECT_EQ(alone->text, longText);
+}
+
 TEST_F(QueriesTest, FiltersNarrowTheListAndBindInStatementOrder)
 {
     ClipCandidate link = text(QStringLiteral("https://example.org/a-page"), 0);
