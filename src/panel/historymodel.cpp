@@ -166,6 +166,11 @@ std::optional<ClipItem> HistoryModel::itemWithID(ItemID id) const
 
 void HistoryModel::reload()
 {
+    reloadReadingSearchesInBackground(false);
+}
+
+void HistoryModel::reloadReadingSearchesInBackground(bool typed)
+{
     try {
         if (m_pinboards->setPinboards(m_store.pinboards()))
             Q_EMIT pinboardsChanged();
@@ -186,7 +191,7 @@ void HistoryModel::reload()
         ++m_itemsTicket;
         // The plain list is an index walk, read on the spot so the panel opens on it; a
         // search may scan, so it runs in the background while the list keeps its rows.
-        m_awaitingItems = m_background && !filter.search.trimmed().isEmpty();
+        m_awaitingItems = m_background && (typed || !filter.search.trimmed().isEmpty());
         if (m_awaitingItems) {
             m_background->searchItems(filter, m_itemsTicket);
             return;
@@ -310,7 +315,9 @@ void HistoryModel::resetSelectionAndReload()
 void HistoryModel::setSearch(const QString &search)
 {
     assign(m_search, search, &HistoryModel::searchChanged);
-    resetSelectionAndReload();
+    setSelectedIndex(0);
+    // Emptied too: the list it goes back to may hold texts long enough to take a while.
+    reloadReadingSearchesInBackground(true);
 }
 
 void HistoryModel::setSelectedPinboardID(std::optional<PinboardID> id)

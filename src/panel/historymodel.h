@@ -306,6 +306,8 @@ private:
     std::vector<ClipItem> targets(const std::optional<ClipItem> &item) const;
     void writeItems(const std::optional<ClipItem> &item, bool paste, bool plainText);
     void resetSelectionAndReload();
+    // reload, with what the user typed (an emptied search too) read in the background.
+    void reloadReadingSearchesInBackground(bool typed);
     ClipStore::Filter currentFilter() const;
     // The items with every cut text read whole; those gone meanwhile are left out.
     std::vector<ClipItem> whole(std::vector<ClipItem> items);

@@ -89,7 +89,17 @@ QString CardFormat::lead(const QString &text, int limit)
 {
     if (text.size() <= limit)
         return text;
-    return leftGraphemes(text, limit);
+    QString shown = leftGraphemes(text, limit);
+    // One character may carry thousands of combining marks, which a label shapes on every
+    // layout (200 ms for 10,000): past a few per character the rest cannot be seen anyway.
+    const qsizetype unitLimit = qsizetype(limit) * 8;
+    if (shown.size() > unitLimit) {
+        qsizetype end = unitLimit;
+        if (shown.at(end).isLowSurrogate())
+            --end;
+        shown.truncate(end);
+    }
+    return shown;
 }
 
 QString CardFormat::fileIconName(const QString &path)

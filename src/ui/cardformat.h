@@ -30,7 +30,8 @@ public:
     static std::optional<QColor> parseHexColor(const QString &text);
     Q_INVOKABLE static QString byteCount(qint64 bytes);
     // The first `limit` characters of a text that may be very long: a card shows a few lines,
-    // and laying out all of a megabyte-long line would stall the panel.
+    // and laying out all of a megabyte-long line would stall the panel. At most 8 UTF-16 units
+    // a character are kept, so a letter piled with marks is cut too.
     Q_INVOKABLE static QString lead(const QString &text, int limit = 400);
     // The theme icon name of the file type named by the path's extension.
     Q_INVOKABLE static QString fileIconName(const QString &path);

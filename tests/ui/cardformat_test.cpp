@@ -66,6 +66,10 @@ TEST(CardFormat, LongTextsAreCutForDisplay)
     const QString line(1'000'000, QLatin1Char('x'));
     EXPECT_EQ(CardFormat::lead(line).size(), 400);
     EXPECT_EQ(CardFormat::lead(QStringLiteral("short")), QStringLiteral("short"));
+    // A letter under 10,000 combining marks is one character, but not one to lay out whole.
+    const QString piled = QStringLiteral("a") + QString(10'000, QChar(0x0301));
+    EXPECT_EQ(CardFormat::lead(piled).size(), 400 * 8);
+    EXPECT_TRUE(CardFormat::lead(piled).startsWith(QLatin1Char('a')));
 }
 
 } // namespace
