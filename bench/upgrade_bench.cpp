@@ -14,6 +14,7 @@
 
 #include <benchmark/benchmark.h>
 #include <string>
+#include <utility>
 
 namespace corvane::bench {
 
@@ -33,7 +34,9 @@ void runBareStatements(const QString &directory)
     }
 }
 
-void upgrade(benchmark::State &state, int size, bool bare)
+enum class Way { openStore, upgradeSchema, bareStatements };
+
+void upgrade(benchmark::State &state, int size, Way way)
 {
     const QString source = VersionTwoHistory::cachedStore(size);
     const double sourceBytes
@@ -46,10 +49,15 @@ void upgrade(benchmark::State &state, int size, bool bare)
             return;
         }
         const double start = wallSeconds();
-        if (bare)
+        if (way == Way::bareStatements) {
             runBareStatements(folder);
-        else
+        } else if (way == Way::upgradeSchema) {
+            // The upgrade with its count and progress reports, without the store's opening.
+            SQLiteDatabase database(QDir(folder).filePath(QStringLiteral("history.sqlite")));
+            upgradeSchema(database);
+        } else {
             ClipStore store(folder);
+        }
         state.SetIterationTime(wallSeconds() - start);
         state.counters["file_mb_before"] = sourceBytes / 1e6;
         state.counters["file_mb_after"]
@@ -58,23 +66,23 @@ void upgrade(benchmark::State &state, int size, bool bare)
     }
 }
 
-} // namespace
-
-void registerUpgradeBenchmarks(const std::vector<int> &sizes);
 void registerUpgradeBenchmarks(const std::vector<int> &sizes)
 {
     for (const int size : sizes) {
-        for (const bool bare : { false, true }) {
-            const std::string name
-                = "Upgrade/" + std::to_string(size) + (bare ? "/BareStatements" : "/OpenStore");
+        for (const auto &[way, label] : { std::pair { Way::openStore, "/OpenStore" },
+                 std::pair { Way::upgradeSchema, "/UpgradeSchema" },
+                 std::pair { Way::bareStatements, "/BareStatements" } }) {
+            const std::string name = "Upgrade/" + std::to_string(size) + label;
             benchmark::RegisterBenchmark(
-                name.c_str(), [=](benchmark::State &state) { upgrade(state, size, bare); })
+                name.c_str(), [=](benchmark::State &state) { upgrade(state, size, way); })
                 ->Unit(benchmark::kMillisecond)
                 ->UseManualTime()
                 ->Iterations(1);
         }
     }
 }
+
+} // namespace
 
 } // namespace corvane::bench
 

@@ -51,7 +51,9 @@ AppServices::AppServices(
     m_panelController = std::make_unique<PanelController>(*m_model, *m_panelWindow,
         desktop.workspace, desktop.keystrokes, desktop.input, *m_scheduler);
     // The watcher takes the clipboard's change count now: what it holds at launch is not
-    // recorded.
+    // recorded. Copies made while the store opened (upgrading a long history takes a minute)
+    // are not counted yet either: the pasteboard learns of them from events the event loop
+    // has not handled, so the watcher's first look sees them and records the last one.
     m_watcher = std::make_unique<ClipboardWatcher>(
         *m_store, *m_preferences, desktop.pasteboard, desktop.workspace);
     // Built after the watcher, whose recordings it serves once their owner has gone.

@@ -7,11 +7,13 @@
 #include "pageserver.h"
 #include "platform/pasteboardtypes.h"
 #include "store/clipstore.h"
+#include "store/schema.h"
 #include "store/sqlitedatabase.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -32,8 +34,8 @@ namespace {
 using namespace std::chrono_literals;
 using test::ApplicationTest;
 using test::ClipboardOwnerProcess;
-using test::spinUntil;
 using test::fileContents;
+using test::spinUntil;
 using test::writeFile;
 namespace type = pasteboardtype;
 
@@ -106,6 +108,58 @@ TEST_F(ApplicationTest, RecordsWhatOtherApplicationsCopyAndNothingTheyHide)
         { "copied before the start", "concealed secret", "from the key ring" })
         EXPECT_FALSE(titles.contains(QString::fromUtf8(hidden))) << hidden;
     EXPECT_EQ(items.size(), 6u) << titles.join(u'|').toStdString();
+}
+
+// An old history is upgraded when the application opens it, before it watches the clipboard;
+// on a long history that takes a minute. Here another process holds the history through its
+// own upgrade, so the application's start waits for as long as the test copies.
+TEST_F(ApplicationTest, TheLastCopyMadeWhileTheHistoryIsUpgradedIsRecorded)
+{
+    copyText(QStringLiteral("copied before the start"));
+    QDir().mkpath(storeDirectory());
+    auto upgrader = std::make_unique<SQLiteDatabase>(historyFile());
+    for (const QString &statement : schemaStepOneStatements() + schemaStepTwoStatements())
+        upgrader->query(statement);
+    upgrader->query(QStringLiteral("BEGIN IMMEDIATE"));
+    for (const QString &statement : schemaStepThreeStatements())
+        upgrader->query(statement);
+
+    QProcess &instance = startInstance(false);
+    // The application has opened the history and waits for the upgrade.
+    const QString opened = QFileInfo(historyFile()).canonicalFilePath();
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            const QDir descriptors(QStringLiteral("/proc/%1/fd").arg(instance.processId()));
+            for (const QString &name : descriptors.entryList(QDir::AllEntries | QDir::System))
+                if (QFile::symLinkTarget(descriptors.filePath(name)) == opened)
+                    return true;
+            return false;
+        },
+        30s))
+        << instance.state() << instance.readAllStandardError().toStdString();
+    for (const char *text : { "first copy during the upgrade", "second copy during the upgrade",
+             "last copy during the upgrade" })
+        copyText(QString::fromLatin1(text));
+    upgrader->query(QStringLiteral("COMMIT"));
+    upgrader.reset();
+
+    const auto items = itemsOnceTopIs(QStringLiteral("last copy during the upgrade"));
+    QStringList titles;
+    for (const ClipItem &item : items)
+        titles.append(item.title);
+    // The clipboard was there before the history: the changes made meanwhile are counted once
+    // the event loop runs, and the watcher reads what the clipboard holds then. The copies
+    // the last one replaced were gone before anything could read them, and what the
+    // clipboard held at launch stays unrecorded.
+    EXPECT_EQ(titles, QStringList { QStringLiteral("last copy during the upgrade") });
+    QByteArray log;
+    EXPECT_TRUE(spinUntil(
+        [&] {
+            log += instance.readAllStandardError();
+            return log.contains("2 copies were replaced before they could be read");
+        },
+        10s))
+        << log.toStdString();
 }
 
 TEST_F(ApplicationTest, ASecondStartStandsDownAndLeavesTheFirstRunningUntilItIsTerminated)
