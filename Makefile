@@ -30,9 +30,10 @@ fuzz: deps
 
 bench: deps
 	cmake --preset release
-	cmake --build --preset release --target corvane_bench corvane_recognition_bench
+	cmake --build --preset release --target corvane_bench corvane_recognition_bench corvane_upgrade_bench
 	./build/release/bench/corvane_bench
 	./build/release/bench/corvane_recognition_bench
+	./build/release/bench/corvane_upgrade_bench
 
 # The Debian package (build/package/corvane_*.deb).
 package: deps

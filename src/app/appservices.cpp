@@ -24,7 +24,13 @@
 #include "preferences/preferences.h"
 #include "store/clipstore.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QPointer>
+#include <QTimer>
+
+#include <future>
+#include <utility>
 
 namespace corvane {
 
@@ -35,7 +41,7 @@ AppServices::AppServices(const Desktop &desktop)
 AppServices::AppServices(
     const Desktop &desktop, const QString &storeDirectory, const QString &settingsPath)
     : m_desktop(desktop)
-    , m_store(std::make_unique<ClipStore>(storeDirectory))
+    , m_store(openStore(storeDirectory))
     , m_preferences(std::make_unique<Preferences>(settingsPath))
     , m_scheduler(std::make_unique<QtDelayScheduler>())
     , m_accessibility(std::make_unique<AccessibilityMonitor>(desktop.hasKeyboardAccess))
@@ -50,10 +56,12 @@ AppServices::AppServices(
     m_panelWindow = desktop.makePanelWindow(*m_model, *m_store);
     m_panelController = std::make_unique<PanelController>(*m_model, *m_panelWindow,
         desktop.workspace, desktop.keystrokes, desktop.input, *m_scheduler);
-    // The watcher takes the clipboard's change count now: what it holds at launch is not
-    // recorded.
+    // What the clipboard held at launch is not recorded: the watcher starts from the change
+    // count the store's opening started from, or up to which it read the copies made then.
     m_watcher = std::make_unique<ClipboardWatcher>(
         *m_store, *m_preferences, desktop.pasteboard, desktop.workspace);
+    if (m_earlyChangeCount)
+        m_watcher->setLastChangeCount(*m_earlyChangeCount);
     // Built after the watcher, whose recordings it serves once their owner has gone.
     if (desktop.makeClipboardOwnership) {
         m_ownership = desktop.makeClipboardOwnership();
@@ -70,6 +78,33 @@ AppServices::AppServices(
         m_imageTextReader = std::make_unique<ImageTextReader>(*m_store, desktop.makeTextRecognizer);
     }
     installCallbacks();
+}
+
+// Opening a long history that needs an upgrade takes a minute, which the event loop spends
+// reading each copy made meanwhile while its owner still serves it; otherwise only the last
+// one could be read once the store is open. An opening that ends at once does not run the
+// loop.
+std::unique_ptr<ClipStore> AppServices::openStore(const QString &directory)
+{
+    EarlyCopyReader reader(m_desktop.pasteboard, m_desktop.workspace);
+    std::future<std::unique_ptr<ClipStore>> opening = std::async(
+        std::launch::async, [directory] { return std::make_unique<ClipStore>(directory); });
+    if (opening.wait_for(quickOpening) != std::future_status::ready) {
+        QEventLoop loop;
+        QTimer check;
+        connect(&check, &QTimer::timeout, &loop, [&] {
+            if (opening.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+                loop.quit();
+        });
+        check.start(openingCheckInterval);
+        // Quitting ends only the main loop, so a termination signal handled here waits for
+        // the main loop (the launcher asks again), as it did while the store opened before.
+        loop.exec();
+    }
+    std::unique_ptr<ClipStore> store = opening.get();
+    m_earlyCopies = reader.copies();
+    m_earlyChangeCount = reader.readUpTo();
+    return store;
 }
 
 AppServices::~AppServices()
@@ -109,6 +144,8 @@ void AppServices::reloadVisiblePanel()
 
 void AppServices::start()
 {
+    for (const EarlyCopyReader::Copy &copy : std::exchange(m_earlyCopies, {}))
+        m_watcher->recordEarlierCopy(copy.snapshot, copy.frontmost, copy.capturedAt);
     m_watcher->start(watcherInterval);
     if (m_keeper)
         m_keeper->start();

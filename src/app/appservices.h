@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/earlycopyreader.h"
 #include "expansion/expansionmatcher.h"
 #include "platform/keystroketap.h"
 #include "recognition/imagetextreader.h"
@@ -55,6 +56,10 @@ class AppServices : public QObject
 public:
     // How often the watcher looks at the clipboard besides the change signals.
     static constexpr std::chrono::milliseconds watcherInterval { 400 };
+    // How long opening the store may take before the clipboard is read while it goes on, and
+    // how often it is looked at then.
+    static constexpr std::chrono::milliseconds quickOpening { 50 };
+    static constexpr std::chrono::milliseconds openingCheckInterval { 20 };
     // How long a link title fetch may take.
     static constexpr std::chrono::milliseconds linkTitleTimeout { 8000 };
 
@@ -143,6 +148,9 @@ Q_SIGNALS:
     void crashRecoveryRefreshFailedChanged();
 
 private:
+    // Opens the store off the main thread while the event loop reads the copies made
+    // meanwhile into m_earlyCopies; throws what opening throws.
+    std::unique_ptr<ClipStore> openStore(const QString &directory);
     void installCallbacks();
     void reloadVisiblePanel();
     // Starts or stops reading words in images after the preference changed; turning it off
@@ -152,6 +160,9 @@ private:
     void setCrashRecoveryRefreshFailed(bool failed);
 
     Desktop m_desktop;
+    // Copies read while the store opened, for the watcher, and the change count it starts at.
+    std::vector<EarlyCopyReader::Copy> m_earlyCopies;
+    std::optional<std::int64_t> m_earlyChangeCount;
     std::unique_ptr<ClipStore> m_store;
     // Declared after the store, so it stops before the store closes.
     std::unique_ptr<StartupMaintenance> m_maintenance;

@@ -19,6 +19,9 @@
 namespace {
 
 int terminationPipe[2] = { -1, -1 };
+// Set once a termination signal reached the event loop: one handled before the main loop
+// runs (while the history opens) asked nothing to quit.
+bool terminationRequested = false;
 
 void noteTerminationSignal(int)
 {
@@ -37,6 +40,7 @@ void quitOnTerminationSignals(QCoreApplication &application)
     QObject::connect(notifier, &QSocketNotifier::activated, &application, [] {
         char byte = 0;
         [[maybe_unused]] const auto read = ::read(terminationPipe[1], &byte, 1);
+        terminationRequested = true;
         QCoreApplication::quit();
     });
     struct sigaction action = {};
@@ -118,6 +122,8 @@ extern "C" __attribute__((visibility("default"))) int corvane_desktop_main(int a
         return *status;
     QObject::connect(&application, &QCoreApplication::aboutToQuit,
         [] { qCInfo(lcLaunch, "Corvane is terminating"); });
+    if (terminationRequested)
+        QMetaObject::invokeMethod(&application, &QCoreApplication::quit, Qt::QueuedConnection);
     return QApplication::exec();
 }
 

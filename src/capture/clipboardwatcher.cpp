@@ -113,10 +113,18 @@ void ClipboardWatcher::contentsRead(std::uint64_t request, const PasteboardSnaps
         pollSoon();
         return;
     }
-    record(snapshot);
+    record(snapshot, clock());
 }
 
-void ClipboardWatcher::record(const PasteboardSnapshot &snapshot)
+void ClipboardWatcher::recordEarlierCopy(const PasteboardSnapshot &snapshot,
+    const std::optional<RunningApplication> &frontmost, Timestamp capturedAt)
+{
+    m_pendingFrontmost = frontmost;
+    m_pendingChangeCount = m_lastChangeCount;
+    record(snapshot, capturedAt);
+}
+
+void ClipboardWatcher::record(const PasteboardSnapshot &snapshot, Timestamp capturedAt)
 {
     const QStringList ignored = m_preferences.ignoredBundleIDs();
     std::optional<ClipCandidate> candidate = captureCandidate(snapshot, m_pendingFrontmost,
@@ -124,7 +132,7 @@ void ClipboardWatcher::record(const PasteboardSnapshot &snapshot)
         m_preferences.capturesImages());
     if (!candidate)
         return;
-    candidate->capturedAt = clock();
+    candidate->capturedAt = capturedAt;
     if (m_waiting.size() == maximumWaitingCopies) {
         qCWarning(lcWatcher, "The history stayed locked; the oldest waiting %s copy is dropped",
             qUtf8Printable(storedString(m_waiting.front().candidate.kind)));

@@ -66,6 +66,12 @@ public:
         m_suppressUntilChangeCount = changeCount;
     }
     std::int64_t lastChangeCount() const { return m_lastChangeCount; }
+    // Takes changeCount as the last one seen, instead of the count when it was made.
+    void setLastChangeCount(std::int64_t changeCount) { m_lastChangeCount = changeCount; }
+    // Records a copy read before the watcher started (while the history was being opened),
+    // as if it had read it itself at capturedAt; call them oldest first, before start.
+    void recordEarlierCopy(const PasteboardSnapshot &snapshot,
+        const std::optional<RunningApplication> &frontmost, Timestamp capturedAt);
     // Whether a read of the clipboard is in flight.
     bool isReading() const { return m_pendingRequest.has_value(); }
 
@@ -88,7 +94,7 @@ private:
 
     void pollSoon();
     void contentsRead(std::uint64_t request, const PasteboardSnapshot &snapshot);
-    void record(const PasteboardSnapshot &snapshot);
+    void record(const PasteboardSnapshot &snapshot, Timestamp capturedAt);
     void recordWaiting();
     ClipCandidate stampedAfterNewest(const ClipCandidate &candidate);
 

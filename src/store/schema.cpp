@@ -3,6 +3,8 @@
 #include "store/sqlitedatabase.h"
 #include "store/transaction.h"
 
+#include <QScopeGuard>
+
 #include <chrono>
 
 namespace corvane {
@@ -198,6 +200,21 @@ std::int64_t userVersion(SQLiteDatabase &database)
     return version ? *version : 0;
 }
 
+// How many virtual machine steps SQLite takes between two looks at the clock: a look costs
+// tens of nanoseconds, these steps a millisecond or so.
+constexpr int progressInstructions = 10'000;
+
+std::int64_t itemCount(SQLiteDatabase &database, std::int64_t version)
+{
+    // A new file has no table yet.
+    if (version < 1)
+        return 0;
+    const auto rows = database.query(QStringLiteral("SELECT count(*) AS n FROM items"));
+    const std::int64_t *count
+        = rows.empty() ? nullptr : integerValue(rows.front(), QStringLiteral("n"));
+    return count ? *count : 0;
+}
+
 void runStep(SQLiteDatabase &database, std::int64_t targetVersion, const QStringList &statements)
 {
     inWriteTransaction(database, [&] {
@@ -239,7 +256,7 @@ private:
 
 } // namespace
 
-void upgradeSchema(SQLiteDatabase &database)
+void upgradeSchema(SQLiteDatabase &database, UpgradeProgress::Timing timing)
 {
     const std::int64_t version = userVersion(database);
     if (version >= currentSchemaVersion)
@@ -248,14 +265,32 @@ void upgradeSchema(SQLiteDatabase &database)
     // holds the write lock for seconds on a long history (tens of seconds on a million
     // items). Waiting for it to finish beats failing to open the history.
     const LongerBusyTimeout patience(database, upgradeBusyTimeout);
-    // Versions below 1 (a new file) and unknown negative ones start from the beginning.
-    if (version < 1)
-        runStep(database, 1, schemaStepOneStatements());
-    if (version < 2)
-        runStep(database, 2, schemaStepTwoStatements());
-    runStep(database, 3, schemaStepThreeStatements());
-    runStep(database, 4, schemaStepFourStatements());
-    runStep(database, 5, schemaStepFiveStatements());
+    UpgradeProgress progress(itemCount(database, version), version, currentSchemaVersion, timing);
+    // The rebuilds are single statements that run for tens of seconds on a million items;
+    // SQLite's progress handler is the only way to hear from inside them, and it costs
+    // nothing measurable at this interval.
+    database.setProgressHandler(progressInstructions, [&progress] { progress.tick(); });
+    const auto removeHandler
+        = qScopeGuard([&database] { database.setProgressHandler(0, nullptr); });
+    const auto step
+        = [&](std::int64_t target, const QString &description, const QStringList &statements) {
+              progress.beginStep(description);
+              runStep(database, target, statements);
+          };
+    try {
+        // Versions below 1 (a new file) and unknown negative ones start from the beginning.
+        if (version < 1)
+            step(1, QStringLiteral("creating the tables"), schemaStepOneStatements());
+        if (version < 2)
+            step(2, QStringLiteral("adding the snippet triggers"), schemaStepTwoStatements());
+        step(3, QStringLiteral("rebuilding the search indexes"), schemaStepThreeStatements());
+        step(4, QStringLiteral("indexing the source applications"), schemaStepFourStatements());
+        step(5, QStringLiteral("adding the text read in images"), schemaStepFiveStatements());
+    } catch (...) {
+        progress.fail();
+        throw;
+    }
+    progress.finish();
 }
 
 } // namespace corvane

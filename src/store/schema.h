@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/upgradeprogress.h"
+
 #include <QStringList>
 
 #include <chrono>
@@ -34,6 +36,8 @@ inline constexpr std::chrono::milliseconds upgradeBusyTimeout { 180'000 };
 // Brings the database to the current version, one transaction per step; a failed step
 // is rolled back and its error thrown, leaving the version it had before. While it runs,
 // the connection waits up to upgradeBusyTimeout for the write lock instead of the usual one.
-void upgradeSchema(SQLiteDatabase &database);
+// An upgrade that runs longer than timing.announceAfter logs its start, its progress and its
+// duration (lcStore).
+void upgradeSchema(SQLiteDatabase &database, UpgradeProgress::Timing timing = {});
 
 } // namespace corvane

@@ -177,6 +177,23 @@ void SQLiteDatabase::interrupt()
     sqlite3_interrupt(m_handle);
 }
 
+void SQLiteDatabase::setProgressHandler(int instructions, std::function<void()> tick)
+{
+    m_progressTick = std::move(tick);
+    if (!m_progressTick) {
+        sqlite3_progress_handler(m_handle, 0, nullptr, nullptr);
+        return;
+    }
+    // A non-zero answer would interrupt the statement; the handler only reports.
+    const auto handler = [](void *context) -> int {
+        try {
+            (*static_cast<std::function<void()> *>(context))();
+        } catch (...) { }
+        return 0;
+    };
+    sqlite3_progress_handler(m_handle, instructions, handler, &m_progressTick);
+}
+
 SQLiteDatabase::~SQLiteDatabase()
 {
     for (const CachedStatement &entry : m_cache)

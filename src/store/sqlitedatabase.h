@@ -134,6 +134,12 @@ public:
     // thread while another one runs a statement.
     void interrupt();
 
+    // Calls tick from inside the statements this connection runs, about every `instructions`
+    // virtual machine steps (nested statements, such as a search index rebuilding itself from
+    // its table, included), until it is called again; an empty tick removes it. tick must not
+    // use this connection. A statement that runs long thus still gives its caller a word.
+    void setProgressHandler(int instructions, std::function<void()> tick);
+
 private:
     // Compiled statements are kept for reuse, keyed by their SQL text: compiling costs 5 to
     // 25 µs, a noticeable part of a search or a recording. A statement in use (a visitor may
@@ -161,6 +167,7 @@ private:
     // Where the gathering function puts values; set only while gatherIntegers runs.
     std::mutex m_gatherMutex;
     std::vector<std::int64_t> *m_gatherInto = nullptr;
+    std::function<void()> m_progressTick;
 };
 
 // Convenience readers for row values: the value when it has the expected kind.

@@ -1,11 +1,15 @@
+#include "historygenerator.h"
+#include "logcapture.h"
 #include "store/clipstore.h"
 #include "store/filesystemerror.h"
 #include "store/schema.h"
 #include "testsupport.h"
+#include "versiontwohistory.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <sys/stat.h>
 
@@ -184,6 +188,118 @@ TEST_F(ClipStoreTest, VersionTwoDatabaseGainsSearchIndexesBuiltFromItsRows)
     database->query(QStringLiteral("DELETE FROM items"));
     EXPECT_EQ(matches("items_fts", "\"r\"*"), 0u);
     EXPECT_EQ(matches("items_trigrams", "\"nam\""), 0u);
+}
+
+// A generated history taken back to version 2 is what the application left at version 2, and
+// the upgrade gives it sound indexes that answer every search as before.
+TEST_F(ClipStoreTest, GeneratedVersionTwoHistoryUpgradesSoundWithTheSameAnswers)
+{
+    HistoryGenerator::fillInBatches(storeDir(), 3000);
+    const QString searches[] = { QStringLiteral("a"), QStringLiteral("th"), QStringLiteral("the"),
+        QStringLiteral("ing"), QStringLiteral("qz"), QStringLiteral("http"),
+        QStringLiteral("function return"), QStringLiteral("ttp"), QStringLiteral("") };
+    const auto answers = [&](ClipStore &store) {
+        std::vector<std::vector<std::int64_t>> found;
+        for (const QString &search : searches) {
+            found.emplace_back();
+            for (const ClipItem &item : store.items({ .search = search, .limit = 300 }))
+                found.back().push_back(item.id);
+        }
+        return found;
+    };
+    const auto before = [&] {
+        ClipStore store(storeDir());
+        return answers(store);
+    }();
+    ASSERT_GT(before[0].size(), 100u);
+
+    VersionTwoHistory::downgrade(*openDirectly());
+    const auto schema = [](SQLiteDatabase &database) {
+        std::set<QStringList> objects;
+        for (const auto &row :
+            database.query(QStringLiteral("SELECT type, name, tbl_name, sql FROM sqlite_master"))) {
+            const QString *sql = textValue(row, QStringLiteral("sql"));
+            objects.insert(
+                { *textValue(row, QStringLiteral("type")), *textValue(row, QStringLiteral("name")),
+                    *textValue(row, QStringLiteral("tbl_name")), sql ? *sql : QString() });
+        }
+        return objects;
+    };
+    SQLiteDatabase made(path(QStringLiteral("made-at-version-2.sqlite")));
+    for (const QString &statement : schemaStepOneStatements() + schemaStepTwoStatements())
+        made.query(statement);
+    auto database = openDirectly();
+    EXPECT_EQ(schema(*database), schema(made));
+    EXPECT_EQ(userVersion(*database), 2);
+
+    {
+        const test::LogCapture log("com.ferrowen.corvane.store");
+        upgradeSchema(*database, { .announceAfter = {}, .reportEvery = {} });
+        // SQLite's progress handler reaches into the index rebuild, a single statement.
+        EXPECT_TRUE(
+            log.messages().filter(QStringLiteral("rebuilding the search indexes")).size() > 0)
+            << log.messages().join(QLatin1Char('\n')).toStdString();
+    }
+    EXPECT_EQ(*textValue(database->query(QStringLiteral("PRAGMA integrity_check")).front(),
+                  QStringLiteral("integrity_check")),
+        QStringLiteral("ok"));
+    for (const char *index : { "items_fts", "items_trigrams" }) {
+        EXPECT_NO_THROW(database->query(
+            QStringLiteral("INSERT INTO %1 (%1, rank) VALUES ('integrity-check', 1)")
+                .arg(QLatin1String(index))))
+            << index;
+    }
+    ClipStore store(storeDir());
+    EXPECT_EQ(answers(store), before);
+}
+
+// A long upgrade says when it starts, how far it is and how long it took; a quick one or
+// none says nothing.
+TEST_F(ClipStoreTest, UpgradeLogsOnlyWhenItTakesLong)
+{
+    using namespace std::chrono_literals;
+    struct Case
+    {
+        const char *name;
+        bool versionTwo;
+        std::chrono::milliseconds announceAfter;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        { "long upgrade", true, 0ms,
+            { QStringLiteral("Upgrading the history of 2 items from version 2 to 5; on a long "
+                             "history this takes a while"),
+                QStringLiteral("Upgrading the history: indexing the source applications, "),
+                QStringLiteral("Upgrading the history: adding the text read in images, "),
+                QStringLiteral("Upgraded the history of 2 items to version 5 in ") } },
+        { "quick upgrade", true, 1h, {} },
+        { "no upgrade", false, 0ms, {} },
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        const QString file = path(QString::fromLatin1(test.name) + QStringLiteral(".sqlite"));
+        SQLiteDatabase database(file);
+        for (const QString &statement : schemaStepOneStatements() + schemaStepTwoStatements())
+            database.query(statement);
+        for (const char *words : { "first words", "second words" }) {
+            database.query(QStringLiteral("INSERT INTO items (kind, text, title, created_at, "
+                                          "last_used_at, fingerprint) VALUES ('text', ?1, ?1, "
+                                          "1, 1, ?1)"),
+                { QString::fromLatin1(words) });
+        }
+        if (!test.versionTwo)
+            upgradeSchema(database, { .announceAfter = 1h });
+
+        const test::LogCapture log("com.ferrowen.corvane.store");
+        upgradeSchema(database, { .announceAfter = test.announceAfter, .reportEvery = 0ms });
+        EXPECT_EQ(userVersion(database), currentSchemaVersion);
+        // Progress lines end with the time so far, the last line with the duration.
+        QStringList lines = log.messages();
+        for (QString &line : lines)
+            line.remove(QRegularExpression(QStringLiteral("[0-9.]+ s( so far)?$")));
+        lines.removeAll(QStringLiteral("Upgrading the history: rebuilding the search indexes, "));
+        EXPECT_EQ(lines, test.expected);
+    }
 }
 
 TEST_F(ClipStoreTest, OpeningWaitsForAnotherProcessUpgradingTheSameFile)
