@@ -209,10 +209,16 @@ std::int64_t itemCount(SQLiteDatabase &database, std::int64_t version)
     // A new file has no table yet.
     if (version < 1)
         return 0;
-    const auto rows = database.query(QStringLiteral("SELECT count(*) AS n FROM items"));
-    const std::int64_t *count
-        = rows.empty() ? nullptr : integerValue(rows.front(), QStringLiteral("n"));
-    return count ? *count : 0;
+    // Only for the log: a file without our table fails in the step that needs it, with that
+    // step's own message, as it did before the count was taken.
+    try {
+        const auto rows = database.query(QStringLiteral("SELECT count(*) AS n FROM items"));
+        const std::int64_t *count
+            = rows.empty() ? nullptr : integerValue(rows.front(), QStringLiteral("n"));
+        return count ? *count : 0;
+    } catch (const SQLiteDatabase::Error &) {
+        return 0;
+    }
 }
 
 void runStep(SQLiteDatabase &database, std::int64_t targetVersion, const QStringList &statements)
