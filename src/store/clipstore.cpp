@@ -164,10 +164,18 @@ std::optional<ClipItem> ClipStore::record(const ClipCandidate &candidate, std::i
     reopenIfReplaced();
     return perform([&](SQLiteDatabase &database) -> std::optional<ClipItem> {
         const QString print = fingerprint(candidate.kind, candidate.text, candidate.payload);
-        const std::int64_t capturedAt = toMillis(candidate.capturedAt);
+        std::int64_t capturedAt = toMillis(candidate.capturedAt);
 
         if (std::optional<ClipItem> existing = rows::firstItem(database.query(
                 QStringLiteral("SELECT * FROM items WHERE fingerprint = ?"), { print }))) {
+            // Moved to the top even when another item was made in the same millisecond:
+            // equal times sort by id, and this one keeps its id from long ago.
+            const std::int64_t newestOther = rows::firstInteger(
+                database.query(QStringLiteral("SELECT created_at AS n FROM items WHERE id <> ? "
+                                              "ORDER BY created_at DESC LIMIT 1"),
+                    { existing->id }),
+                QStringLiteral("n"), capturedAt - 1);
+            capturedAt = std::max(capturedAt, newestOther + 1);
             database.query(
                 QStringLiteral("UPDATE items SET created_at = ?, last_used_at = ? WHERE id = ?"),
                 { capturedAt, capturedAt, existing->id });

@@ -51,6 +51,18 @@ TEST_F(RecordingTest, RepeatCopyMovesToTheTopAndKeepsWhatWasFirstRecorded)
     EXPECT_EQ(titles(newestTen),
         (std::vector<QString> { QStringLiteral("shared words"), QStringLiteral("in between") }));
     EXPECT_EQ(original.fingerprint, fingerprint(ClipKind::text, first.text, std::nullopt));
+
+    // Copied again in the same millisecond as a newer item: the order breaks equal times by
+    // id, which the repeat keeps from long ago, so it is stamped just after that item.
+    add(text(QStringLiteral("newer"), 6));
+    again.capturedAt = at(6);
+    const std::optional<ClipItem> sameInstant
+        = store().record(again, 0, 0, ClipStore::payloadCapBytes);
+    ASSERT_TRUE(sameInstant);
+    EXPECT_EQ(sameInstant->createdAt, at(6) + std::chrono::milliseconds(1));
+    EXPECT_EQ(titles(newestTen),
+        (std::vector<QString> { QStringLiteral("shared words"), QStringLiteral("newer"),
+            QStringLiteral("in between") }));
 }
 
 TEST_F(RecordingTest, RefusedCandidatesStoreNothing)
