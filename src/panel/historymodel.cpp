@@ -186,23 +186,19 @@ void HistoryModel::reloadReadingSearchesInBackground(bool typed)
             m_background->countSourceApps(sourceAppLimit);
         else
             applySourceApps(m_store.sourceApps(sourceAppLimit));
-
-        const ClipStore::Filter filter = currentFilter();
-        ++m_itemsTicket;
-        // The plain list is an index walk, read on the spot so the panel opens on it; a
-        // search may scan, so it runs in the background while the list keeps its rows.
-        m_awaitingItems = m_background && (typed || !filter.search.trimmed().isEmpty());
-        if (m_awaitingItems) {
-            m_background->searchItems(filter, m_itemsTicket);
-            return;
-        }
-        setItems(m_store.items(filter));
     } catch (const std::exception &error) {
         qCCritical(lcHistory).noquote() << "Could not load history:" << errorDescription(error);
         setItems({});
         return;
     }
-    clampSelection();
+    ++m_itemsTicket;
+    // The plain list is an index walk, read on the spot so the panel opens on it; a search
+    // may scan, so it runs in the background while the list keeps its rows.
+    m_awaitingItems = m_background && (typed || !m_search.trimmed().isEmpty());
+    if (m_awaitingItems)
+        m_background->searchItems(currentFilter(), m_itemsTicket);
+    else
+        readItemsOnTheSpot();
 }
 
 void HistoryModel::settleItems()
@@ -211,6 +207,11 @@ void HistoryModel::settleItems()
         return;
     ++m_itemsTicket;
     m_awaitingItems = false;
+    readItemsOnTheSpot();
+}
+
+void HistoryModel::readItemsOnTheSpot()
+{
     try {
         setItems(m_store.items(currentFilter()));
     } catch (const std::exception &error) {

@@ -309,6 +309,8 @@ private:
     // reload, with what the user typed (an emptied search too) read in the background.
     void reloadReadingSearchesInBackground(bool typed);
     ClipStore::Filter currentFilter() const;
+    // Reads the list for the current filter on this thread; a store error empties it.
+    void readItemsOnTheSpot();
     // The items with every cut text read whole; those gone meanwhile are left out.
     std::vector<ClipItem> whole(std::vector<ClipItem> items);
     // Keeps the listed applications and drops active source filters no longer listed;

@@ -58,26 +58,25 @@ void HistorySearch::countSourceApps(std::int64_t limit)
 void HistorySearch::interruptRunning()
 {
     // A count interrupted for a search is asked again once the search is answered.
-    if (m_running != Running::nothing && m_store)
+    if (m_busy && m_store)
         m_store->interrupt();
 }
 
 bool HistorySearch::takeWork(Work &taken)
 {
     std::unique_lock lock(m_mutex);
-    m_running = Running::nothing;
+    m_busy = false;
     m_wake.wait(
         lock, [this] { return m_stopping || m_pending.search || m_pending.sourceAppLimit; });
     if (m_stopping)
         return false;
     taken = {};
+    m_busy = true;
     if (m_pending.search) {
         taken.search = std::exchange(m_pending.search, std::nullopt);
         taken.ticket = m_pending.ticket;
-        m_running = Running::search;
     } else {
         taken.sourceAppLimit = std::exchange(m_pending.sourceAppLimit, std::nullopt);
-        m_running = Running::sourceApps;
     }
     return true;
 }

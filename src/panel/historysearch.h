@@ -62,7 +62,6 @@ private:
         Ticket ticket = 0;
         std::optional<std::int64_t> sourceAppLimit;
     };
-    enum class Running { nothing, search, sourceApps };
 
     void run();
     // Takes the next piece of work and notes what runs; nothing once stopping.
@@ -78,7 +77,8 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     Work m_pending;
-    Running m_running = Running::nothing;
+    // Whether the worker is answering a question (a search or a count).
+    bool m_busy = false;
     bool m_stopping = false;
     // Opened on the worker thread; read by interruptRunning under m_mutex.
     std::unique_ptr<ClipStore> m_store;

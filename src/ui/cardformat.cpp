@@ -3,10 +3,7 @@
 #include "common/bytecount.h"
 #include "common/graphemes.h"
 
-#include <QCache>
 #include <QMimeDatabase>
-#include <QMutex>
-#include <QPair>
 
 namespace corvane {
 
