@@ -35,15 +35,20 @@ protected:
     }
 };
 
-TEST_F(HistoryModelTest, AnEmptyHistoryHasNoSelectionAndSelectDoesNothing)
+TEST_F(HistoryModelTest, AnEmptyHistoryHasNoSelectionAndNothingToActOn)
 {
+    int dismissed = 0;
+    model->onDismiss = [&] { ++dismissed; };
     EXPECT_TRUE(model->items().empty());
-    EXPECT_EQ(model->selectedIndex(), 0);
     EXPECT_FALSE(model->selectedItem());
     EXPECT_TRUE(model->selectedItems().empty());
     model->select(3);
     EXPECT_EQ(model->selectedIndex(), 0);
     EXPECT_FALSE(model->selectItem(1));
+    model->paste();
+    model->pasteAlternate();
+    EXPECT_EQ(dismissed, 0);
+    EXPECT_EQ(pasteboard.changeCount(), 0);
 }
 
 TEST_F(HistoryModelTest, RangeSelectionAndMarksFollowTheAnchor)
@@ -73,6 +78,12 @@ TEST_F(HistoryModelTest, RangeSelectionAndMarksFollowTheAnchor)
     EXPECT_EQ(model->selectedIndex(), 5);
     model->select(-4);
     EXPECT_EQ(model->selectedIndex(), 0);
+
+    // Card numbers count from one.
+    EXPECT_FALSE(model->selectItem(0));
+    EXPECT_FALSE(model->selectItem(7));
+    EXPECT_EQ(model->selectItem(2)->id, model->items()[1].id);
+    EXPECT_EQ(model->selectedIndex(), 1);
 }
 
 TEST_F(HistoryModelTest, CommandClickMarksPairsAndUnmarkingTheSecondLastLeavesASingleSelection)
@@ -150,6 +161,15 @@ TEST_F(HistoryModelTest, FiltersOnlyNotifyWhenTheyChangeAndUnknownSourcesAreDrop
     EXPECT_EQ(items.count(), 0); // nothing filtered, the same list
     model->reload();
     EXPECT_EQ(items.count(), 0);
+    // Assigning an equal value notifies nobody either.
+    QSignalSpy index(model.get(), &HistoryModel::selectedIndexChanged);
+    QSignalSpy target(model.get(), &HistoryModel::pasteTargetChanged);
+    model->setSelectedIndex(0);
+    model->setPasteTarget(std::nullopt);
+    EXPECT_EQ(target.count(), 0);
+    model->setSelectedIndex(2);
+    EXPECT_EQ(index.count(), 1);
+
     model->toggleKind(ClipKind::link);
     EXPECT_TRUE(model->items().empty());
     EXPECT_EQ(items.count(), 1);
@@ -185,17 +205,6 @@ TEST_F(HistoryModelTest, TheClipboardTabHidesFiledItemsAndAPinboardTabShowsOnlyI
     EXPECT_EQ(model->items().size(), 6u);
 }
 
-TEST_F(HistoryModelTest, SelectItemTakesCardNumbersFromOne)
-{
-    const auto items = addSix();
-    EXPECT_FALSE(model->selectItem(0));
-    EXPECT_FALSE(model->selectItem(7));
-    const auto second = model->selectItem(2);
-    ASSERT_TRUE(second);
-    EXPECT_EQ(second->id, items[1].id);
-    EXPECT_EQ(model->selectedIndex(), 1);
-}
-
 TEST_F(HistoryModelTest, PresentingKeepsTheTabAndFiltersAndEmptiesTheSearch)
 {
     const auto items = addSix();
@@ -218,19 +227,6 @@ TEST_F(HistoryModelTest, PresentingKeepsTheTabAndFiltersAndEmptiesTheSearch)
     EXPECT_EQ(model->selectedIndex(), 0);
     EXPECT_EQ(model->presentationCount(), 1);
     EXPECT_EQ(presented.count(), 1);
-}
-
-TEST_F(HistoryModelTest, AssigningAnEqualValueNotifiesNobody)
-{
-    addSix();
-    QSignalSpy index(model.get(), &HistoryModel::selectedIndexChanged);
-    QSignalSpy target(model.get(), &HistoryModel::pasteTargetChanged);
-    model->setSelectedIndex(0);
-    model->setPasteTarget(std::nullopt);
-    EXPECT_EQ(index.count(), 0);
-    EXPECT_EQ(target.count(), 0);
-    model->setSelectedIndex(2);
-    EXPECT_EQ(index.count(), 1);
 }
 
 TEST_F(HistoryModelTest, ListModelsStayConsistentAndAreNeverReset)
@@ -391,17 +387,6 @@ TEST_F(HistoryModelTest, ThreeMarkedItemsArePastedJoinedAndComeToTheTopInTheirOr
     EXPECT_EQ(clipboardData(pasteboardtype::plainText()), QByteArray("three"));
 }
 
-TEST_F(HistoryModelTest, NothingToActOnDoesNothing)
-{
-    int dismissed = 0;
-    model->onDismiss = [&] { ++dismissed; };
-    model->paste();
-    model->pasteAlternate();
-    EXPECT_EQ(dismissed, 0);
-    EXPECT_TRUE(pasteboard.contents().isEmpty());
-    EXPECT_EQ(pasteboard.changeCount(), 0);
-}
-
 // Items and pinboards.
 
 TEST_F(HistoryModelTest, DeletingKeepsThePositionOrFallsBackToTheNewLastCard)
@@ -432,19 +417,19 @@ TEST_F(HistoryModelTest, MovingPinboardsClampsAndTheFirstMovedLeftTouchesNothing
     model->movePinboard(b, 1);
     EXPECT_EQ(store->generation(), generation);
 
+    const auto order = [](const std::vector<Pinboard> &pinboards) {
+        std::vector<std::int64_t> ids;
+        for (const Pinboard &p : pinboards)
+            ids.push_back(p.id);
+        return ids;
+    };
     model->movePinboard(a, 99);
-    std::vector<std::int64_t> order;
-    for (const Pinboard &p : model->pinboards())
-        order.push_back(p.id);
-    EXPECT_EQ(order, (std::vector<std::int64_t> { b, c, a }));
+    EXPECT_EQ(order(model->pinboards()), (std::vector<std::int64_t> { b, c, a }));
     model->movePinboardBy(a, -1);
-    order.clear();
-    for (const Pinboard &p : store->pinboards())
-        order.push_back(p.id);
-    EXPECT_EQ(order, (std::vector<std::int64_t> { b, a, c }));
+    EXPECT_EQ(order(store->pinboards()), (std::vector<std::int64_t> { b, a, c }));
 }
 
-TEST_F(HistoryModelTest, CreatingPinboardsTrimsTheNameAndFilesTheItem)
+TEST_F(HistoryModelTest, PinboardsAreCreatedTrimmedAndFilledAndTheShownOneDeleted)
 {
     const auto items = addSix();
     model->createPinboard(QStringLiteral("  \n "));
@@ -460,16 +445,10 @@ TEST_F(HistoryModelTest, CreatingPinboardsTrimsTheNameAndFilesTheItem)
     EXPECT_EQ(model->pinboards()[0].itemCount, 2);
     model->toggleFiling(items[1], model->pinboards()[0].id);
     EXPECT_EQ(model->pinboards()[0].itemCount, 1);
-}
 
-TEST_F(HistoryModelTest, DeletingTheShownPinboardReturnsToTheClipboardTab)
-{
-    const auto items = addSix();
-    const auto board = addPinboard(QStringLiteral("Work"));
-    store->addItem(board, items[0].id);
-    model->reload();
+    // Deleting the shown pinboard returns to the Clipboard tab.
     model->selectPinboard(1);
-    model->deletePinboard(board);
+    model->deletePinboard(model->pinboards()[0].id);
     EXPECT_FALSE(model->selectedPinboardID());
     EXPECT_TRUE(model->pinboards().empty());
     EXPECT_EQ(model->items().size(), 6u);
@@ -594,24 +573,7 @@ TEST_F(HistoryModelTest, RefusedFilingsShowTheShortMessageAndEachLivesItsFullTim
 
 // Dragging and filing.
 
-TEST_F(HistoryModelTest, DropsOntoTheShownTabAreRefused)
-{
-    const auto items = addSix();
-    const auto board = addPinboard(QStringLiteral("Work"));
-    store->addItem(board, items[0].id);
-    model->reload();
-
-    model->beginDrag(model->items()[0]);
-    EXPECT_FALSE(model->dropDraggedItems(std::optional<std::int64_t>()));
-    model->selectPinboard(1);
-    model->beginDrag(model->items()[0]);
-    EXPECT_FALSE(model->dropDraggedItems(board));
-    EXPECT_EQ(store->pinboardIDs(items[0].id), std::set<std::int64_t> { board });
-    EXPECT_FALSE(model->recentlyFiledPinboardID());
-    EXPECT_FALSE(model->departingItemID());
-}
-
-TEST_F(HistoryModelTest, DroppingTwoCardsOnAnotherPinboardMovesThemAndFlashesThatTab)
+TEST_F(HistoryModelTest, DropsOntoTheShownTabAreRefusedAndTwoCardsDroppedElsewhereMove)
 {
     const auto items = addSix();
     const auto a = addPinboard(QStringLiteral("A"));
@@ -619,7 +581,16 @@ TEST_F(HistoryModelTest, DroppingTwoCardsOnAnotherPinboardMovesThemAndFlashesTha
     store->addItem(a, items[0].id);
     store->addItem(a, items[1].id);
     model->reload();
+    model->beginDrag(model->items()[0]);
+    EXPECT_FALSE(model->dropDraggedItems(std::optional<std::int64_t>()));
     model->selectPinboard(1);
+    model->beginDrag(model->items()[0]);
+    EXPECT_FALSE(model->dropDraggedItems(a));
+    EXPECT_EQ(store->pinboardIDs(items[0].id), std::set<std::int64_t> { a });
+    EXPECT_FALSE(model->recentlyFiledPinboardID());
+    EXPECT_FALSE(model->departingItemID());
+
+    // Two marked cards dropped on another pinboard move there, and its tab flashes.
     model->select(0);
     model->select(1, true);
 
@@ -646,27 +617,9 @@ TEST_F(HistoryModelTest, DroppingTwoCardsOnAnotherPinboardMovesThemAndFlashesTha
     EXPECT_FALSE(model->recentlyFiledPinboardID());
 }
 
-TEST_F(HistoryModelTest, TheDragPollEndsADragWhoseButtonWasReleasedAndALaterDropIsRefused)
-{
-    addSix();
-    int ended = 0;
-    model->onDragEnded = [&] { ++ended; };
-    model->beginDrag(model->items()[0]);
-    EXPECT_TRUE(model->isDragPollRunning());
-    scheduler.advance(HistoryModel::dragPollInterval * 3);
-    EXPECT_TRUE(model->isDraggingItem());
-
-    input.mouseButtonPressed = false;
-    scheduler.advance(HistoryModel::dragPollInterval);
-    EXPECT_FALSE(model->isDraggingItem());
-    EXPECT_FALSE(model->isDragPollRunning());
-    EXPECT_EQ(ended, 1);
-    EXPECT_EQ(scheduler.pending(), 0u);
-
-    EXPECT_FALSE(model->dropDraggedItems(std::optional<std::int64_t>(1)));
-}
-
-TEST_F(HistoryModelTest, EscapeDuringADragEndsItAndReportsTheCancellationLast)
+// The drag poll ends a drag on Escape, reporting the cancellation last, or once the button
+// is released; then it stops, and a later drop is refused.
+TEST_F(HistoryModelTest, TheDragPollEndsADragOnEscapeOrOnceTheButtonIsReleased)
 {
     addSix();
     std::vector<QString> calls;
@@ -675,6 +628,8 @@ TEST_F(HistoryModelTest, EscapeDuringADragEndsItAndReportsTheCancellationLast)
     model->onDragEnded = [&] { calls.push_back(QStringLiteral("ended")); };
     model->onDragCancelled = [&] { calls.push_back(QStringLiteral("cancelled")); };
     model->beginDrag(model->items()[2]);
+    scheduler.advance(HistoryModel::dragPollInterval * 3);
+    EXPECT_TRUE(model->isDraggingItem());
     input.escapeKeyDown = true;
     scheduler.advance(HistoryModel::dragPollInterval);
     EXPECT_EQ(calls,
@@ -684,6 +639,20 @@ TEST_F(HistoryModelTest, EscapeDuringADragEndsItAndReportsTheCancellationLast)
     EXPECT_TRUE(model->draggedItemIDs().empty());
     model->cancelDrag(); // nothing to cancel any more
     EXPECT_EQ(calls.size(), 4u);
+
+    input.escapeKeyDown = false;
+    calls.clear();
+    model->beginDrag(model->items()[0]);
+    EXPECT_TRUE(model->isDragPollRunning());
+    input.mouseButtonPressed = false;
+    scheduler.advance(HistoryModel::dragPollInterval);
+    EXPECT_FALSE(model->isDraggingItem());
+    EXPECT_FALSE(model->isDragPollRunning());
+    EXPECT_EQ(calls,
+        (std::vector<QString> {
+            QStringLiteral("started"), QStringLiteral("willWrite"), QStringLiteral("ended") }));
+    EXPECT_EQ(scheduler.pending(), 0u);
+    EXPECT_FALSE(model->dropDraggedItems(std::optional<std::int64_t>(1)));
 }
 
 TEST_F(HistoryModelTest, DraggingMarkedTextCardsCarriesTheirJoinedTextsAndTheMarker)
