@@ -221,10 +221,10 @@ QQuickItem *findItem(QQuickItem *item, const QString &objectName)
 
 } // namespace
 
-QQuickItem *PanelFixture::find(const QString &objectName) const
+QQuickItem *PanelFixture::find(const QString &objectName, QQuickItem *root) const
 {
     // From the content item: popups live in the window's overlay, beside the view.
-    return findItem(window->contentItem(), objectName);
+    return root ? findItem(root, objectName) : findItem(window->contentItem(), objectName);
 }
 
 void PanelFixture::type(const QString &text)

@@ -61,7 +61,8 @@ public:
     // false when the window never became active.
     bool show();
     void settle(int milliseconds = 150);
-    QQuickItem *find(const QString &objectName) const;
+    // The item of that name in the window, or under root when given.
+    QQuickItem *find(const QString &objectName, QQuickItem *root = nullptr) const;
     // Types text into the window key by key (a line feed as Return).
     void type(const QString &text);
     QImage grab();
