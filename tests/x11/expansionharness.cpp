@@ -1,24 +1,13 @@
 #include "expansionharness.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
+#include "eventloopwait.h"
+
 #include <QProcessEnvironment>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 namespace corvane::test {
-
-bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds deadline)
-{
-    QDeadlineTimer timer(deadline);
-    while (!condition()) {
-        if (timer.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    }
-    return true;
-}
 
 ExpansionTarget::ExpansionTarget()
 {
@@ -48,14 +37,14 @@ bool ExpansionTarget::start()
     m_process.start(QStringLiteral(CORVANE_EXPANSION_TARGET), {});
     if (!m_process.waitForStarted(10000))
         return false;
-    return waitUntil([this] { return m_ready || m_process.state() == QProcess::NotRunning; },
+    return spinUntil([this] { return m_ready || m_process.state() == QProcess::NotRunning; },
                std::chrono::seconds(20))
         && m_ready;
 }
 
 bool ExpansionTarget::waitForText(const QString &text)
 {
-    return waitUntil([this, &text] { return m_text == text; });
+    return spinUntil([this, &text] { return m_text == text; }, std::chrono::seconds(10));
 }
 
 bool ExpansionTarget::clear()
@@ -96,7 +85,8 @@ bool runProgram(const QString &program, const QStringList &arguments)
     process.start(program, arguments);
     if (!process.waitForStarted(5000))
         return false;
-    waitUntil([&process] { return process.state() == QProcess::NotRunning; });
+    spinUntil(
+        [&process] { return process.state() == QProcess::NotRunning; }, std::chrono::seconds(10));
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 

@@ -5,14 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include <chrono>
-#include <functional>
-
 namespace corvane::test {
-
-// Runs the event loop until condition holds or the deadline passes; whether it held.
-bool waitUntil(const std::function<bool()> &condition,
-    std::chrono::milliseconds deadline = std::chrono::seconds(10));
 
 // The helper program's window with a focused text field, on the X server of DISPLAY.
 class ExpansionTarget

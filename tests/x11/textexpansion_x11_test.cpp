@@ -1,3 +1,4 @@
+#include "eventloopwait.h"
 #include "expansion/textexpander.h"
 #include "expansionharness.h"
 #include "platform/x11/synthetickeyledger.h"
@@ -11,6 +12,8 @@
 
 namespace corvane {
 namespace {
+
+using namespace std::chrono_literals;
 
 const QString signature = QStringLiteral("Best regards,\nAnn");
 
@@ -59,7 +62,7 @@ protected:
     void expectReports(qsizetype count)
     {
         m_expectedReports += int(count);
-        ASSERT_TRUE(test::waitUntil([&] { return m_reports >= m_expectedReports; }))
+        ASSERT_TRUE(test::spinUntil([&] { return m_reports >= m_expectedReports; }, 10s))
             << "the tap reported " << m_reports << " of " << m_expectedReports << " keys";
     }
 
@@ -133,7 +136,7 @@ TEST_F(TextExpansionOnX11, LeavesTriggersAloneInIgnoredApplicationsAndAcrossWind
     type(QStringLiteral("::"));
     ASSERT_EQ(m_expander->matcher().buffer(), QStringLiteral("::"));
     ASSERT_TRUE(test::announceActiveWindow(m_target.otherWindow()));
-    ASSERT_TRUE(test::waitUntil([this] { return m_expander->matcher().buffer().isEmpty(); }))
+    ASSERT_TRUE(test::spinUntil([this] { return m_expander->matcher().buffer().isEmpty(); }, 10s))
         << "the activation never reached the expander";
     ASSERT_TRUE(test::announceActiveWindow(m_target.window()));
     type(QStringLiteral("sig ::sig"));
