@@ -159,8 +159,10 @@ TEST_F(HistoryModelTest, FiltersOnlyNotifyWhenTheyChangeAndUnknownSourcesAreDrop
     EXPECT_TRUE(model->activeSourceBundleIDs().empty());
     EXPECT_FALSE(model->hasActiveFilters());
     EXPECT_EQ(items.count(), 0); // nothing filtered, the same list
+    const qsizetype filterNotices = filters.count();
     model->reload();
     EXPECT_EQ(items.count(), 0);
+    EXPECT_EQ(filters.count(), filterNotices);
     // Assigning an equal value notifies nobody either.
     QSignalSpy index(model.get(), &HistoryModel::selectedIndexChanged);
     QSignalSpy target(model.get(), &HistoryModel::pasteTargetChanged);
@@ -173,6 +175,7 @@ TEST_F(HistoryModelTest, FiltersOnlyNotifyWhenTheyChangeAndUnknownSourcesAreDrop
     model->toggleKind(ClipKind::link);
     EXPECT_TRUE(model->items().empty());
     EXPECT_EQ(items.count(), 1);
+    EXPECT_EQ(filters.count(), filterNotices + 1);
     EXPECT_EQ(model->sourceName(QStringLiteral("org.example.Editor")), QStringLiteral("Editor"));
     EXPECT_EQ(model->sourceName(QStringLiteral("x.y")), QStringLiteral("x.y"));
 }
