@@ -250,12 +250,8 @@ TEST_F(HistoryModelTest, ListModelsStayConsistentAndAreNeverReset)
     QSignalSpy highlight(model->itemsModel(), &QAbstractItemModel::dataChanged);
     model->select(3);
     EXPECT_GE(highlight.count(), 1);
-    const auto roles = model->itemsModel()->roleNames();
-    EXPECT_EQ(roles.value(ClipListModel::IsHighlightedRole), QByteArray("isHighlighted"));
-    const QModelIndex fourth = model->itemsModel()->index(3);
-    EXPECT_TRUE(fourth.data(ClipListModel::IsHighlightedRole).toBool());
-    EXPECT_EQ(fourth.data(ClipListModel::TitleRole).toString(), QStringLiteral("four"));
-    EXPECT_EQ(fourth.data(ClipListModel::OrdinalRole).toInt(), 4);
+    // The cards' own values are the list model's test; the view requires them by role name.
+    EXPECT_TRUE(model->itemsModel()->index(3).data(ClipListModel::IsHighlightedRole).toBool());
     EXPECT_EQ(model->pinboardsModel()->index(0).data(PinboardListModel::NameRole).toString(),
         QStringLiteral("Work"));
 
@@ -303,8 +299,9 @@ TEST_F(HistoryModelTest, PasteCopyAndAlternateFollowBothPreferences)
     int dismissed = 0;
     model->onWillWritePasteboard = [&] { ++warned; };
     model->onDismiss = [&] { ++dismissed; };
-    const RunningApplication target { QStringLiteral("org.example.Editor"), {} };
-    model->setPasteTarget(target);
+    const std::function<void()> actions[] = { [&] { model->paste(); },
+        [&] { model->copyOnly(item); }, [&] { model->pasteAlternate(); } };
+    model->setPasteTarget(RunningApplication { QStringLiteral("org.example.Editor"), {} });
     for (const Case &c : cases) {
         SCOPED_TRACE(static_cast<int>(&c - cases));
         preferences->setPastesOnSelect(c.pastesOnSelect);
@@ -313,17 +310,7 @@ TEST_F(HistoryModelTest, PasteCopyAndAlternateFollowBothPreferences)
         keystrokes.activated.clear();
         pasteboard.clearContents();
         const int warnedBefore = warned;
-        switch (c.action) {
-        case Action::paste:
-            model->paste();
-            break;
-        case Action::copyOnly:
-            model->copyOnly(item);
-            break;
-        case Action::pasteAlternate:
-            model->pasteAlternate();
-            break;
-        }
+        actions[static_cast<int>(c.action)]();
         EXPECT_EQ(warned, warnedBefore + 1);
         EXPECT_EQ(clipboardData(pasteboardtype::plainText()), QByteArray("https://example.com/a"));
         EXPECT_EQ(clipboardTypes().contains(pasteboardtype::uriList()), c.withURL);
