@@ -271,7 +271,7 @@ TEST_F(PanelViewTest, PinboardColoursWrapAroundThePalette)
     }
 }
 
-TEST_F(PanelViewTest, CardDropsOnTabs)
+TEST_F(PanelViewTest, CardsAndTabsDroppedOnTabs)
 {
     panel->file(beta, work);
     panel->model->setSelectedPinboardID(work);
@@ -293,32 +293,30 @@ TEST_F(PanelViewTest, CardDropsOnTabs)
     EXPECT_EQ(panel->find(QStringLiteral("clipboardTab"))->property("highlighted").toBool(), true);
     EXPECT_TRUE(clipboard->perform(formats));
     EXPECT_TRUE(panel->store->pinboardIDs(beta.id).empty());
-}
 
-TEST_F(PanelViewTest, TabDraggedAcrossTwoTabsReordersTwice)
-{
+    // A tab dragged across two tabs reorders twice.
     panel->addPinboard(QStringLiteral("Later"), 2);
     panel->model->reload();
     panel->settle(50);
     auto *state = panel->view->findChild<TabDragState *>(QStringLiteral("dragState"));
     ASSERT_NE(state, nullptr);
     state->setDraggedPinboardID(QVariant::fromValue(qint64(work)));
-    const QStringList formats { pinboardMarkerType() };
+    const QStringList tabFormats { pinboardMarkerType() };
 
     ASSERT_NE(dropHandler(QStringLiteral("pinboardTab-1")), nullptr);
-    EXPECT_TRUE(dropHandler(QStringLiteral("pinboardTab-1"))->enter(formats));
+    EXPECT_TRUE(dropHandler(QStringLiteral("pinboardTab-1"))->enter(tabFormats));
     panel->settle(30);
     EXPECT_EQ(pinboardNames(),
         (QStringList { QStringLiteral("Home"), QStringLiteral("Work"), QStringLiteral("Later") }));
-    EXPECT_TRUE(dropHandler(QStringLiteral("pinboardTab-2"))->enter(formats));
+    EXPECT_TRUE(dropHandler(QStringLiteral("pinboardTab-2"))->enter(tabFormats));
     panel->settle(30);
     EXPECT_EQ(pinboardNames(),
         (QStringList { QStringLiteral("Home"), QStringLiteral("Later"), QStringLiteral("Work") }));
-    EXPECT_TRUE(dropHandler(QStringLiteral("pinboardTab-2"))->perform(formats));
+    EXPECT_TRUE(dropHandler(QStringLiteral("pinboardTab-2"))->perform(tabFormats));
     EXPECT_FALSE(state->draggedPinboardID().isValid());
 }
 
-TEST_F(PanelViewTest, SnippetEditorSavesRefusesAndCancels)
+TEST_F(PanelViewTest, SnippetEditorSavesRefusesAndCancelsAndItsTriggerKeepsThePinboard)
 {
     panel->file(alpha, work);
     panel->model->setSelectedPinboardID(work);
@@ -364,13 +362,9 @@ TEST_F(PanelViewTest, SnippetEditorSavesRefusesAndCancels)
     EXPECT_FALSE(editor->property("visible").toBool());
     EXPECT_FALSE(panel->model->snippetError().has_value());
     EXPECT_EQ(panel->dismissCount, 0);
-}
 
-TEST_F(PanelViewTest, ActionErrorShowsUntilClicked)
-{
-    // A pinboard holding a snippet with a trigger cannot be deleted.
-    panel->file(alpha, work);
-    panel->store->setTrigger(alpha.id, QStringLiteral("al"));
+    // The pinboard now holds a snippet with a trigger, so it cannot be deleted: the action
+    // error shows until it is clicked.
     panel->model->deletePinboard(work);
     panel->settle(300);
     QQuickItem *capsule = panel->find(QStringLiteral("actionError"));
