@@ -1,4 +1,5 @@
 #include "candidates.h"
+#include "clipboardtesttools.h"
 #include "eventloopwait.h"
 #include "expansion/textexpander.h"
 #include "panel/historymodel.h"
@@ -14,7 +15,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMenu>
-#include <QProcess>
 #include <QQuickWindow>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -267,11 +267,7 @@ TEST_F(SettingsWindowTest, CopiedCodexSnippetReachesTheClipboardWithoutAHistoryR
     f.click(item("copySnippet"));
     EXPECT_EQ(text("copySnippet"), QStringLiteral("Copied"));
 
-    QProcess xclip;
-    xclip.start(QStringLiteral("xclip"),
-        { QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard") });
-    ASSERT_TRUE(spinUntil([&] { return xclip.state() == QProcess::NotRunning; }, 5s));
-    EXPECT_EQ(QString::fromUtf8(xclip.readAllStandardOutput()),
+    EXPECT_EQ(QString::fromUtf8(test::readClipboardWithXclip(QStringLiteral("UTF8_STRING"))),
         QStringLiteral("[mcp_servers.corvane]\ncommand = "
                        "\"/home/ada/Downloads/corvane/bin/corvane\"\nargs = [\"--mcp\"]"));
     // The other clients' snippets name the same executable; the two JSON ones are the same.
