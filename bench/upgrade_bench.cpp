@@ -25,8 +25,8 @@ namespace {
 void runBareStatements(const QString &directory)
 {
     SQLiteDatabase database(QDir(directory).filePath(QStringLiteral("history.sqlite")));
-    for (const QStringList &statements :
-        { schemaStepThreeStatements(), schemaStepFourStatements(), schemaStepFiveStatements() }) {
+    for (const QStringList &statements : { schemaStepThreeStatements(), schemaStepFourStatements(),
+             schemaStepFiveStatements(), schemaStepSixStatements() }) {
         inWriteTransaction(database, [&] {
             for (const QString &statement : statements)
                 database.query(statement);

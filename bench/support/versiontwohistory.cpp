@@ -27,6 +27,11 @@ QString versionTwoWordIndex()
 void VersionTwoHistory::downgrade(SQLiteDatabase &database)
 {
     const QStringList statements {
+        // What the sixth step created; the image texts' index goes with their table.
+        QStringLiteral("DROP INDEX items_title_ends"),
+        QStringLiteral("DROP INDEX items_subtitle_ends"),
+        QStringLiteral("DROP INDEX items_text_ends"),
+        QStringLiteral("DROP INDEX pinboard_items_order"),
         // What the fifth step created; the image texts' own triggers go with their table.
         QStringLiteral("DROP TRIGGER image_texts_of_deleted_items"),
         QStringLiteral("DROP TABLE image_texts_fts"),

@@ -69,9 +69,7 @@ std::vector<ClipItem> CandidateSearch::run()
 {
     if (m_limit == 0)
         return {};
-    m_rows = rows::firstInteger(
-        m_database.query(QStringLiteral("SELECT COALESCE(MAX(id), 0) AS m FROM items")),
-        QStringLiteral("m"), 0);
+    countRows();
 
     // A pinboard is walked in its own order, which meets old rows as often as new ones, and
     // an unlimited search keeps every candidate: both list them all at once. So does an
@@ -101,6 +99,21 @@ std::vector<ClipItem> CandidateSearch::run()
     Ids candidates = gatherCandidates(QStringLiteral(" AND rowid < ?"), { newest.back() });
     candidates.insert(candidates.end(), newest.rbegin(), newest.rend());
     return rankAll(candidates);
+}
+
+std::vector<ClipItem> CandidateSearch::rank(const Ids &candidates)
+{
+    if (m_limit == 0)
+        return {};
+    countRows();
+    return rankAll(candidates);
+}
+
+void CandidateSearch::countRows()
+{
+    m_rows = rows::firstInteger(
+        m_database.query(QStringLiteral("SELECT COALESCE(MAX(id), 0) AS m FROM items")),
+        QStringLiteral("m"), 0);
 }
 
 std::vector<ClipItem> CandidateSearch::rankAll(const Ids &candidates)

@@ -58,6 +58,10 @@ public:
 
     std::vector<ClipItem> run();
 
+    // The matching rows among candidates found some other way (sorted ids, a superset of the
+    // rows that match), by the same plans; the index and expression are not used.
+    std::vector<ClipItem> rank(const std::vector<std::int64_t> &candidates);
+
     // Whether the last run answered from the newest candidates alone, without its fallback.
     bool startedFromNewest() const { return m_startedFromNewest; }
 
@@ -72,6 +76,7 @@ private:
     std::optional<Ids> candidatesAmong(const Ids &ids, std::chrono::nanoseconds budget);
     Ids rankByWalking(const Ids &candidates);
     Ids rankFew(const Ids &candidates);
+    void countRows();
     std::vector<ClipItem> rowsInOrder(const Ids &ranked);
     QString walkStatement() const;
     bool walkingPays(std::size_t count) const;

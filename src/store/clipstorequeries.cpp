@@ -57,6 +57,78 @@ std::optional<QString> trigramQuery(const QString &search)
     return trigrams.join(QLatin1Char(' '));
 }
 
+// Where the rows that may hold a two-character search are found for one kind of text: a
+// trigram index (read through a vocabulary table of its terms, made on the connection) and a
+// statement, completed by one list of ends per column, for the texts that end with it.
+struct PairSource
+{
+    QString trigramIndex;
+    QString terms;
+    QString idColumn;
+    QString table;
+    QStringList columns;
+};
+
+const PairSource itemsPairSource { QStringLiteral("items_trigrams"),
+    QStringLiteral("items_trigram_terms"), QStringLiteral("id"), QStringLiteral("items"),
+    { QStringLiteral("title"), QStringLiteral("subtitle"), QStringLiteral("text") } };
+const PairSource imageTextsPairSource { QStringLiteral("image_texts_trigrams"),
+    QStringLiteral("image_text_trigram_terms"), QStringLiteral("item_id"),
+    QStringLiteral("image_texts"), { QStringLiteral("text") } };
+
+// Every spelling of pair that LIKE takes for it, which ignores the case of ASCII letters only.
+std::vector<Value> asciiCaseVariants(const QString &pair)
+{
+    std::vector<QString> variants { QString() };
+    for (const char32_t scalar : pair.toUcs4()) {
+        const QString character = QString::fromUcs4(&scalar, 1);
+        const bool letter = scalar < 0x80 && QChar(scalar).isLetter();
+        std::vector<QString> longer;
+        for (const QString &start : variants) {
+            longer.push_back(start + (letter ? character.toLower() : character));
+            if (letter)
+                longer.push_back(start + character.toUpper());
+        }
+        variants = std::move(longer);
+    }
+    return std::vector<Value>(variants.begin(), variants.end());
+}
+
+// The ids of the rows that may hold pair, a search of two characters, sorted: those with a
+// trigram that starts with it (compared as the index folds case, which covers the cases LIKE
+// ignores) and those with a text that ends with it, where no trigram starts. Reading the
+// index's terms beginning with the pair costs about as much as the rows they list, where the
+// scan it replaces reads every row.
+std::vector<std::int64_t> pairCandidates(
+    SQLiteDatabase &database, const QString &pair, const PairSource &source)
+{
+    database.query(
+        QStringLiteral("CREATE VIRTUAL TABLE IF NOT EXISTS temp.%1 USING fts5vocab(main, %2, "
+                       "instance)")
+            .arg(source.terms, source.trigramIndex));
+    const QString folded = database.trigramFolded(pair);
+    const QString lastCharacter = QString::fromUcs4(U"\U0010FFFF", 1);
+    std::vector<std::int64_t> ids = database.gatherIntegers(QStringLiteral("doc"),
+        QStringLiteral("FROM temp.%1 WHERE term >= ? AND term <= ?").arg(source.terms),
+        { folded, folded + lastCharacter });
+
+    const std::vector<Value> variants = asciiCaseVariants(pair);
+    QStringList endings;
+    std::vector<Value> bindings;
+    for (const QString &column : source.columns) {
+        endings << QStringLiteral("substr(%1, -2) IN (").arg(column)
+                + rows::placeholders(variants.size()) + QLatin1Char(')');
+        bindings.insert(bindings.end(), variants.begin(), variants.end());
+    }
+    const std::vector<std::int64_t> ending = database.gatherIntegers(source.idColumn,
+        QStringLiteral("FROM %1 WHERE ").arg(source.table) + endings.join(QStringLiteral(" OR ")),
+        bindings);
+    ids.insert(ids.end(), ending.begin(), ending.end());
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    return ids;
+}
+
 // "SELECT items.* FROM items" with the selection's joins and conditions, not yet ordered.
 QString selectItems(const HistorySelection &selection)
 {
@@ -209,15 +281,15 @@ std::vector<ClipItem> substringSearch(
                                                   .run();
         return mergeInOrder(database, filter, std::move(found), std::move(foundInImages));
     }
-    const auto newest = [&](const HistorySelection &chosen) {
-        std::vector<Value> bindings = chosen.bindings;
-        bindings.emplace_back(filter.limit);
-        return ClipItem::readAll(database,
-            selectItems(chosen) + chosen.order + QStringLiteral(" LIMIT ?"), bindings,
-            expectedRows(filter.limit), filter.textByteLimit);
+    // Shorter than three characters: two, or the search would not have come here.
+    const auto ranked = [&](const HistorySelection &chosen, const PairSource &source) {
+        return CandidateSearch(database, chosen, source.trigramIndex, QString(), filter.limit, {},
+            filter.textByteLimit)
+            .rank(pairCandidates(database, search, source));
     };
-    std::vector<ClipItem> found = newest(selection);
-    std::vector<ClipItem> foundInImages = newest(imagesNotOlderThan(images, filter, found));
+    std::vector<ClipItem> found = ranked(selection, itemsPairSource);
+    std::vector<ClipItem> foundInImages
+        = ranked(imagesNotOlderThan(images, filter, found), imageTextsPairSource);
     return mergeInOrder(database, filter, std::move(found), std::move(foundInImages));
 }
 

@@ -189,6 +189,28 @@ QStringList schemaStepFiveStatements()
     };
 }
 
+QStringList schemaStepSixStatements()
+{
+    return {
+        // The last two characters of every searched text. A search of two characters that
+        // starts no word is found through the trigram indexes, as every trigram that begins
+        // with it, except where the two end a text: no trigram begins there, and these
+        // indexes find those. New indexes only, so code that knows an earlier version reads
+        // and writes the file unchanged.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS items_title_ends ON items (substr(title, -2))"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS items_subtitle_ends ON items (substr(subtitle, -2))"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS items_text_ends ON items (substr(text, -2))"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS image_texts_ends ON image_texts (substr(text, -2))"),
+        // A pinboard's items in its own order: its list then stops at the rows it shows
+        // instead of sorting every item filed on it (and reading each of their rows).
+        QStringLiteral("CREATE INDEX IF NOT EXISTS pinboard_items_order ON pinboard_items "
+                       "(pinboard_id, sort_order)"),
+        QStringLiteral("PRAGMA user_version = 6"),
+    };
+}
+
 namespace {
 
 std::int64_t userVersion(SQLiteDatabase &database)
@@ -292,6 +314,7 @@ void upgradeSchema(SQLiteDatabase &database, UpgradeProgress::Timing timing)
         step(3, QStringLiteral("rebuilding the search indexes"), schemaStepThreeStatements());
         step(4, QStringLiteral("indexing the source applications"), schemaStepFourStatements());
         step(5, QStringLiteral("adding the text read in images"), schemaStepFiveStatements());
+        step(6, QStringLiteral("indexing the ends of texts"), schemaStepSixStatements());
     } catch (...) {
         progress.fail();
         throw;

@@ -27,8 +27,12 @@ QStringList schemaStepFourStatements();
 // images, in a table and indexes of its own.
 QStringList schemaStepFiveStatements();
 
+// The statements that take a version-5 database to version 6: indexes of the last two
+// characters of the searched texts and of each pinboard's order.
+QStringList schemaStepSixStatements();
+
 // The schema version this build writes and reads.
-inline constexpr int currentSchemaVersion = 5;
+inline constexpr int currentSchemaVersion = 6;
 
 // How long opening an older file waits for the write lock while another process upgrades it.
 inline constexpr std::chrono::milliseconds upgradeBusyTimeout { 180'000 };

@@ -172,6 +172,59 @@ std::vector<std::int64_t> SQLiteDatabase::gatherIntegers(
     return gathered;
 }
 
+namespace {
+
+// The full-text extension's interface on this connection, which it hands out only as a pointer
+// bound to its own SQL function.
+fts5_api *fullTextInterface(sqlite3 *handle)
+{
+    fts5_api *api = nullptr;
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(handle, "SELECT fts5(?1)", -1, &statement, nullptr) != SQLITE_OK)
+        return nullptr;
+    sqlite3_bind_pointer(statement, 1, static_cast<void *>(&api), "fts5_api_ptr", nullptr);
+    sqlite3_step(statement);
+    sqlite3_finalize(statement);
+    return api;
+}
+
+} // namespace
+
+QString SQLiteDatabase::trigramFolded(const QString &text)
+{
+    fts5_api *api = fullTextInterface(m_handle);
+    void *context = nullptr;
+    fts5_tokenizer tokenizer {};
+    if (!api || api->xFindTokenizer(api, "trigram", &context, &tokenizer) != SQLITE_OK)
+        throw Error(SQLITE_ERROR, QStringLiteral("the trigram tokenizer is not available"));
+    Fts5Tokenizer *instance = nullptr;
+    if (tokenizer.xCreate(context, nullptr, 0, &instance) != SQLITE_OK)
+        throw Error(SQLITE_ERROR, QStringLiteral("the trigram tokenizer could not be made"));
+    const auto release = qScopeGuard([&] { tokenizer.xDelete(instance); });
+
+    // Every character starts one trigram once two more follow it; the first character of
+    // each is the folded one.
+    const QByteArray padded = (text + QStringLiteral("aa")).toUtf8();
+    QString folded;
+    const auto keepFirstCharacter
+        = [](void *into, int, const char *token, int length, int, int) -> int {
+        try {
+            const QString trigram = QString::fromUtf8(token, length);
+            const qsizetype firstLength
+                = trigram.isEmpty() || !trigram[0].isHighSurrogate() ? 1 : 2;
+            static_cast<QString *>(into)->append(trigram.left(firstLength));
+            return SQLITE_OK;
+        } catch (const std::bad_alloc &) {
+            return SQLITE_NOMEM;
+        }
+    };
+    if (tokenizer.xTokenize(instance, &folded, FTS5_TOKENIZE_DOCUMENT, padded.constData(),
+            int(padded.size()), keepFirstCharacter)
+        != SQLITE_OK)
+        throw Error(SQLITE_ERROR, QStringLiteral("the trigram tokenizer failed"));
+    return folded;
+}
+
 void SQLiteDatabase::interrupt()
 {
     sqlite3_interrupt(m_handle);

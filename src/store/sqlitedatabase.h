@@ -119,6 +119,11 @@ public:
     std::vector<std::int64_t> gatherIntegers(
         const QString &expression, const QString &from, const std::vector<Value> &bindings);
 
+    // text with each character folded as the full-text trigram tokenizer (with its default
+    // options, as the search indexes use it) folds it into its index: the form in which a
+    // range of that index's terms is asked for. Throws Error.
+    QString trigramFolded(const QString &text);
+
     // The row id of the most recent successful INSERT on this connection.
     std::int64_t lastInsertRowId() const;
 

@@ -91,6 +91,11 @@ TEST_F(ClipStoreTest, NewStoreHoldsExactlyTheCurrentSchema)
         { QStringLiteral("index"), QStringLiteral("items_trigger") },
         { QStringLiteral("index"), QStringLiteral("items_dates") },
         { QStringLiteral("index"), QStringLiteral("items_sources") },
+        { QStringLiteral("index"), QStringLiteral("items_title_ends") },
+        { QStringLiteral("index"), QStringLiteral("items_subtitle_ends") },
+        { QStringLiteral("index"), QStringLiteral("items_text_ends") },
+        { QStringLiteral("index"), QStringLiteral("image_texts_ends") },
+        { QStringLiteral("index"), QStringLiteral("pinboard_items_order") },
         { QStringLiteral("index"), QStringLiteral("sqlite_autoindex_items_1") },
         { QStringLiteral("index"), QStringLiteral("sqlite_autoindex_pinboard_items_1") },
         { QStringLiteral("trigger"), QStringLiteral("items_fts_insert") },
@@ -267,11 +272,12 @@ TEST_F(ClipStoreTest, UpgradeLogsOnlyWhenItTakesLong)
     };
     const Case cases[] = {
         { "long upgrade", true, 0ms,
-            { QStringLiteral("Upgrading the history of 2 items from version 2 to 5; on a long "
+            { QStringLiteral("Upgrading the history of 2 items from version 2 to 6; on a long "
                              "history this takes a while"),
                 QStringLiteral("Upgrading the history: indexing the source applications, "),
                 QStringLiteral("Upgrading the history: adding the text read in images, "),
-                QStringLiteral("Upgraded the history of 2 items to version 5 in ") } },
+                QStringLiteral("Upgrading the history: indexing the ends of texts, "),
+                QStringLiteral("Upgraded the history of 2 items to version 6 in ") } },
         { "quick upgrade", true, 1h, {} },
         { "no upgrade", false, 0ms, {} },
     };

@@ -69,9 +69,9 @@ TEST_F(SearchPlanTest, EveryPlanReturnsTheRowsAndOrderOfTheOneStatementQuery)
     // Texts to search for are taken from the stored rows, so that prefixes, whole words,
     // pieces inside words and across word breaks all occur, dense and rare.
     std::vector<QString> texts;
-    for (const auto &row :
-        database->query(QStringLiteral("SELECT text FROM items WHERE text IS NOT NULL UNION ALL "
-                                       "SELECT text FROM image_texts")))
+    for (const auto &row : database->query(
+             QStringLiteral("SELECT text FROM items WHERE text IS NOT NULL UNION ALL "
+                            "SELECT title FROM items UNION ALL SELECT text FROM image_texts")))
         texts.push_back(*textValue(row, QStringLiteral("text")));
     std::mt19937 random(11);
     const auto below = [&](std::size_t bound) { return std::size_t(random() % bound); };
@@ -80,9 +80,16 @@ TEST_F(SearchPlanTest, EveryPlanReturnsTheRowsAndOrderOfTheOneStatementQuery)
         const qsizetype start = qsizetype(below(std::size_t(std::max<qsizetype>(text.size(), 1))));
         return text.mid(start, qsizetype(1 + below(9)));
     };
+    // Two characters are found through the trigrams that start with them and the texts that
+    // end with them: pairs from anywhere in a text, its very end and in either case.
+    const auto pair = [&] {
+        const QString &text = texts[below(texts.size())];
+        const QString two = below(2) == 0 ? text.right(2) : piece().left(2);
+        return below(3) == 0 ? two.toUpper() : two;
+    };
     const auto search = [&]() -> QString {
         const std::vector<QString> &words = HistoryGenerator::vocabulary();
-        switch (below(9)) {
+        switch (below(11)) {
         case 0:
             return QString(QChar(u'a' + char16_t(below(26))));
         case 1:
@@ -97,11 +104,15 @@ TEST_F(SearchPlanTest, EveryPlanReturnsTheRowsAndOrderOfTheOneStatementQuery)
             return piece().toUpper();
         case 6: {
             static const char *const odd[] = { "qxzq", "zz", "100%", "a_b", "\"quoted", "C:\\",
-                "caf\xc3\xa9", "M\xc3\x9cLLER", "  spaced  out ", "-", "x\"y", "%", "__" };
+                "caf\xc3\xa9", "M\xc3\x9cLLER", "  spaced  out ", "-", "x\"y", "%", "__",
+                "\xc3\xa9", "\xc3\x9cl", "f\xc3\xa9", "\xc3\x89" };
             return QString::fromUtf8(odd[below(std::size(odd))]);
         }
         case 7:
             return QString();
+        case 9:
+        case 10:
+            return pair();
         default:
             return piece() + piece();
         }
