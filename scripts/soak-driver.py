@@ -215,7 +215,8 @@ def main():
     connection = sqlite3.connect(database_path)
     integrity = connection.execute("PRAGMA integrity_check").fetchone()[0]
     try:
-        connection.execute("INSERT INTO items_fts (items_fts) VALUES ('integrity-check')")
+        for index in ("items_fts", "filed_fts", "filed_trigrams"):
+            connection.execute(f"INSERT INTO {index} ({index}) VALUES ('integrity-check')")
         fts = "ok"
     except sqlite3.Error as error:
         fts = str(error)

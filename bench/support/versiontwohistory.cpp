@@ -32,6 +32,11 @@ void VersionTwoHistory::downgrade(SQLiteDatabase &database)
         QStringLiteral("DROP INDEX items_subtitle_ends"),
         QStringLiteral("DROP INDEX items_text_ends"),
         QStringLiteral("DROP INDEX pinboard_items_order"),
+        QStringLiteral("DROP TRIGGER filed_items_insert"),
+        QStringLiteral("DROP TRIGGER filed_items_delete"),
+        QStringLiteral("DROP TRIGGER filed_items_update"),
+        QStringLiteral("DROP TABLE filed_trigrams"),
+        QStringLiteral("DROP TABLE filed_fts"),
         // What the fifth step created; the image texts' own triggers go with their table.
         QStringLiteral("DROP TRIGGER image_texts_of_deleted_items"),
         QStringLiteral("DROP TABLE image_texts_fts"),

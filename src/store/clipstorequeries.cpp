@@ -273,7 +273,8 @@ std::vector<ClipItem> substringSearch(
     const HistorySelection images = imageSubstringSelection(placeSelection(filter), search);
     if (const std::optional<QString> trigrams = trigramQuery(search)) {
         std::vector<ClipItem> found = CandidateSearch(database, selection,
-            QStringLiteral("items_trigrams"), *trigrams, filter.limit, {}, filter.textByteLimit)
+            filter.pinboardID ? QStringLiteral("filed_trigrams") : QStringLiteral("items_trigrams"),
+            *trigrams, filter.limit, {}, filter.textByteLimit)
                                           .run();
         std::vector<ClipItem> foundInImages = CandidateSearch(database,
             imagesNotOlderThan(images, filter, found), QStringLiteral("image_texts_trigrams"),
@@ -354,10 +355,12 @@ std::vector<ClipItem> ClipStore::items(const Filter &filter)
         }
 
         // Images are found by the words read in them too, through an index of their own
-        // searched by the same plans.
+        // searched by the same plans. A pinboard's items are found through the index of the
+        // filed items alone.
         const QString match = ftsQuery(search);
         std::vector<ClipItem> found = CandidateSearch(database, selection,
-            QStringLiteral("items_fts"), match, filter.limit, {}, filter.textByteLimit)
+            filter.pinboardID ? QStringLiteral("filed_fts") : QStringLiteral("items_fts"), match,
+            filter.limit, {}, filter.textByteLimit)
                                           .run();
         std::vector<ClipItem> foundInImages
             = CandidateSearch(database, imagesNotOlderThan(selection, filter, found),

@@ -207,6 +207,55 @@ QStringList schemaStepSixStatements()
         // instead of sorting every item filed on it (and reading each of their rows).
         QStringLiteral("CREATE INDEX IF NOT EXISTS pinboard_items_order ON pinboard_items "
                        "(pinboard_id, sort_order)"),
+        // The words and trigrams of the filed items alone, for searching a pinboard: what a
+        // search finds among the whole history can take tens of milliseconds to list on a
+        // long one, where the pinboards hold thousands of items at most. The word index keeps
+        // its own copy of the texts, so that unfiling (by whichever version, or by deleting
+        // the item) needs only the id; the trigram index keeps none and is told what to forget
+        // from that copy.
+        QStringLiteral("CREATE VIRTUAL TABLE IF NOT EXISTS filed_fts USING fts5(\n"
+                       "    title, subtitle, text, tokenize='unicode61', prefix='1 2 3'\n"
+                       ")"),
+        QStringLiteral("CREATE VIRTUAL TABLE IF NOT EXISTS filed_trigrams USING fts5(\n"
+                       "    title, subtitle, text, content='', tokenize='trigram', detail='none'\n"
+                       ")"),
+        QStringLiteral("CREATE TRIGGER IF NOT EXISTS filed_items_insert AFTER INSERT ON "
+                       "pinboard_items\n"
+                       "WHEN NOT EXISTS (SELECT 1 FROM filed_fts WHERE rowid = new.item_id) BEGIN\n"
+                       "    INSERT INTO filed_fts (rowid, title, subtitle, text)\n"
+                       "    SELECT id, title, subtitle, text FROM items WHERE id = new.item_id;\n"
+                       "    INSERT INTO filed_trigrams (rowid, title, subtitle, text)\n"
+                       "    SELECT id, title, subtitle, text FROM items WHERE id = new.item_id;\n"
+                       "END"),
+        QStringLiteral("CREATE TRIGGER IF NOT EXISTS filed_items_delete AFTER DELETE ON "
+                       "pinboard_items\n"
+                       "WHEN NOT EXISTS (SELECT 1 FROM pinboard_items WHERE item_id = "
+                       "old.item_id) BEGIN\n"
+                       "    INSERT INTO filed_trigrams (filed_trigrams, rowid, title, subtitle, "
+                       "text)\n"
+                       "    SELECT 'delete', rowid, title, subtitle, text FROM filed_fts\n"
+                       "    WHERE rowid = old.item_id;\n"
+                       "    DELETE FROM filed_fts WHERE rowid = old.item_id;\n"
+                       "END"),
+        // Filed items whose texts change (a snippet edited) are indexed anew.
+        QStringLiteral("CREATE TRIGGER IF NOT EXISTS filed_items_update\n"
+                       "AFTER UPDATE OF title, subtitle, text ON items\n"
+                       "WHEN EXISTS (SELECT 1 FROM filed_fts WHERE rowid = new.id) BEGIN\n"
+                       "    INSERT INTO filed_trigrams (filed_trigrams, rowid, title, subtitle, "
+                       "text)\n"
+                       "    SELECT 'delete', rowid, title, subtitle, text FROM filed_fts\n"
+                       "    WHERE rowid = old.id;\n"
+                       "    UPDATE filed_fts SET title = new.title, subtitle = new.subtitle,\n"
+                       "        text = new.text WHERE rowid = old.id;\n"
+                       "    INSERT INTO filed_trigrams (rowid, title, subtitle, text)\n"
+                       "    VALUES (new.id, new.title, new.subtitle, new.text);\n"
+                       "END"),
+        QStringLiteral("INSERT INTO filed_fts (rowid, title, subtitle, text)\n"
+                       "SELECT id, title, subtitle, text FROM items\n"
+                       "WHERE id IN (SELECT item_id FROM pinboard_items)\n"
+                       "  AND id NOT IN (SELECT rowid FROM filed_fts)"),
+        QStringLiteral("INSERT INTO filed_trigrams (rowid, title, subtitle, text)\n"
+                       "SELECT rowid, title, subtitle, text FROM filed_fts"),
         QStringLiteral("PRAGMA user_version = 6"),
     };
 }

@@ -33,8 +33,10 @@ StoreState readStoreState(const QString &storeDirectory)
     }
     state.integrity = integrity.join(u'\n');
     try {
-        database.query(
-            QStringLiteral("INSERT INTO items_fts (items_fts) VALUES ('integrity-check')"));
+        for (const char *index : { "items_fts", "filed_fts", "filed_trigrams" }) {
+            database.query(QStringLiteral("INSERT INTO %1 (%1) VALUES ('integrity-check')")
+                               .arg(QLatin1String(index)));
+        }
     } catch (const SQLiteDatabase::Error &error) {
         state.searchIndexError = error.description();
     }

@@ -110,11 +110,15 @@ TEST_F(ClipStoreTest, NewStoreHoldsExactlyTheCurrentSchema)
         { QStringLiteral("trigger"), QStringLiteral("image_texts_delete") },
         { QStringLiteral("trigger"), QStringLiteral("image_texts_update") },
     };
-    for (const char *index : { "image_texts_fts", "image_texts_trigrams" }) {
+    for (const char *index :
+        { "image_texts_fts", "image_texts_trigrams", "filed_fts", "filed_trigrams" }) {
         for (const char *part : { "", "_data", "_idx", "_docsize", "_config" })
             expected.insert(
                 { QStringLiteral("table"), QLatin1String(index) + QLatin1String(part) });
     }
+    expected.insert({ QStringLiteral("table"), QStringLiteral("filed_fts_content") });
+    for (const char *trigger : { "filed_items_insert", "filed_items_delete", "filed_items_update" })
+        expected.insert({ QStringLiteral("trigger"), QLatin1String(trigger) });
     EXPECT_EQ(schemaObjects(*database), expected);
     QStringList columns;
     for (const auto &row : database->query(QStringLiteral("PRAGMA table_info(items)")))

@@ -219,6 +219,66 @@ TEST_F(PinboardsTest, TriggerTableSkipsSnippetsWithoutText)
             { QStringLiteral("orange"), QStringLiteral("#FF8800") } }));
 }
 
+// Pinboards are searched through an index of the filed items alone, kept by the file's own
+// triggers: it must follow every way an item is filed, unfiled, edited or deleted, through
+// the store or through any other connection.
+TEST_F(PinboardsTest, TheFiledItemsIndexFollowsEveryChange)
+{
+    const std::int64_t work = store().createPinboard(QStringLiteral("Work")).id;
+    const std::int64_t home = store().createPinboard(QStringLiteral("Home")).id;
+    std::vector<std::int64_t> items;
+    for (const char *words : { "alpha report", "bravo invoice", "charlie report", "delta memo",
+             "echo report", "foxtrot memo" })
+        items.push_back(add(text(QString::fromLatin1(words))));
+    for (const std::int64_t item : items)
+        store().addItem(work, item);
+    store().addItem(home, items[0]);
+    store().addItem(home, items[1]);
+    store().addItem(home, items[3]);
+
+    auto bare = openDirectly();
+    store().removeItem(items[0], work); // still on the other pinboard
+    store().removeItem(items[2], work); // on none now
+    store().updateText(items[3], QStringLiteral("delta report"));
+    store().deleteItems({ items[4] });
+    bare->query(QStringLiteral("DELETE FROM pinboard_items WHERE item_id = ?"), { items[5] });
+    bare->query(QStringLiteral("INSERT INTO pinboard_items (pinboard_id, item_id, sort_order, "
+                               "added_at) VALUES (?, ?, 0, 0)"),
+        { home, items[2] });
+    store().deletePinboard(work);
+    store().clearHistory();
+
+    std::vector<std::int64_t> indexed;
+    std::vector<std::int64_t> filed;
+    for (const auto &row :
+        bare->query(QStringLiteral("SELECT rowid AS id FROM filed_fts ORDER BY 1")))
+        indexed.push_back(*integerValue(row, QStringLiteral("id")));
+    for (const auto &row :
+        bare->query(QStringLiteral("SELECT DISTINCT item_id AS id FROM pinboard_items ORDER BY 1")))
+        filed.push_back(*integerValue(row, QStringLiteral("id")));
+    EXPECT_EQ(indexed, filed);
+    EXPECT_EQ(filed, (std::vector<std::int64_t> { items[0], items[1], items[2], items[3] }));
+    for (const char *index : { "filed_fts", "filed_trigrams" }) {
+        EXPECT_NO_THROW(
+            bare->query(QStringLiteral("INSERT INTO %1 (%1, rank) VALUES ('integrity-check', 1)")
+                            .arg(QLatin1String(index))))
+            << index;
+    }
+
+    // The edited and re-filed texts are found by word and inside words, the old words not.
+    const auto found = [&](const char *search) {
+        std::vector<std::int64_t> ids;
+        for (const ClipItem &item : store().items(
+                 { .search = QString::fromLatin1(search), .pinboardID = home, .limit = 10 }))
+            ids.push_back(item.id);
+        std::sort(ids.begin(), ids.end());
+        return ids;
+    };
+    EXPECT_EQ(found("report"), (std::vector<std::int64_t> { items[0], items[2], items[3] }));
+    EXPECT_EQ(found("voic"), (std::vector<std::int64_t> { items[1] }));
+    EXPECT_EQ(found("memo"), std::vector<std::int64_t> {});
+}
+
 TEST(ClipStoreError, EveryCaseHasItsFullAndShortMessage)
 {
     const struct
