@@ -32,6 +32,7 @@ void VersionTwoHistory::downgrade(SQLiteDatabase &database)
         QStringLiteral("DROP INDEX items_subtitle_ends"),
         QStringLiteral("DROP INDEX items_text_ends"),
         QStringLiteral("DROP INDEX pinboard_items_order"),
+        QStringLiteral("DROP INDEX items_newest"),
         QStringLiteral("DROP TRIGGER filed_items_insert"),
         QStringLiteral("DROP TRIGGER filed_items_delete"),
         QStringLiteral("DROP TRIGGER filed_items_update"),

@@ -203,6 +203,10 @@ QStringList schemaStepSixStatements()
         QStringLiteral("CREATE INDEX IF NOT EXISTS items_text_ends ON items (substr(text, -2))"),
         QStringLiteral(
             "CREATE INDEX IF NOT EXISTS image_texts_ends ON image_texts (substr(text, -2))"),
+        // The history's own order, ties on the date included: a walk by date then needs no
+        // sorting of equal dates by id on the way, which took half of a long walk's time.
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS items_newest ON items (created_at DESC, id DESC)"),
         // A pinboard's items in its own order: its list then stops at the rows it shows
         // instead of sorting every item filed on it (and reading each of their rows).
         QStringLiteral("CREATE INDEX IF NOT EXISTS pinboard_items_order ON pinboard_items "

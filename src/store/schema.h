@@ -28,7 +28,8 @@ QStringList schemaStepFourStatements();
 QStringList schemaStepFiveStatements();
 
 // The statements that take a version-5 database to version 6: indexes of the last two
-// characters of the searched texts, of each pinboard's order and of the filed items' texts.
+// characters of the searched texts, of the history's and each pinboard's order and of the
+// filed items' texts.
 QStringList schemaStepSixStatements();
 
 // The schema version this build writes and reads.

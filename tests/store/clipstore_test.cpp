@@ -96,6 +96,7 @@ TEST_F(ClipStoreTest, NewStoreHoldsExactlyTheCurrentSchema)
         { QStringLiteral("index"), QStringLiteral("items_text_ends") },
         { QStringLiteral("index"), QStringLiteral("image_texts_ends") },
         { QStringLiteral("index"), QStringLiteral("pinboard_items_order") },
+        { QStringLiteral("index"), QStringLiteral("items_newest") },
         { QStringLiteral("index"), QStringLiteral("sqlite_autoindex_items_1") },
         { QStringLiteral("index"), QStringLiteral("sqlite_autoindex_pinboard_items_1") },
         { QStringLiteral("trigger"), QStringLiteral("items_fts_insert") },
