@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -107,6 +108,13 @@ public:
     std::vector<ClipItem> items(const Filter &filter);
     std::optional<ClipItem> item(std::int64_t id);
     std::optional<ClipItem> itemWithFingerprint(const QString &fingerprint);
+    // Hands an item's text, as its stored UTF-8, to consume in consecutive pieces of at most
+    // pieceBytes, each read on a turn of its own so other operations run in between: a 32 MB
+    // text is never held whole. False, possibly after some pieces, when the item is gone,
+    // holds no text or no longer has the content `fingerprint` names. Throws
+    // SQLiteDatabase::Error.
+    bool readText(std::int64_t id, const QString &fingerprint, qsizetype pieceBytes,
+        const std::function<void(QByteArrayView)> &consume);
     std::optional<ClipItem> itemWithTrigger(const QString &trigger);
     // The applications items came from, those with most items first.
     std::vector<SourceApp> sourceApps(std::int64_t maximumCount);

@@ -406,6 +406,40 @@ std::optional<ClipItem> ClipStore::item(std::int64_t id)
     });
 }
 
+bool ClipStore::readText(std::int64_t id, const QString &fingerprint, qsizetype pieceBytes,
+    const std::function<void(QByteArrayView)> &consume)
+{
+    Q_ASSERT(pieceBytes > 0);
+    qsizetype offset = 0;
+    for (;;) {
+        // Checked before every piece: the text may have been edited, or the history opened
+        // anew, since the piece before, and the pieces must all be of one text. The
+        // fingerprint is compared in its index, and typeof() reads no more of the row than
+        // its header: a column stored after a long text is reached only through its pages.
+        const std::optional<SQLiteDatabase::ValuePiece> piece
+            = perform([&](SQLiteDatabase &database) -> std::optional<SQLiteDatabase::ValuePiece> {
+                  const std::vector<SQLiteDatabase::Row> rows = database.query(
+                      QStringLiteral("SELECT typeof(text) AS type FROM items WHERE id = ? "
+                                     "AND id = (SELECT id FROM items WHERE "
+                                     "fingerprint = ?)"),
+                      { id, fingerprint });
+                  const QString *type
+                      = rows.empty() ? nullptr : textValue(rows.front(), QStringLiteral("type"));
+                  if (!type || *type != u"text")
+                      return std::nullopt;
+                  return database.readValuePiece("items", "text", id, offset, pieceBytes);
+              });
+        if (!piece)
+            return false;
+        // Handed over outside the store's turn, so whatever consume does holds up no one.
+        if (!piece->bytes.isEmpty())
+            consume(piece->bytes);
+        offset += piece->bytes.size();
+        if (offset >= piece->totalBytes)
+            return true;
+    }
+}
+
 std::optional<ClipItem> ClipStore::itemWithFingerprint(const QString &fingerprint)
 {
     return perform([&](SQLiteDatabase &database) {
