@@ -60,6 +60,9 @@ public:
 
     // Every caller of record passes this cap on the content's size (32 MiB).
     static constexpr std::int64_t payloadCapBytes = 33554432;
+    // Where record cuts the text of the item it returns: a 32 MB text read back whole would
+    // be held once more as a 64 MB string right after it was written.
+    static constexpr qsizetype recordedTextByteLimit = 65536;
 
     // The default store directory: "Corvane" in $XDG_DATA_HOME (~/.local/share).
     static QString defaultDirectory();
@@ -84,7 +87,9 @@ public:
     // Stores a candidate as a new item, or moves the item with the same content to the top;
     // nothing for a concealed, untitled or over-cap candidate, or when pruning removed the
     // new item at once. Prunes after a new insert. An image's payload is written to
-    // "Blobs" before the row; a failed write throws FileSystemError and stores nothing.
+    // "Blobs" before the row; a failed write throws FileSystemError and stores nothing. The
+    // item returned has a text of more than recordedTextByteLimit bytes cut to its start
+    // (ClipItem::isTextPartial): whatever writes it somewhere reads it whole with item(id).
     std::optional<ClipItem> record(const ClipCandidate &candidate, std::int64_t itemLimit,
         std::int64_t dayLimit, std::int64_t payloadCap);
     // Replaces an item's title and subtitle (a link's page title) while its text is still
