@@ -94,7 +94,8 @@ void GraphemeCounter::countSettledPart()
     }
     m_count += graphemeCount(QString::fromUtf8(QByteArrayView(m_pending).first(settled)));
     m_pending.remove(0, settled);
-    m_searchedUpTo = 0;
+    // The search came back from the end to the settled place: what is left was searched.
+    m_searchedUpTo = m_pending.size();
 }
 
 qsizetype GraphemeCounter::finish()
