@@ -16,6 +16,7 @@
 // Run on an X server with QT_QUICK_BACKEND=software (see BENCHMARKS.md).
 
 #include "capture/candidateextraction.h"
+#include "common/largeblocks.h"
 #include "historygenerator.h"
 #include "panel/delayscheduler.h"
 #include "panel/historymodel.h"
@@ -542,6 +543,8 @@ int memoryView(const QString &directory)
 
 int main(int argc, char **argv)
 {
+    // As the application's own start does, so the panel's memory is what it would be there.
+    corvane::returnLargeBlocksWhenFreed();
     QGuiApplication application(argc, argv);
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (mode == QLatin1String("frames"))

@@ -1,4 +1,5 @@
 #include "app/desktopentry.h"
+#include "common/largeblocks.h"
 #include "mcp/mcpserver.h"
 
 #include <unistd.h>
@@ -51,6 +52,8 @@ int runDesktop(int argc, char **argv)
 // `corvane --mcp` for every session never pays for loading the desktop stack.
 int main(int argc, char *argv[])
 {
+    // Both the application and the tool server read texts of up to 32 MB.
+    corvane::returnLargeBlocksWhenFreed();
     // Any argument exactly equal to "--mcp", the program path included, selects the tool
     // server; it never creates anything of the user interface, so it needs no display.
     const bool servesTools = std::any_of(argv, argv + argc,

@@ -1,5 +1,6 @@
 #include "panel/cliplistmodel.h"
 
+#include "common/graphemecounter.h"
 #include "common/graphemes.h"
 
 #include <QDateTime>
@@ -46,15 +47,22 @@ QVariant ClipListModel::characterCount(const ClipItem &item) const
 
 void ClipListModel::countInBackground(const ClipItem &item) const
 {
-    if (m_countsInFlight.contains(item.fingerprint) || (item.isTextPartial && !wholeText))
+    if (m_countsInFlight.contains(item.fingerprint) || (item.isTextPartial && !readWholeText))
         return;
     m_countsInFlight.insert(item.fingerprint);
     auto *self = const_cast<ClipListModel *>(this);
-    m_counting.start([self, item, read = wholeText] {
+    m_counting.start([self, item, read = readWholeText] {
         int count = -1;
         try {
-            const std::optional<QString> text = item.isTextPartial ? read(item.id) : item.text;
-            count = text ? static_cast<int>(graphemeCount(*text)) : -1;
+            if (!item.isTextPartial) {
+                count = static_cast<int>(graphemeCount(*item.text));
+            } else {
+                // Counted piece by piece: the whole text would be held twice over (its UTF-8
+                // and a string of twice the size) on top of everything else.
+                GraphemeCounter counter;
+                if (read(item, [&counter](QByteArrayView utf8) { counter.add(utf8); }))
+                    count = static_cast<int>(counter.finish());
+            }
         } catch (const std::exception &) {
             // The card goes without a count.
         }

@@ -49,9 +49,11 @@ public:
     // Waits for the texts still being counted.
     ~ClipListModel() override;
 
-    // Reads an item's whole text when the list holds only its start; called on the counting
-    // thread, so it must be safe there. Without it, a cut text shows no count.
-    std::function<std::optional<QString>(std::int64_t id)> wholeText;
+    // Hands the whole text of an item the list holds only the start of to consume, as UTF-8
+    // in pieces (ClipStore::readText); false when it cannot. Called on the counting thread,
+    // so it must be safe there. Without it, a cut text shows no count.
+    using TextPieces = std::function<void(QByteArrayView utf8)>;
+    std::function<bool(const ClipItem &item, const TextPieces &consume)> readWholeText;
 
     // Texts from this many characters on are counted on a worker thread: a 32 MB text takes
     // most of a second.

@@ -58,10 +58,10 @@ HistoryModel::HistoryModel(ClipStore &store, const Preferences &preferences, Pas
     , m_pinboards(new PinboardListModel(this))
 {
     // The cards count a cut text's characters in the whole text, read on the counting thread.
-    m_items->wholeText = [&store = m_store](std::int64_t id) -> std::optional<QString> {
-        const std::optional<ClipItem> item = store.item(id);
-        return item ? item->text : std::nullopt;
-    };
+    m_items->readWholeText
+        = [&store = m_store](const ClipItem &item, const ClipListModel::TextPieces &consume) {
+              return store.readText(item.id, item.fingerprint, wholeTextPieceBytes, consume);
+          };
     connect(&m_preferences, &Preferences::expandsSnippetsChanged, this,
         &HistoryModel::expandsSnippetsChanged);
     connect(&m_preferences, &Preferences::expansionPrefixChanged, this,

@@ -86,6 +86,9 @@ public:
     // A card shows the start of a text: longer ones are listed cut, and read whole when an
     // action writes them somewhere.
     static constexpr qsizetype cardTextByteLimit = 65536;
+    // A card's character count reads a long text in pieces of this many bytes: each piece
+    // costs a walk along the row's overflow pages from its start, a larger one more memory.
+    static constexpr qsizetype wholeTextPieceBytes = 4 * 1024 * 1024;
     static constexpr std::chrono::milliseconds actionErrorLifetime { 5000 };
     static constexpr std::chrono::milliseconds cardRefusalLifetime { 2600 };
     static constexpr std::chrono::milliseconds filedFlashDuration { 1200 };

@@ -86,11 +86,25 @@ bool Paster::writeItem(const ClipItem &item)
     return writeTypes(item, false) != Written::nothing;
 }
 
-Paster::Written Paster::writeTypes(const ClipItem &item, bool plainText)
+Paster::Written Paster::writeTypes(const ClipItem &listed, bool plainText)
 {
     // Cleared first: a write that then fails leaves an empty clipboard, never the previous
     // contents posing as the chosen item.
     m_pasteboard.clearContents();
+    // Lists and recordings hand out long texts cut to their start; the clipboard gets the
+    // whole text, read now. An item deleted meanwhile writes nothing.
+    std::optional<ClipItem> whole = listed;
+    if (listed.isTextPartial) {
+        try {
+            whole = m_store.item(listed.id);
+        } catch (const std::exception &error) {
+            qCWarning(lcPaste, "Could not read a long text in full: %s", error.what());
+            return Written::nothing;
+        }
+        if (!whole)
+            return Written::nothing;
+    }
+    const ClipItem &item = *whole;
     switch (item.kind) {
     case ClipKind::image: {
         if (!item.blobName || !isBlobName(*item.blobName))

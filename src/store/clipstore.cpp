@@ -73,6 +73,17 @@ void preparePrivateDatabaseFile(const QString &path)
     }
 }
 
+// The first item the statement selects, its text cut as record returns it.
+std::optional<ClipItem> firstItemCut(SQLiteDatabase &database, const QString &sql,
+    const std::vector<SQLiteDatabase::Value> &bindings)
+{
+    std::vector<ClipItem> found
+        = ClipItem::readAll(database, sql, bindings, 1, ClipStore::recordedTextByteLimit);
+    if (found.empty())
+        return std::nullopt;
+    return std::move(found.front());
+}
+
 } // namespace
 
 QString ClipStore::defaultDirectory()
@@ -166,8 +177,8 @@ std::optional<ClipItem> ClipStore::record(const ClipCandidate &candidate, std::i
         const QString print = fingerprint(candidate.kind, candidate.text, candidate.payload);
         std::int64_t capturedAt = toMillis(candidate.capturedAt);
 
-        if (std::optional<ClipItem> existing = rows::firstItem(database.query(
-                QStringLiteral("SELECT * FROM items WHERE fingerprint = ?"), { print }))) {
+        if (std::optional<ClipItem> existing = firstItemCut(
+                database, QStringLiteral("SELECT * FROM items WHERE fingerprint = ?"), { print })) {
             // Moved to the top even when another item was made in the same millisecond:
             // equal times sort by id, and this one keeps its id from long ago.
             const std::int64_t newestOther = rows::firstInteger(
@@ -212,7 +223,7 @@ std::optional<ClipItem> ClipStore::record(const ClipCandidate &candidate, std::i
         const std::int64_t id = database.lastInsertRowId();
         prune(itemLimit, dayLimit, id);
         advanceGeneration();
-        return item(id);
+        return firstItemCut(database, QStringLiteral("SELECT * FROM items WHERE id = ?"), { id });
     });
 }
 

@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -59,6 +60,9 @@ public:
 
     // Every caller of record passes this cap on the content's size (32 MiB).
     static constexpr std::int64_t payloadCapBytes = 33554432;
+    // Where record cuts the text of the item it returns: a 32 MB text read back whole would
+    // be held once more as a 64 MB string right after it was written.
+    static constexpr qsizetype recordedTextByteLimit = 65536;
 
     // The default store directory: "Corvane" in $XDG_DATA_HOME (~/.local/share).
     static QString defaultDirectory();
@@ -83,7 +87,9 @@ public:
     // Stores a candidate as a new item, or moves the item with the same content to the top;
     // nothing for a concealed, untitled or over-cap candidate, or when pruning removed the
     // new item at once. Prunes after a new insert. An image's payload is written to
-    // "Blobs" before the row; a failed write throws FileSystemError and stores nothing.
+    // "Blobs" before the row; a failed write throws FileSystemError and stores nothing. The
+    // item returned has a text of more than recordedTextByteLimit bytes cut to its start
+    // (ClipItem::isTextPartial): whatever writes it somewhere reads it whole with item(id).
     std::optional<ClipItem> record(const ClipCandidate &candidate, std::int64_t itemLimit,
         std::int64_t dayLimit, std::int64_t payloadCap);
     // Replaces an item's title and subtitle (a link's page title) while its text is still
@@ -107,6 +113,13 @@ public:
     std::vector<ClipItem> items(const Filter &filter);
     std::optional<ClipItem> item(std::int64_t id);
     std::optional<ClipItem> itemWithFingerprint(const QString &fingerprint);
+    // Hands an item's text, as its stored UTF-8, to consume in consecutive pieces of at most
+    // pieceBytes, each read on a turn of its own so other operations run in between: a 32 MB
+    // text is never held whole. False, possibly after some pieces, when the item is gone,
+    // holds no text or no longer has the content `fingerprint` names. Throws
+    // SQLiteDatabase::Error.
+    bool readText(std::int64_t id, const QString &fingerprint, qsizetype pieceBytes,
+        const std::function<void(QByteArrayView)> &consume);
     std::optional<ClipItem> itemWithTrigger(const QString &trigger);
     // The applications items came from, those with most items first.
     std::vector<SourceApp> sourceApps(std::int64_t maximumCount);

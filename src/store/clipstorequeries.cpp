@@ -130,9 +130,26 @@ std::vector<std::int64_t> pairCandidates(
 }
 
 // "SELECT items.* FROM items" with the selection's joins and conditions, not yet ordered.
-QString selectItems(const HistorySelection &selection)
+// With a text byte limit the text column holds no more than the limit and one byte, enough
+// for the reader to see that a text is longer and cut it: the history's order sorts rows of
+// equal dates by id in a temporary tree, which would take a 32 MB text in and out whole,
+// three copies of it at once.
+QString selectItems(const HistorySelection &selection, qsizetype textByteLimit)
 {
-    QString sql = QStringLiteral("SELECT items.* FROM items") + selection.joins;
+    const QString columns = textByteLimit <= 0
+        ? QStringLiteral("items.*")
+        : QStringLiteral("items.id, items.kind, "
+                         "CAST(substr(CAST(items.text AS BLOB), 1, %1) "
+                         "AS TEXT) AS text, items.title, "
+                         "items.subtitle, items.blob_name, "
+                         "items.file_bookmark, items.byte_count, "
+                         "items.source_bundle_id, "
+                         "items.source_app_name, items.created_at, "
+                         "items.last_used_at, items.fingerprint, "
+                         "items.trigger")
+              .arg(textByteLimit + 1);
+    QString sql
+        = QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM items") + selection.joins;
     if (!selection.conditions.isEmpty())
         sql += QStringLiteral(" WHERE ") + selection.conditions.join(QStringLiteral(" AND "));
     return sql;
@@ -350,8 +367,9 @@ std::vector<ClipItem> ClipStore::items(const Filter &filter)
             std::vector<Value> bindings = selection.bindings;
             bindings.emplace_back(filter.limit);
             return ClipItem::readAll(database,
-                selectItems(selection) + selection.order + QStringLiteral(" LIMIT ?"), bindings,
-                expectedRows(filter.limit), filter.textByteLimit);
+                selectItems(selection, filter.textByteLimit) + selection.order
+                    + QStringLiteral(" LIMIT ?"),
+                bindings, expectedRows(filter.limit), filter.textByteLimit);
         }
 
         // Images are found by the words read in them too, through an index of their own
@@ -393,7 +411,7 @@ std::vector<ClipItem> ClipStore::unfiledItems(SQLiteDatabase &database, const Fi
         bindings.emplace_back(sqlLimit);
         return ClipItem::readAllSkipping(
             database,
-            selectItems(selection)
+            selectItems(selection, filter.textByteLimit)
                 + QStringLiteral(" ORDER BY items.created_at DESC, items.id DESC LIMIT ?"),
             bindings, [&](std::int64_t id) { return m_filedItems.contains(id); },
             filter.limit < 0 ? std::numeric_limits<std::size_t>::max() : std::size_t(filter.limit),
@@ -407,6 +425,40 @@ std::optional<ClipItem> ClipStore::item(std::int64_t id)
         return rows::firstItem(
             database.query(QStringLiteral("SELECT * FROM items WHERE id = ?"), { id }));
     });
+}
+
+bool ClipStore::readText(std::int64_t id, const QString &fingerprint, qsizetype pieceBytes,
+    const std::function<void(QByteArrayView)> &consume)
+{
+    Q_ASSERT(pieceBytes > 0);
+    qsizetype offset = 0;
+    for (;;) {
+        // Checked before every piece: the text may have been edited, or the history opened
+        // anew, since the piece before, and the pieces must all be of one text. The
+        // fingerprint is compared in its index, and typeof() reads no more of the row than
+        // its header: a column stored after a long text is reached only through its pages.
+        const std::optional<SQLiteDatabase::ValuePiece> piece
+            = perform([&](SQLiteDatabase &database) -> std::optional<SQLiteDatabase::ValuePiece> {
+                  const std::vector<SQLiteDatabase::Row> rows = database.query(
+                      QStringLiteral("SELECT typeof(text) AS type FROM items WHERE id = ? "
+                                     "AND id = (SELECT id FROM items WHERE "
+                                     "fingerprint = ?)"),
+                      { id, fingerprint });
+                  const QString *type
+                      = rows.empty() ? nullptr : textValue(rows.front(), QStringLiteral("type"));
+                  if (!type || *type != u"text")
+                      return std::nullopt;
+                  return database.readValuePiece("items", "text", id, offset, pieceBytes);
+              });
+        if (!piece)
+            return false;
+        // Handed over outside the store's turn, so whatever consume does holds up no one.
+        if (!piece->bytes.isEmpty())
+            consume(piece->bytes);
+        offset += piece->bytes.size();
+        if (offset >= piece->totalBytes)
+            return true;
+    }
 }
 
 std::optional<ClipItem> ClipStore::itemWithFingerprint(const QString &fingerprint)

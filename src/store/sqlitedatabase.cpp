@@ -419,6 +419,27 @@ std::vector<SQLiteDatabase::Row> SQLiteDatabase::query(
     return rows;
 }
 
+SQLiteDatabase::ValuePiece SQLiteDatabase::readValuePiece(const char *table, const char *column,
+    std::int64_t rowID, qsizetype byteOffset, qsizetype maximumBytes)
+{
+    sqlite3_blob *opened = nullptr;
+    if (sqlite3_blob_open(m_handle, "main", table, column, rowID, 0, &opened) != SQLITE_OK) {
+        const Error error = lastError();
+        sqlite3_blob_close(opened);
+        throw error;
+    }
+    const std::unique_ptr<sqlite3_blob, int (*)(sqlite3_blob *)> blob(opened, sqlite3_blob_close);
+    ValuePiece piece;
+    piece.totalBytes = sqlite3_blob_bytes(blob.get());
+    const qsizetype start = std::clamp<qsizetype>(byteOffset, 0, piece.totalBytes);
+    const qsizetype size = std::clamp<qsizetype>(maximumBytes, 0, piece.totalBytes - start);
+    piece.bytes.resize(size);
+    if (size > 0
+        && sqlite3_blob_read(blob.get(), piece.bytes.data(), int(size), int(start)) != SQLITE_OK)
+        throw lastError();
+    return piece;
+}
+
 std::int64_t SQLiteDatabase::lastInsertRowId() const
 {
     return sqlite3_last_insert_rowid(m_handle);

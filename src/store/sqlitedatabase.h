@@ -124,6 +124,18 @@ public:
     // range of that index's terms is asked for. Throws Error.
     QString trigramFolded(const QString &text);
 
+    // A piece of one stored value, read in place rather than the whole value loaded: up to
+    // maximumBytes of the bytes of column in the row rowID of table from byteOffset on (a
+    // text's stored UTF-8, so a piece may end inside a character), and the whole value's
+    // size. Throws Error, also when there is no such row or the value is NULL.
+    struct ValuePiece
+    {
+        QByteArray bytes;
+        qsizetype totalBytes = 0;
+    };
+    ValuePiece readValuePiece(const char *table, const char *column, std::int64_t rowID,
+        qsizetype byteOffset, qsizetype maximumBytes);
+
     // The row id of the most recent successful INSERT on this connection.
     std::int64_t lastInsertRowId() const;
 

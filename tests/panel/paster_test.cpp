@@ -64,6 +64,23 @@ TEST_F(PasterTest, EachKindIsWrittenWithItsOwnTypesAndNothingAtAllForNoItems)
     EXPECT_TRUE(pasteboard.contents().isEmpty());
 }
 
+// A recording or a list hands out a long text by its start; the clipboard gets it whole,
+// and an item deleted meanwhile leaves the clipboard empty.
+TEST_F(PasterTest, ALongTextHandedOutByItsStartIsWrittenWhole)
+{
+    const QString longText = QStringLiteral("long ").repeated(ClipStore::recordedTextByteLimit);
+    const ClipItem listed = addKind(ClipKind::text, longText, 1);
+    ASSERT_TRUE(listed.isTextPartial);
+    ASSERT_TRUE(paster->writeItem(listed));
+    EXPECT_EQ(clipboardData(pasteboardtype::plainText()), longText.toUtf8());
+    ASSERT_TRUE(paster->copy({ listed }, false));
+    EXPECT_EQ(clipboardData(pasteboardtype::plainText()), longText.toUtf8());
+
+    store->deleteItems({ listed.id });
+    EXPECT_FALSE(paster->writeItem(listed));
+    EXPECT_TRUE(pasteboard.contents().isEmpty());
+}
+
 TEST_F(PasterTest, SeveralItemsAreJoinedAsTextAndAllMarkedUsed)
 {
     const QByteArray png("\x89PNG\r\n\x1a\none", 11);

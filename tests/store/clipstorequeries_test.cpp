@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 namespace corvane {
 namespace {
@@ -334,6 +335,50 @@ TEST_F(QueriesTest, SourceAppsAndStatisticsSummariseTheHistory)
     EXPECT_EQ(store().sourceApps(20), expected);
     EXPECT_EQ(store().sourceApps(1), std::vector { expected.front() });
     EXPECT_EQ(store().statistics(), (ClipStore::Statistics { 6, bytes }));
+}
+
+// A long text is handed over as its stored UTF-8 in pieces of at most the size asked for,
+// cut anywhere; an item that is gone, holds no text or changed on the way gives false.
+TEST_F(QueriesTest, ReadsAStoredTextInPiecesAndOnlyWhileItIsTheSame)
+{
+    const QString longText = QStringLiteral("\u00e9\u0301x").repeated(3000);
+    const ClipItem item = *store().record(text(longText), 0, 0, ClipStore::payloadCapBytes);
+    const std::int64_t imageID = add(image(QByteArray("not really a png"), 1));
+
+    QByteArray read;
+    int pieces = 0;
+    const auto collect = [&](QByteArrayView piece) {
+        EXPECT_LE(piece.size(), 7);
+        read += piece;
+        ++pieces;
+    };
+    EXPECT_TRUE(store().readText(item.id, item.fingerprint, 7, collect));
+    EXPECT_EQ(read, longText.toUtf8());
+    EXPECT_EQ(pieces, (longText.toUtf8().size() + 6) / 7);
+
+    const struct
+    {
+        const char *name;
+        std::int64_t id;
+        QString fingerprint;
+    } refused[] = {
+        { "another content", item.id, QStringLiteral("0") },
+        { "no such item", item.id + 100, item.fingerprint },
+        { "no text", imageID, store().item(imageID)->fingerprint },
+    };
+    for (const auto &c : refused) {
+        SCOPED_TRACE(c.name);
+        read.clear();
+        EXPECT_FALSE(store().readText(c.id, c.fingerprint, 7, collect));
+        EXPECT_TRUE(read.isEmpty());
+    }
+
+    // Edited after the first piece: the rest would be of another text.
+    bool edited = false;
+    EXPECT_FALSE(store().readText(item.id, item.fingerprint, 1000, [&](QByteArrayView) {
+        if (!std::exchange(edited, true))
+            store().updateText(item.id, QStringLiteral("short now"));
+    }));
 }
 
 TEST_F(QueriesTest, SingleLookUpsFindTheirItemOrNothing)

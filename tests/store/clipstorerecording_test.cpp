@@ -65,6 +65,34 @@ TEST_F(RecordingTest, RepeatCopyMovesToTheTopAndKeepsWhatWasFirstRecorded)
             QStringLiteral("in between") }));
 }
 
+// Recording hands back a long text cut to its start, new or repeated, and stores it whole.
+TEST_F(RecordingTest, ALongTextIsStoredWholeAndHandedBackByItsStart)
+{
+    // Two-byte characters: the cut falls inside one unless it keeps whole characters.
+    const QString longText = QStringLiteral("x") + QStringLiteral("\u00e9").repeated(40000);
+    const QString cut = QStringLiteral("x")
+        + QStringLiteral("\u00e9").repeated((ClipStore::recordedTextByteLimit - 1) / 2);
+    const ClipItem shortItem
+        = *store().record(text(QStringLiteral("short"), 0), 0, 0, ClipStore::payloadCapBytes);
+    EXPECT_FALSE(shortItem.isTextPartial);
+
+    for (int minute : { 1, 2 }) {
+        SCOPED_TRACE(minute == 1 ? "new" : "repeated");
+        const std::optional<ClipItem> recorded
+            = store().record(text(longText, minute), 0, 0, ClipStore::payloadCapBytes);
+        ASSERT_TRUE(recorded);
+        EXPECT_TRUE(recorded->isTextPartial);
+        EXPECT_EQ(recorded->text, cut);
+        const std::optional<ClipItem> whole = store().item(recorded->id);
+        ASSERT_TRUE(whole);
+        EXPECT_EQ(whole->text, longText);
+        ClipItem expected = *whole;
+        expected.text = cut;
+        expected.isTextPartial = true;
+        EXPECT_EQ(*recorded, expected);
+    }
+}
+
 TEST_F(RecordingTest, RefusedCandidatesStoreNothing)
 {
     test::LogCapture log("com.ferrowen.corvane.store");

@@ -1,0 +1,10 @@
+#pragma once
+
+namespace corvane {
+
+// Makes the allocator give every block of a megabyte or more a mapping of its own, returned
+// to the system as soon as it is freed. Called once at the start of a process, before its
+// threads start.
+void returnLargeBlocksWhenFreed();
+
+} // namespace corvane
