@@ -131,9 +131,9 @@ std::vector<std::int64_t> pairCandidates(
 
 // "SELECT items.* FROM items" with the selection's joins and conditions, not yet ordered.
 // With a text byte limit the text column holds no more than the limit and one byte, enough
-// for the reader to see that a text is longer and cut it: the history's order sorts rows of
-// equal dates by id in a temporary tree, which would take a 32 MB text in and out whole,
-// three copies of it at once.
+// for the reader to see that a text is longer and cut it: a statement that sorts its rows in
+// a temporary tree (rows of equal dates by id, where no index gives that order) would take a
+// 32 MB text in and out whole, three copies of it at once.
 QString selectItems(const HistorySelection &selection, qsizetype textByteLimit)
 {
     const QString columns = textByteLimit <= 0
