@@ -2,6 +2,7 @@
 // replacement being complete in a text field, for replacements of 20 and 200 characters.
 // Needs DISPLAY (an Xvfb will do) and xdotool.
 
+#include "eventloopwait.h"
 #include "expansion/textexpander.h"
 #include "expansionharness.h"
 #include "platform/x11/synthetickeyledger.h"
@@ -73,8 +74,9 @@ void measureExpansion(benchmark::State &state, const QString &replacement)
     for (auto _ : state) {
         if (!rig.target.clear()
             || !test::xdotool({ QStringLiteral("type"), QStringLiteral("::re") })
-            || !test::waitUntil(
-                [&rig] { return rig.expander.matcher().buffer().endsWith(u"::re"); })
+            || !test::spinUntil(
+                [&rig] { return rig.expander.matcher().buffer().endsWith(u"::re"); },
+                std::chrono::seconds(10))
             || !rig.target.waitForText(QStringLiteral("::re"))) {
             state.SkipWithError("the trigger could not be typed");
             return;
