@@ -109,6 +109,13 @@ std::vector<ClipItem> CandidateSearch::rank(const Ids &candidates)
     return rankAll(candidates);
 }
 
+CandidateSearch::Ids CandidateSearch::withoutExcluded(Ids ids) const
+{
+    if (m_excluded)
+        std::erase_if(ids, m_excluded);
+    return ids;
+}
+
 void CandidateSearch::countRows()
 {
     m_rows = rows::firstInteger(
@@ -116,8 +123,9 @@ void CandidateSearch::countRows()
         QStringLiteral("m"), 0);
 }
 
-std::vector<ClipItem> CandidateSearch::rankAll(const Ids &candidates)
+std::vector<ClipItem> CandidateSearch::rankAll(const Ids &listed)
 {
+    const Ids candidates = withoutExcluded(listed);
     if (candidates.empty())
         return {};
     return rowsInOrder(
@@ -208,6 +216,8 @@ std::optional<CandidateSearch::Ids> CandidateSearch::rankFromNewest(const Ids &n
     m_database.forEachRowWhile(
         walkStatement(), m_selection.bindings, [&](const SQLiteDatabase::Cursor &cursor) {
             const std::int64_t id = cursor.integer(0);
+            if (isExcluded(id))
+                return true;
             if (id < oldestListed) {
                 walked.push_back({ id, false });
                 older.push_back(id);

@@ -10,6 +10,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 #include <limits>
 
@@ -18,6 +19,8 @@ namespace corvane {
 namespace {
 
 using Value = SQLiteDatabase::Value;
+// Rows a search leaves out beside those its statements exclude.
+using Excluded = std::function<bool(std::int64_t)>;
 
 // What the user typed, trimmed. A NUL would cut the bound text short inside SQLite and
 // leave an unterminated FTS string behind, so it counts as a space.
@@ -283,8 +286,8 @@ HistorySelection imagesNotOlderThan(
 
 // Rows whose title, subtitle, text or recognised text contains search, newest first;
 // pinboard and onlyUnfiled apply, kinds and sources do not.
-std::vector<ClipItem> substringSearch(
-    SQLiteDatabase &database, const ClipStore::Filter &filter, const QString &search)
+std::vector<ClipItem> substringSearch(SQLiteDatabase &database, const ClipStore::Filter &filter,
+    const QString &search, const Excluded &excluded)
 {
     const HistorySelection selection = substringSelection(filter, search);
     const HistorySelection images = imageSubstringSelection(placeSelection(filter), search);
@@ -292,10 +295,12 @@ std::vector<ClipItem> substringSearch(
         std::vector<ClipItem> found = CandidateSearch(database, selection,
             filter.pinboardID ? QStringLiteral("filed_trigrams") : QStringLiteral("items_trigrams"),
             *trigrams, filter.limit, {}, filter.textByteLimit)
+                                          .excluding(excluded)
                                           .run();
         std::vector<ClipItem> foundInImages = CandidateSearch(database,
             imagesNotOlderThan(images, filter, found), QStringLiteral("image_texts_trigrams"),
             *trigrams, filter.limit, {}, filter.textByteLimit)
+                                                  .excluding(excluded)
                                                   .run();
         return mergeInOrder(database, filter, std::move(found), std::move(foundInImages));
     }
@@ -303,6 +308,7 @@ std::vector<ClipItem> substringSearch(
     const auto ranked = [&](const HistorySelection &chosen, const PairSource &source) {
         return CandidateSearch(database, chosen, source.trigramIndex, QString(), filter.limit, {},
             filter.textByteLimit)
+            .excluding(excluded)
             .rank(pairCandidates(database, search, source));
     };
     std::vector<ClipItem> found = ranked(selection, itemsPairSource);
@@ -326,6 +332,43 @@ void appendKindsAndSources(HistorySelection &selection, const ClipStore::Filter 
         for (const QString &bundleID : filter.sourceBundleIDs)
             selection.bindings.emplace_back(bundleID);
     }
+}
+
+// The items filter selects that search finds, without those excluded holds for. Images are
+// found by the words read in them too, through an index of their own searched by the same
+// plans. A pinboard's items are found through the index of the filed items alone.
+std::vector<ClipItem> searchedItems(SQLiteDatabase &database, const ClipStore::Filter &filter,
+    const QString &search, const Excluded &excluded)
+{
+    HistorySelection selection = placeSelection(filter);
+    appendKindsAndSources(selection, filter);
+
+    if (search.isEmpty()) {
+        std::vector<Value> bindings = selection.bindings;
+        bindings.emplace_back(filter.limit);
+        return ClipItem::readAll(database,
+            selectItems(selection, filter.textByteLimit) + selection.order
+                + QStringLiteral(" LIMIT ?"),
+            bindings, expectedRows(filter.limit), filter.textByteLimit);
+    }
+
+    const QString match = ClipStore::ftsQuery(search);
+    std::vector<ClipItem> found = CandidateSearch(database, selection,
+        filter.pinboardID ? QStringLiteral("filed_fts") : QStringLiteral("items_fts"), match,
+        filter.limit, {}, filter.textByteLimit)
+                                      .excluding(excluded)
+                                      .run();
+    std::vector<ClipItem> foundInImages
+        = CandidateSearch(database, imagesNotOlderThan(selection, filter, found),
+            QStringLiteral("image_texts_fts"), match, filter.limit, {}, filter.textByteLimit)
+              .excluding(excluded)
+              .run();
+    found = mergeInOrder(database, filter, std::move(found), std::move(foundInImages));
+    // One typed character never scans the whole table; longer texts may match inside a
+    // word, which the token index cannot see.
+    if (found.empty() && graphemeCount(search) >= 2)
+        return substringSearch(database, filter, search, excluded);
+    return found;
 }
 
 } // namespace
@@ -355,41 +398,22 @@ std::vector<ClipItem> ClipStore::items(const Filter &filter)
 {
     return perform([&](SQLiteDatabase &database) {
         const QString search = trimmedSearch(filter.search);
+        if (!filter.onlyUnfiled || filter.pinboardID)
+            return searchedItems(database, filter, search, {});
         // The list the panel opens on: the newest unfiled items, which the filed ones are
         // taken out of here rather than by the statement.
-        if (search.isEmpty() && filter.onlyUnfiled && !filter.pinboardID)
+        if (search.isEmpty())
             return unfiledItems(database, filter);
-
-        HistorySelection selection = placeSelection(filter);
-        appendKindsAndSources(selection, filter);
-
-        if (search.isEmpty()) {
-            std::vector<Value> bindings = selection.bindings;
-            bindings.emplace_back(filter.limit);
-            return ClipItem::readAll(database,
-                selectItems(selection, filter.textByteLimit) + selection.order
-                    + QStringLiteral(" LIMIT ?"),
-                bindings, expectedRows(filter.limit), filter.textByteLimit);
-        }
-
-        // Images are found by the words read in them too, through an index of their own
-        // searched by the same plans. A pinboard's items are found through the index of the
-        // filed items alone.
-        const QString match = ftsQuery(search);
-        std::vector<ClipItem> found = CandidateSearch(database, selection,
-            filter.pinboardID ? QStringLiteral("filed_fts") : QStringLiteral("items_fts"), match,
-            filter.limit, {}, filter.textByteLimit)
-                                          .run();
-        std::vector<ClipItem> foundInImages
-            = CandidateSearch(database, imagesNotOlderThan(selection, filter, found),
-                QStringLiteral("image_texts_fts"), match, filter.limit, {}, filter.textByteLimit)
-                  .run();
-        found = mergeInOrder(database, filter, std::move(found), std::move(foundInImages));
-        // One typed character never scans the whole table; longer texts may match inside a
-        // word, which the token index cannot see.
-        if (found.empty() && graphemeCount(search) >= 2)
-            return substringSearch(database, filter, search);
-        return found;
+        // So are they from a search: testing the set the store keeps costs a fraction of
+        // testing the pinboards in SQL on every row a walk by date passes. It is read in the
+        // same transaction as the rows.
+        return inReadTransaction(database, [&] {
+            m_filedItems.refresh(database);
+            Filter everywhere = filter;
+            everywhere.onlyUnfiled = false;
+            return searchedItems(database, everywhere, search,
+                [this](std::int64_t id) { return m_filedItems.contains(id); });
+        });
     });
 }
 
