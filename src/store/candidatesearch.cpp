@@ -28,11 +28,17 @@ constexpr std::size_t maximumOlderAsked = 256;
 constexpr std::size_t olderAskedAtOnce = 16;
 constexpr std::chrono::nanoseconds askingCostPerRow = 65us;
 
-// How many phrases an expression of quoted phrases ("a"* "b") holds; a quote inside a phrase
-// is doubled.
-int phraseCount(const QString &match)
+// The phrases of an expression of quoted phrases ("a"* "b"): how many, and how many of them
+// are prefixes (a star after the closing quote). A quote inside a phrase is doubled.
+struct Phrases
 {
-    int phrases = 0;
+    int count = 0;
+    int prefixes = 0;
+};
+
+Phrases phrasesOf(const QString &match)
+{
+    Phrases phrases;
     bool inPhrase = false;
     for (qsizetype i = 0; i < match.size(); ++i) {
         if (match[i] != u'"')
@@ -41,7 +47,8 @@ int phraseCount(const QString &match)
             ++i;
         } else {
             inPhrase = !inPhrase;
-            phrases += inPhrase ? 1 : 0;
+            phrases.count += inPhrase ? 1 : 0;
+            phrases.prefixes += !inPhrase && i + 1 < match.size() && match[i + 1] == u'*' ? 1 : 0;
         }
     }
     return phrases;
@@ -73,9 +80,11 @@ std::vector<ClipItem> CandidateSearch::run()
 
     // A pinboard is walked in its own order, which meets old rows as often as new ones, and
     // an unlimited search keeps every candidate: both list them all at once. So does an
-    // expression of several phrases, whose every listing first spends milliseconds merging
-    // the lists of the words they start, and which lists newest first only slowly.
-    if (!m_selection.joins.isEmpty() || m_limit < 0 || phraseCount(m_match) != 1)
+    // expression of several prefixes, whose every listing first spends milliseconds merging
+    // the lists of the words they start, and which lists newest first only slowly. Several
+    // whole terms (the trigrams of a piece of a word) list newest first as fast as one.
+    const Phrases phrases = phrasesOf(m_match);
+    if (!m_selection.joins.isEmpty() || m_limit < 0 || (phrases.count != 1 && phrases.prefixes > 0))
         return rankAll(gatherCandidates({}, {}));
 
     // Otherwise the newest candidates are listed first, a few times the limit: a walk by date

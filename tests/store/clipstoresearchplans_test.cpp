@@ -9,6 +9,7 @@
 #include "store/candidatesearch.h"
 #include "storetestsupport.h"
 
+#include <cstring>
 #include <random>
 #include <set>
 
@@ -251,6 +252,35 @@ TEST_F(SearchPlanTest, StartingFromTheNewestCandidatesReturnsTheSameRows)
     }
     // Most of these must have taken the plan under test, not its fallback.
     EXPECT_GE(startedFromNewest, 5);
+
+    // Pieces of words, found through several trigrams each and decided by LIKE.
+    for (const auto &[piece, limit] :
+        { std::pair { " th", 9 }, std::pair { " co", 25 }, std::pair { " re", 12 } }) {
+        SCOPED_TRACE(piece);
+        const QString pattern = ClipStore::likePattern(QString::fromLatin1(piece));
+        HistorySelection selection;
+        selection.conditions << QStringLiteral("(items.title LIKE ? ESCAPE '\\' OR "
+                                               "items.subtitle LIKE ? ESCAPE '\\' OR "
+                                               "items.text LIKE ? ESCAPE '\\')");
+        selection.bindings = { pattern, pattern, pattern };
+        selection.order = QStringLiteral(" ORDER BY items.created_at DESC, items.id DESC");
+        QStringList trigrams;
+        for (qsizetype i = 0; i + 3 <= qsizetype(std::strlen(piece)); ++i)
+            trigrams << QLatin1Char('"') + QString::fromLatin1(piece + i, 3) + QLatin1Char('"');
+        CandidateSearch search(*database, selection, QStringLiteral("items_trigrams"),
+            trigrams.join(QLatin1Char(' ')), limit, eager);
+        std::vector<std::int64_t> got;
+        for (const ClipItem &item : search.run())
+            got.push_back(item.id);
+        std::vector<std::int64_t> expected;
+        for (const auto &row : database->query(QStringLiteral("SELECT id FROM items WHERE ")
+                     + selection.conditions.front() + selection.order + QStringLiteral(" LIMIT ?"),
+                 { pattern, pattern, pattern, std::int64_t(limit) }))
+            expected.push_back(*integerValue(row, QStringLiteral("id")));
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(std::int64_t(expected.size()), limit);
+        EXPECT_TRUE(search.startedFromNewest());
+    }
 }
 
 } // namespace
