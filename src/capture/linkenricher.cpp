@@ -103,17 +103,15 @@ void LinkEnricher::enrich(const ClipItem &recorded)
         return;
     // A recording hands back a very long link cut to its start; the title is saved only
     // while the text is the one fetched for, so the whole text is read.
-    std::optional<ClipItem> whole = recorded;
-    if (recorded.isTextPartial) {
-        try {
-            whole = m_store.item(recorded.id);
-        } catch (const std::exception &error) {
-            qCWarning(lcLinks, "Could not read a long link in full: %s", error.what());
-            return;
-        }
-        if (!whole || !whole->text)
-            return;
+    std::optional<ClipItem> whole;
+    try {
+        whole = m_store.wholeItem(recorded);
+    } catch (const std::exception &error) {
+        qCWarning(lcLinks, "Could not read a long link in full: %s", error.what());
+        return;
     }
+    if (!whole || !whole->text)
+        return;
     const ClipItem &item = *whole;
     const std::optional<QUrl> url = recognizeLink(*item.text);
     if (!url)

@@ -226,13 +226,9 @@ std::vector<ClipItem> HistoryModel::whole(std::vector<ClipItem> items)
 {
     std::vector<ClipItem> complete;
     for (ClipItem &item : items) {
-        if (!item.isTextPartial) {
-            complete.push_back(std::move(item));
-            continue;
-        }
         try {
             // Gone meanwhile (deleted by the tool server, say): nothing of it is written.
-            if (std::optional<ClipItem> read = m_store.item(item.id))
+            if (std::optional<ClipItem> read = m_store.wholeItem(std::move(item)))
                 complete.push_back(std::move(*read));
         } catch (const std::exception &error) {
             qCWarning(lcHistory).noquote()

@@ -93,17 +93,15 @@ Paster::Written Paster::writeTypes(const ClipItem &listed, bool plainText)
     m_pasteboard.clearContents();
     // Lists and recordings hand out long texts cut to their start; the clipboard gets the
     // whole text, read now. An item deleted meanwhile writes nothing.
-    std::optional<ClipItem> whole = listed;
-    if (listed.isTextPartial) {
-        try {
-            whole = m_store.item(listed.id);
-        } catch (const std::exception &error) {
-            qCWarning(lcPaste, "Could not read a long text in full: %s", error.what());
-            return Written::nothing;
-        }
-        if (!whole)
-            return Written::nothing;
+    std::optional<ClipItem> whole;
+    try {
+        whole = m_store.wholeItem(listed);
+    } catch (const std::exception &error) {
+        qCWarning(lcPaste, "Could not read a long text in full: %s", error.what());
+        return Written::nothing;
     }
+    if (!whole)
+        return Written::nothing;
     const ClipItem &item = *whole;
     switch (item.kind) {
     case ClipKind::image: {

@@ -112,6 +112,9 @@ public:
     // still apply there, kinds and sources do not). Throws SQLiteDatabase::Error.
     std::vector<ClipItem> items(const Filter &filter);
     std::optional<ClipItem> item(std::int64_t id);
+    // The item with its whole text: itself unless a list or a recording cut its text
+    // (ClipItem::isTextPartial), read again otherwise; nothing when it is gone meanwhile.
+    std::optional<ClipItem> wholeItem(ClipItem item);
     std::optional<ClipItem> itemWithFingerprint(const QString &fingerprint);
     // Hands an item's text, as its stored UTF-8, to consume in consecutive pieces of at most
     // pieceBytes, each read on a turn of its own so other operations run in between: a 32 MB

@@ -451,6 +451,13 @@ std::optional<ClipItem> ClipStore::item(std::int64_t id)
     });
 }
 
+std::optional<ClipItem> ClipStore::wholeItem(ClipItem item)
+{
+    if (!item.isTextPartial)
+        return item;
+    return this->item(item.id);
+}
+
 bool ClipStore::readText(std::int64_t id, const QString &fingerprint, qsizetype pieceBytes,
     const std::function<void(QByteArrayView)> &consume)
 {
