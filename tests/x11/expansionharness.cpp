@@ -4,6 +4,8 @@
 
 #include <QProcessEnvironment>
 
+#include <algorithm>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -88,6 +90,60 @@ bool runProgram(const QString &program, const QStringList &arguments)
     spinUntil(
         [&process] { return process.state() == QProcess::NotRunning; }, std::chrono::seconds(10));
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+bool runProgramHoldingEvents(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(program, arguments);
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
+}
+
+namespace {
+
+// Binds keysym to keycode on both levels; NoSymbol unbinds it.
+void bindKeycode(int keycode, KeySym keysym)
+{
+    Display *display = XOpenDisplay(nullptr);
+    if (!display)
+        return;
+    KeySym levels[2] = { keysym, keysym };
+    XChangeKeyboardMapping(display, keycode, 2, levels, 1);
+    XSync(display, False);
+    XCloseDisplay(display);
+}
+
+} // namespace
+
+SpareKeyBinding::SpareKeyBinding(unsigned long keysym)
+{
+    Display *display = XOpenDisplay(nullptr);
+    if (!display)
+        return;
+    int minKeycode = 0;
+    int maxKeycode = 0;
+    XDisplayKeycodes(display, &minKeycode, &maxKeycode);
+    int perKeycode = 0;
+    KeySym *keysyms = XGetKeyboardMapping(
+        display, KeyCode(minKeycode), maxKeycode - minKeycode + 1, &perKeycode);
+    for (int keycode = maxKeycode; keysyms && keycode >= minKeycode && !m_keycode; --keycode) {
+        const KeySym *row = keysyms + (keycode - minKeycode) * perKeycode;
+        if (std::all_of(row, row + perKeycode, [](KeySym bound) { return bound == NoSymbol; }))
+            m_keycode = keycode;
+    }
+    if (keysyms)
+        XFree(keysyms);
+    XCloseDisplay(display);
+    if (m_keycode)
+        bindKeycode(m_keycode, keysym);
+}
+
+SpareKeyBinding::~SpareKeyBinding()
+{
+    if (m_keycode)
+        bindKeycode(m_keycode, NoSymbol);
 }
 
 bool announceActiveWindow(unsigned long window)

@@ -43,8 +43,27 @@ private:
 // window; whether the server took it.
 bool announceActiveWindow(unsigned long window);
 
+// Binds a key code no key uses to a keysym, as a client typing an unusual character does, and
+// unbinds it when destroyed. Each change has the server announce a new keymap to every client.
+class SpareKeyBinding
+{
+public:
+    explicit SpareKeyBinding(unsigned long keysym);
+    ~SpareKeyBinding();
+    SpareKeyBinding(const SpareKeyBinding &) = delete;
+    SpareKeyBinding &operator=(const SpareKeyBinding &) = delete;
+
+    bool isBound() const { return m_keycode != 0; }
+
+private:
+    int m_keycode = 0;
+};
+
 // Runs a program with the arguments, keeping the event loop going; whether it succeeded.
 bool runProgram(const QString &program, const QStringList &arguments);
+// Runs it without dispatching any event meanwhile, so that what it makes the X server send
+// waits unread on this process's connections; whether it succeeded.
+bool runProgramHoldingEvents(const QString &program, const QStringList &arguments);
 bool xdotool(const QStringList &arguments);
 
 } // namespace corvane::test

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <X11/keysym.h>
+
 namespace corvane {
 namespace {
 
@@ -141,6 +143,26 @@ TEST_F(TextExpansionOnX11, LeavesTriggersAloneInIgnoredApplicationsAndAcrossWind
     ASSERT_TRUE(test::announceActiveWindow(m_target.window()));
     type(QStringLiteral("sig ::sig"));
     expectField(QStringLiteral("::sig ") + signature);
+}
+
+TEST_F(TextExpansionOnX11, ReadsKeysQueuedBehindAKeymapChangeInTheStateTheyWerePressedIn)
+{
+    // Shift goes down, another client changes the keymap, a colon is typed and Shift goes up,
+    // all before the tap reads any of it: the server's state by the time the tap reads the
+    // changed keymap is no longer the one the colon was typed in.
+    const auto releaseShift = qScopeGuard([] {
+        test::xdotool({ QStringLiteral("keyup"), QStringLiteral("shift") });
+    });
+    m_expander->matcher().clearBuffer();
+    ASSERT_TRUE(test::runProgramHoldingEvents(
+        QStringLiteral("xdotool"), { QStringLiteral("keydown"), QStringLiteral("shift") }));
+    const test::SpareKeyBinding binding(XK_F20);
+    ASSERT_TRUE(binding.isBound());
+    ASSERT_TRUE(test::runProgramHoldingEvents(QStringLiteral("xdotool"),
+        { QStringLiteral("key"), QStringLiteral("semicolon"), QStringLiteral("keyup"),
+            QStringLiteral("shift") }));
+    expectReports(1);
+    EXPECT_EQ(m_expander->matcher().buffer(), QStringLiteral(":"));
 }
 
 TEST_F(TextExpansionOnX11, FollowsASwitchToAGermanLayout)

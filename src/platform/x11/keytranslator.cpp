@@ -160,6 +160,23 @@ std::unique_ptr<KeyTranslator> KeyTranslator::fromNames(
     return std::make_unique<KeyTranslator>(keymap, state);
 }
 
+std::unique_ptr<KeyTranslator> KeyTranslator::withKeymap(xkb_keymap *keymap) const
+{
+    xkb_state *state = xkb_state_new(keymap);
+    if (!state) {
+        xkb_keymap_unref(keymap);
+        return nullptr;
+    }
+    auto translator = std::make_unique<KeyTranslator>(keymap, state);
+    xkb_state_update_mask(state, xkb_state_serialize_mods(m_state, XKB_STATE_MODS_DEPRESSED),
+        xkb_state_serialize_mods(m_state, XKB_STATE_MODS_LATCHED),
+        xkb_state_serialize_mods(m_state, XKB_STATE_MODS_LOCKED),
+        xkb_state_serialize_layout(m_state, XKB_STATE_LAYOUT_DEPRESSED),
+        xkb_state_serialize_layout(m_state, XKB_STATE_LAYOUT_LATCHED),
+        xkb_state_serialize_layout(m_state, XKB_STATE_LAYOUT_LOCKED));
+    return translator;
+}
+
 KeyTranslator::Report KeyTranslator::translate(std::uint32_t keycode) const
 {
     Report report;

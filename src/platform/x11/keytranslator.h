@@ -39,6 +39,11 @@ public:
     static std::unique_ptr<KeyTranslator> fromNames(
         const QString &layout, const QString &variant = {});
 
+    // A translator for another keymap (adopting a reference to it) in this one's keyboard
+    // state: modifiers, Caps Lock and layout group as last announced. Nothing when no state
+    // can be made for the keymap.
+    std::unique_ptr<KeyTranslator> withKeymap(xkb_keymap *keymap) const;
+
     // What pressing the key gives in the current state.
     Report translate(std::uint32_t keycode) const;
 

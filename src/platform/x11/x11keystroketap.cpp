@@ -87,14 +87,6 @@ protected:
         m_connection = std::move(connection);
         m_xinputOpcode = xinputOpcode;
         m_xkbEventBase = xkbEventBase;
-        if (!m_context || !reloadKeymap()) {
-            close();
-            qCWarning(lcKeystrokes,
-                "Could not start the keystroke tap: the keymap cannot be "
-                "read");
-            return false;
-        }
-
         X11ErrorTrap trap(display);
         unsigned char maskBits[XIMaskLen(XI_LASTEVENT)] = {};
         XISetMask(maskBits, XI_RawKeyPress);
@@ -109,6 +101,13 @@ protected:
             close();
             qCWarning(
                 lcKeystrokes, "Could not start the keystroke tap: X error %d", trap.errorCode());
+            return false;
+        }
+        // Read after the notices are asked for, so that no change falls in between: the
+        // notices that follow carry the whole state, each as it was when they were sent.
+        if (!m_context || !reloadKeymap()) {
+            close();
+            qCWarning(lcKeystrokes, "Could not start the keystroke tap: the keymap cannot be read");
             return false;
         }
         m_connection->setEventHandler([this](XEvent &event) { handle(event); });
@@ -137,6 +136,16 @@ private:
             = xkb_x11_keymap_new_from_device(m_context, xcb, device, XKB_KEYMAP_COMPILE_NO_FLAGS);
         if (!keymap)
             return false;
+        if (m_translator) {
+            // The state goes on as the server announced it. Its state now may be ahead of
+            // the presses still queued behind this change: Shift already released, say, for
+            // a colon that would then be read as a semicolon.
+            auto translator = m_translator->withKeymap(keymap);
+            if (!translator)
+                return false;
+            m_translator = std::move(translator);
+            return true;
+        }
         xkb_state *state = xkb_x11_state_new_from_device(keymap, xcb, device);
         if (!state) {
             xkb_keymap_unref(keymap);
