@@ -6,7 +6,6 @@
 
 #include <QCursor>
 #include <QGuiApplication>
-#include <QPointer>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -46,7 +45,11 @@ HistoryPanel::HistoryPanel(
     , m_model(model)
     , m_blobFolder(std::move(blobFolder))
     , m_windowManager(windowManager)
-{ }
+{
+    m_focusCheck.setSingleShot(true);
+    m_focusCheck.setInterval(focusGraceMs);
+    connect(&m_focusCheck, &QTimer::timeout, this, &HistoryPanel::checkFocus);
+}
 
 HistoryPanel::~HistoryPanel()
 {
@@ -126,11 +129,14 @@ void HistoryPanel::present(const QRect &frame)
     build();
     place(frame);
     // Qt may still count the window active from before it was hidden, when the focus left
-    // it unmapped; it then reports no activation when the focus comes back, only the next
-    // loss, which must count.
-    m_hadFocus = m_window->isActive();
+    // it unmapped: it then reports no activation when the focus comes back, and it may
+    // report that old loss after this show. So the focus counts as had once Qt reports an
+    // activation or the X server says the panel holds it.
+    m_hadFocus = false;
     m_awaitingFocus = true;
     m_awaitingFirstFrame = true;
+    m_focusChecksLeft = focusChecks;
+    m_windowManager.resetFocusRecord(m_window->winId());
     m_window->show();
     m_window->raise();
     m_content->focusSearch();
@@ -139,27 +145,49 @@ void HistoryPanel::present(const QRect &frame)
 
 void HistoryPanel::takeFocus()
 {
-    // Qt's idea of the window being active may still be the one from before the last hide,
-    // so the request is made whatever it says.
     if (!isVisible())
         return;
     m_windowManager.requestActivation(m_window->winId());
+    m_focusCheck.start();
+}
+
+void HistoryPanel::checkFocus()
+{
+    if (!isVisible())
+        return;
+    const quint64 window = m_window->winId();
+    if (m_windowManager.hasInputFocus(window)) {
+        m_hadFocus = true;
+        m_awaitingFocus = false;
+        return;
+    }
+    if (m_windowManager.wasFocusedSinceReset(window)) {
+        // It had the focus and the user took it elsewhere before this look, in a way Qt may
+        // not report when it still counts the window active from before the last hide.
+        m_awaitingFocus = false;
+        m_hadFocus = false;
+        if (onResignKey)
+            onResignKey();
+        return;
+    }
+    if (m_focusChecksLeft-- <= 0) {
+        qCWarning(lcHistory, "Could not give the history panel the keyboard focus");
+        return;
+    }
     // Some window managers refuse activation requests for windows they think the user did
-    // not ask for; the panel then takes the keyboard itself.
-    const QPointer<HistoryPanel> self(this);
-    QTimer::singleShot(focusGraceMs, this, [self] {
-        if (!self || !self->isVisible() || self->m_window->isActive())
-            return;
-        self->m_awaitingFocus = false;
-        if (!self->m_windowManager.forceInputFocus(self->m_window->winId()))
-            qCWarning(lcHistory, "Could not give the history panel the keyboard focus");
-    });
+    // not ask for, or get them before they have mapped the window: the panel then takes the
+    // keyboard itself, and looks again.
+    qCDebug(lcHistory, "The history panel was not activated; it takes the keyboard focus");
+    m_awaitingFocus = false;
+    m_windowManager.forceInputFocus(window);
+    m_focusCheck.start();
 }
 
 void HistoryPanel::orderOut()
 {
     m_awaitingFocus = false;
     m_hadFocus = false;
+    m_focusCheck.stop();
     if (m_window)
         m_window->hide();
 }
@@ -197,7 +225,8 @@ void HistoryPanel::activeChanged()
         m_content->focusSearch();
         return;
     }
-    if (m_hadFocus && isVisible()) {
+    // A loss from before the last hide that Qt reports only now is none: the server says.
+    if (m_hadFocus && isVisible() && !m_windowManager.hasInputFocus(m_window->winId())) {
         m_hadFocus = false;
         if (onResignKey)
             onResignKey();

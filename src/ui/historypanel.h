@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -25,8 +26,10 @@ class HistoryPanel : public QObject, public PanelWindow
 
 public:
     // How long the window manager gets to hand the shown panel the focus before the panel
-    // takes it itself.
+    // takes it itself, and then the pause between looks at whether it has it.
     static constexpr int focusGraceMs = 150;
+    // How many times the shown panel looks for the focus before it gives up.
+    static constexpr int focusChecks = 10;
 
     // The references must outlive the panel.
     HistoryPanel(HistoryModel &model, QString blobFolder, WindowManager &windowManager,
@@ -50,6 +53,7 @@ public:
 private:
     void place(const QRect &frame);
     void takeFocus();
+    void checkFocus();
     void activeChanged();
 
     HistoryModel &m_model;
@@ -63,6 +67,8 @@ private:
     bool m_hadFocus = false;
     bool m_awaitingFocus = false;
     bool m_awaitingFirstFrame = false;
+    QTimer m_focusCheck;
+    int m_focusChecksLeft = 0;
 };
 
 } // namespace corvane

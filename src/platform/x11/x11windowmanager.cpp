@@ -55,4 +55,51 @@ bool X11WindowManager::forceInputFocus(quint64 windowID)
     return trap.succeeded();
 }
 
+bool X11WindowManager::hasInputFocus(quint64 windowID)
+{
+    if (!m_display)
+        return false;
+    Window focus = None;
+    int revertTo = 0;
+    XGetInputFocus(m_display, &focus, &revertTo);
+    return focus == static_cast<Window>(windowID);
+}
+
+void X11WindowManager::resetFocusRecord(quint64 windowID)
+{
+    if (!m_display)
+        return;
+    if (m_recordedWindow != windowID) {
+        // This connection's own selection on the window: the toolkit's stays as it is.
+        X11ErrorTrap trap(m_display);
+        XSelectInput(m_display, static_cast<Window>(windowID), FocusChangeMask);
+        if (!trap.succeeded())
+            return;
+        m_recordedWindow = windowID;
+    }
+    readFocusChanges();
+    m_wasFocused = false;
+}
+
+bool X11WindowManager::wasFocusedSinceReset(quint64 windowID)
+{
+    if (!m_display || m_recordedWindow != windowID)
+        return false;
+    readFocusChanges();
+    return m_wasFocused;
+}
+
+void X11WindowManager::readFocusChanges()
+{
+    // The round trip brings in every change the server made before it.
+    XSync(m_display, False);
+    XEvent event;
+    while (XCheckWindowEvent(
+        m_display, static_cast<Window>(m_recordedWindow), FocusChangeMask, &event)) {
+        // Focus that only follows the pointer into the window is not the keyboard's.
+        if (event.type == FocusIn && event.xfocus.detail != NotifyPointer)
+            m_wasFocused = true;
+    }
+}
+
 } // namespace corvane

@@ -22,9 +22,18 @@ public:
     void makeFloatingPanel(quint64 windowID) override;
     void requestActivation(quint64 windowID) override;
     bool forceInputFocus(quint64 windowID) override;
+    bool hasInputFocus(quint64 windowID) override;
+    void resetFocusRecord(quint64 windowID) override;
+    bool wasFocusedSinceReset(quint64 windowID) override;
 
 private:
+    // Reads the focus changes of the recorded window that reached this connection so far.
+    void readFocusChanges();
+
     _XDisplay *m_display = nullptr;
+    // The window whose focus changes this connection receives, and whether it got the focus.
+    quint64 m_recordedWindow = 0;
+    bool m_wasFocused = false;
 };
 
 } // namespace corvane
