@@ -291,8 +291,10 @@ QString fingerprint(
 {
     QCryptographicHash hash(QCryptographicHash::Sha256);
     hash.addData(storedString(kind).toUtf8());
-    if (text)
-        hash.addData(text->toUtf8());
+    if (text) {
+        const qsizetype nul = text->indexOf(QChar(u'\0'));
+        hash.addData(QStringView(*text).first(nul >= 0 ? nul : text->size()).toUtf8());
+    }
     if (payload)
         hash.addData(*payload);
     return QString::fromLatin1(hash.result().toHex());

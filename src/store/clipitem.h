@@ -64,7 +64,9 @@ struct ClipItem
 };
 
 // The content fingerprint: SHA-256 over the kind's stored string, then the text's UTF-8
-// bytes, then the payload, as 64 lowercase hexadecimal digits. Nothing else takes part.
+// bytes, then the payload, as 64 lowercase hexadecimal digits. Nothing else takes part. The
+// text counts up to its first NUL, where the stored text ends, so that two copies stored
+// alike are one item.
 QString fingerprint(
     ClipKind kind, const std::optional<QString> &text, const std::optional<QByteArray> &payload);
 

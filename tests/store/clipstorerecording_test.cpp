@@ -63,6 +63,13 @@ TEST_F(RecordingTest, RepeatCopyMovesToTheTopAndKeepsWhatWasFirstRecorded)
     EXPECT_EQ(titles(newestTen),
         (std::vector<QString> { QStringLiteral("shared words"), QStringLiteral("newer"),
             QStringLiteral("in between") }));
+
+    // A text is stored up to a NUL inside it: copies that differ only after it are one item.
+    const QString withNul = QStringLiteral("kept") + QChar(u'\0') + QStringLiteral("gone");
+    const ClipItem kept = *store().record(text(withNul, 7), 0, 0, ClipStore::payloadCapBytes);
+    EXPECT_EQ(kept.text, QStringLiteral("kept"));
+    EXPECT_EQ(store().record(text(QStringLiteral("kept"), 8), 0, 0, ClipStore::payloadCapBytes)->id,
+        kept.id);
 }
 
 // Recording hands back a long text cut to its start, new or repeated, and stores it whole.
