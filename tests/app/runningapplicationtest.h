@@ -16,6 +16,7 @@
 #include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <map>
 #include <memory>
 
@@ -45,6 +46,10 @@ protected:
                     process->waitForFinished(10000);
                 }
             }
+            // What the application logged explains a failure on a machine no one watched.
+            if (HasFailure())
+                std::cerr << "--- " << qPrintable(process->program()) << " logged:\n"
+                          << process->readAllStandardError().toStdString() << std::flush;
         }
     }
 
