@@ -37,7 +37,11 @@ peak_kb() { awk '/^VmHWM:/ { print $2 }' "/proc/$app/status"; }
 toggle_panel_ms() {
     local start end
     start=$(date +%s%N)
-    timeout 20 "$corvane" >/dev/null 2>&1 || return 1
+    # What a failed start said goes to the script's own error output.
+    timeout 20 "$corvane" >/dev/null 2>"$scratch/second-start.log" || {
+        sed 's/^/second start: /' "$scratch/second-start.log" >&2
+        return 1
+    }
     end=$(date +%s%N)
     echo $(((end - start) / 1000000))
 }
