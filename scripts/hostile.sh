@@ -37,8 +37,12 @@ peak_kb() { awk '/^VmHWM:/ { print $2 }' "/proc/$app/status"; }
 toggle_panel_ms() {
     local start end
     start=$(date +%s%N)
-    # What a failed start said goes to the script's own error output.
-    timeout 20 "$corvane" >/dev/null 2>"$scratch/second-start.log" || {
+    # What a failed start said goes to the script's own error output. On a sanitizer build
+    # the leak checker's own tracer has been seen to crash as such a start ends, aborting a
+    # start that had answered; these starts are here for the panel, and the stand-down path
+    # is checked for leaks by the end-to-end tests.
+    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
+        timeout 20 "$corvane" >/dev/null 2>"$scratch/second-start.log" || {
         sed 's/^/second start: /' "$scratch/second-start.log" >&2
         return 1
     }
