@@ -16,8 +16,8 @@ class Pasteboard;
 
 // Reads every copy made while nothing can record it yet (the history is still being opened,
 // which takes a minute when a long one is upgraded), each at once while its owner still
-// serves it, and keeps them for the watcher. A copy replaced while it is read is lost, as it
-// would be for the watcher.
+// serves it, and keeps them for the watcher. A copy replaced before or while it is read is
+// lost, as it would be for the watcher, and logged as the watcher logs it.
 class EarlyCopyReader : public QObject
 {
     Q_OBJECT

@@ -1,4 +1,5 @@
 #include "capture/clipboardwatcher.h"
+#include "capture/earlycopyreader.h"
 #include "clipboardtesttools.h"
 #include "eventloopwait.h"
 #include "logcapture.h"
@@ -244,6 +245,32 @@ TEST_F(ClipboardWatcherTest, DropsAReadOvertakenByANewerCopyAndReadsTheNewerOne)
     // The first read's answer was dropped: its contents had been replaced meanwhile.
     EXPECT_EQ(storedTexts(), std::vector<QString> { QStringLiteral("newest") });
     EXPECT_EQ(reads.count(), 2);
+}
+
+// Copies made while the history opens are read by the early reader, then the watcher goes on
+// from the last one it read: every copy either reaches the history or is logged as replaced,
+// once.
+TEST_F(ClipboardWatcherTest, EveryCopyMadeWhileTheHistoryOpensIsRecordedOrLoggedOnce)
+{
+    test::LogCapture log("com.ferrowen.corvane.watcher");
+    {
+        EarlyCopyReader reader(m_pasteboard, m_workspace);
+        copy("one");
+        copy("two");
+        copy("three");
+        ASSERT_TRUE(spinUntil([&] { return reader.copies().size() == 1; }));
+        copy("four");
+        copy("five");
+        m_watcher->setLastChangeCount(reader.readUpTo());
+        for (const EarlyCopyReader::Copy &early : reader.copies())
+            m_watcher->recordEarlierCopy(early.snapshot, early.frontmost, early.capturedAt);
+    }
+    tick();
+    EXPECT_EQ(
+        storedTexts(), (std::vector<QString> { QStringLiteral("five"), QStringLiteral("three") }));
+    EXPECT_EQ(log.messages(),
+        (QStringList { QStringLiteral("2 copies were replaced before they could be read"),
+            QStringLiteral("1 copies were replaced before they could be read") }));
 }
 
 TEST_F(ClipboardWatcherTest, LooksAtOnceWhenTheClipboardChangesButNotAsFastAsALoopCopies)
