@@ -255,7 +255,7 @@ TEST_F(SearchPlanTest, StartingFromTheNewestCandidatesReturnsTheSameRows)
 
     // Pieces of words, found through several trigrams each and decided by LIKE.
     for (const auto &[piece, limit] :
-        { std::pair { " th", 9 }, std::pair { " co", 25 }, std::pair { " re", 12 } }) {
+        { std::pair { "cont", 9 }, std::pair { " con", 25 }, std::pair { " sta", 12 } }) {
         SCOPED_TRACE(piece);
         const QString pattern = ClipStore::likePattern(QString::fromLatin1(piece));
         HistorySelection selection;
