@@ -74,12 +74,8 @@ void ClipboardWatcher::poll()
     const std::int64_t changeCount = m_pasteboard.changeCount();
     if (changeCount == m_lastChangeCount)
         return;
-    // Copies made faster than they can be read are gone before their turn: said, so that
-    // every copy is accounted for.
-    if (const std::int64_t unread = changeCount - m_lastChangeCount - 1; unread > 0) {
-        qCInfo(lcWatcher, "%lld copies were replaced before they could be read",
-            static_cast<long long>(unread));
-    }
+    // Copies made faster than they can be read are gone before their turn.
+    noteUnreadChanges(m_lastChangeCount, changeCount);
     m_lastChangeCount = changeCount;
 
     if (m_suppressUntilChangeCount) {
@@ -96,6 +92,14 @@ void ClipboardWatcher::poll()
     m_recentReads.push_back(m_clock.elapsed());
     m_pendingRequest = m_pasteboard.readContents(
         PasteboardReadOptions { .includesImages = m_preferences.capturesImages() });
+}
+
+void ClipboardWatcher::noteUnreadChanges(std::int64_t lastRead, std::int64_t changeCount)
+{
+    if (const std::int64_t unread = changeCount - lastRead - 1; unread > 0) {
+        qCInfo(lcWatcher, "%lld copies were replaced before they could be read",
+            static_cast<long long>(unread));
+    }
 }
 
 void ClipboardWatcher::contentsRead(std::uint64_t request, const PasteboardSnapshot &snapshot)

@@ -54,6 +54,9 @@ public:
     void start(std::chrono::milliseconds interval);
     // One look at the change count; reads and records the contents when it moved.
     void poll();
+    // Says that the changes after lastRead and before changeCount were replaced before they
+    // could be read, so that every copy is accounted for in the log.
+    static void noteUnreadChanges(std::int64_t lastRead, std::int64_t changeCount);
 
     // The change count up to which the next change is the application's own write, or
     // nothing. Set it to the current count plus one just before writing to the pasteboard.

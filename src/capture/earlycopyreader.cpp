@@ -1,6 +1,6 @@
 #include "earlycopyreader.h"
 
-#include "common/logging.h"
+#include "capture/clipboardwatcher.h"
 #include "platform/pasteboard.h"
 
 namespace corvane {
@@ -40,12 +40,8 @@ void EarlyCopyReader::contentsRead(std::uint64_t request, const PasteboardSnapsh
     m_pendingRequest.reset();
     // Contents replaced while they were read may mix two copies: the newer one is read instead.
     if (m_pasteboard.changeCount() == m_pendingChangeCount) {
-        // Said as the watcher says it, so that every copy is accounted for: the watcher
-        // accounts for the changes after the last one read here.
-        if (const std::int64_t unread = m_pendingChangeCount - m_readUpTo - 1; unread > 0) {
-            qCInfo(lcWatcher, "%lld copies were replaced before they could be read",
-                static_cast<long long>(unread));
-        }
+        // The watcher accounts for the changes after the last one read here.
+        ClipboardWatcher::noteUnreadChanges(m_readUpTo, m_pendingChangeCount);
         m_copies.push_back({ snapshot, m_pendingFrontmost, now() });
         m_readUpTo = m_pendingChangeCount;
     }
