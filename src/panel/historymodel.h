@@ -83,9 +83,10 @@ public:
 
     static constexpr std::int64_t itemQueryLimit = 300;
     static constexpr std::int64_t sourceAppLimit = 20;
-    // A card shows the start of a text: longer ones are listed cut, and read whole when an
-    // action writes them somewhere.
-    static constexpr qsizetype cardTextByteLimit = 65536;
+    // A card shows the start of a text (its first 400 characters at most): longer ones are
+    // listed cut, and read whole when an action writes them somewhere. Every listed byte is
+    // converted to a string on every search, so the cut stays close to what a card shows.
+    static constexpr qsizetype cardTextByteLimit = 4096;
     // A card's character count reads a long text in pieces of this many bytes: each piece
     // costs a walk along the row's overflow pages from its start, a larger one more memory.
     static constexpr qsizetype wholeTextPieceBytes = 4 * 1024 * 1024;
