@@ -21,4 +21,9 @@ void returnLargeBlocksWhenFreed()
     mallopt(M_MMAP_THRESHOLD, ownMappingFromBytes);
 }
 
+void returnFreedMemory()
+{
+    malloc_trim(0);
+}
+
 } // namespace corvane

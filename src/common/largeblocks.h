@@ -7,4 +7,8 @@ namespace corvane {
 // threads start.
 void returnLargeBlocksWhenFreed();
 
+// Gives the system back the free pages inside the allocator's heaps: memory freed in many
+// small blocks (a page cache's pages) otherwise stays resident.
+void returnFreedMemory();
+
 } // namespace corvane

@@ -1,5 +1,6 @@
 #include "panel/historysearch.h"
 
+#include "common/largeblocks.h"
 #include "common/logging.h"
 #include "store/errordescription.h"
 #include "store/sqlitedatabase.h"
@@ -58,16 +59,27 @@ void HistorySearch::countSourceApps(std::int64_t limit)
 void HistorySearch::interruptRunning()
 {
     // A count interrupted for a search is asked again once the search is answered.
-    if (m_busy && m_store)
-        m_store->interrupt();
+    if (!m_busy)
+        return;
+    if (m_searchStore)
+        m_searchStore->interrupt();
+    if (m_countStore)
+        m_countStore->interrupt();
 }
 
 bool HistorySearch::takeWork(Work &taken)
 {
     std::unique_lock lock(m_mutex);
     m_busy = false;
-    m_wake.wait(
-        lock, [this] { return m_stopping || m_pending.search || m_pending.sourceAppLimit; });
+    const auto hasWork
+        = [this] { return m_stopping || m_pending.search || m_pending.sourceAppLimit; };
+    if (!m_wake.wait_for(lock, cacheIdle, hasWork)) {
+        // Only this thread uses the stores, and no search runs: nothing to interrupt.
+        lock.unlock();
+        widenSearchCache(false);
+        lock.lock();
+        m_wake.wait(lock, hasWork);
+    }
     if (m_stopping)
         return false;
     taken = {};
@@ -85,14 +97,17 @@ void HistorySearch::run()
 {
     Work work;
     while (takeWork(work)) {
+        // Counting the source applications reads a whole index: it has a connection of its
+        // own, so that it does not push the searches' pages out of their cache.
+        std::unique_ptr<ClipStore> &store = work.search ? m_searchStore : m_countStore;
         try {
-            if (!m_store) {
-                auto store = std::make_unique<ClipStore>(m_storeDirectory);
+            if (!store) {
+                auto opened = std::make_unique<ClipStore>(m_storeDirectory);
                 std::lock_guard lock(m_mutex);
-                m_store = std::move(store);
+                store = std::move(opened);
             } else {
                 // Reads follow the history the recording writes to.
-                m_store->reopenIfReplaced();
+                store->reopenIfReplaced();
             }
         } catch (const std::exception &error) {
             const QString message = errorDescription(error);
@@ -105,13 +120,34 @@ void HistorySearch::run()
                 });
             continue;
         }
-        if (work.search)
-            answerSearch(*m_store, *work.search, work.ticket);
-        else if (work.sourceAppLimit)
-            answerSourceApps(*m_store, *work.sourceAppLimit);
+        if (work.search) {
+            widenSearchCache(true);
+            answerSearch(*store, *work.search, work.ticket);
+        } else if (work.sourceAppLimit) {
+            answerSourceApps(*store, *work.sourceAppLimit);
+        }
     }
     std::lock_guard lock(m_mutex);
-    m_store.reset();
+    m_searchStore.reset();
+    m_countStore.reset();
+}
+
+void HistorySearch::widenSearchCache(bool widened)
+{
+    if (!m_searchStore || m_cacheWidened == widened)
+        return;
+    try {
+        m_searchStore->setPageCacheBytes(
+            widened ? searchCacheBytes : ClipStore::defaultPageCacheBytes);
+        if (!widened)
+            returnFreedMemory();
+    } catch (const std::exception &error) {
+        // Searches only read more from the file. Not tried again before the next change, so
+        // a failing store does not log at every key press.
+        qCWarning(lcHistory).noquote()
+            << "Could not resize the search's cache:" << errorDescription(error);
+    }
+    m_cacheWidened = widened;
 }
 
 void HistorySearch::answerSearch(ClipStore &store, const ClipStore::Filter &filter, Ticket ticket)

@@ -112,6 +112,8 @@ void ClipStore::open()
     auto database = std::make_unique<SQLiteDatabase>(path);
     upgradeSchema(*database);
     std::lock_guard lock(m_queue);
+    if (m_pageCacheBytes != defaultPageCacheBytes)
+        database->setPageCacheLimit(m_pageCacheBytes);
     {
         std::lock_guard swapping(m_databaseSwap);
         m_database.swap(database);
@@ -126,6 +128,14 @@ void ClipStore::interrupt()
     std::lock_guard swapping(m_databaseSwap);
     if (m_database)
         m_database->interrupt();
+}
+
+void ClipStore::setPageCacheBytes(std::int64_t bytes)
+{
+    perform([&](SQLiteDatabase &database) {
+        database.setPageCacheLimit(bytes);
+        m_pageCacheBytes = bytes;
+    });
 }
 
 QString ClipStore::databasePath() const

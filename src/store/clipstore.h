@@ -202,6 +202,15 @@ public:
     // error whose isInterruption() is true. Callable from any thread; nothing when idle.
     void interrupt();
 
+    // Keeps up to about bytes of the history's pages in memory between statements, this
+    // connection only, the history opened again included; a lower limit frees the pages
+    // over it. A search walks thousands of index and overflow pages, and reading each again
+    // from the file was most of its time. Throws as queries do.
+    void setPageCacheBytes(std::int64_t bytes);
+
+    // SQLite's own default: about 2 MB.
+    static constexpr std::int64_t defaultPageCacheBytes = 2'048'000;
+
 private:
     // Runs body with the database, serialised with every other operation. Re-entrant, so
     // an operation may call another.
@@ -238,6 +247,7 @@ private:
     std::mutex m_databaseSwap;
     std::optional<FileIdentity> m_openedFile;
     std::atomic<std::int64_t> m_generation = 0;
+    std::int64_t m_pageCacheBytes = defaultPageCacheBytes;
     FiledItemIDs m_filedItems;
     // The last source applications read, and when.
     struct SourceAppsRead

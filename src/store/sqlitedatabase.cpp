@@ -230,6 +230,13 @@ void SQLiteDatabase::interrupt()
     sqlite3_interrupt(m_handle);
 }
 
+void SQLiteDatabase::setPageCacheLimit(std::int64_t bytes)
+{
+    // A negative cache_size is a limit in KiB rather than in pages.
+    query(QStringLiteral("PRAGMA cache_size = -%1").arg(std::max<std::int64_t>(bytes / 1024, 1)));
+    query(QStringLiteral("PRAGMA shrink_memory"));
+}
+
 void SQLiteDatabase::setProgressHandler(int instructions, std::function<void()> tick)
 {
     m_progressTick = std::move(tick);

@@ -150,6 +150,9 @@ public:
     // (their transaction rolls back); a call while none runs changes nothing. Safe from any
     // thread while another one runs a statement.
     void interrupt();
+    // Keeps up to about bytes of the file's pages in this connection's cache; a lower limit
+    // frees the pages over it at once. Throws Error.
+    void setPageCacheLimit(std::int64_t bytes);
 
     // Calls tick from inside the statements this connection runs, about every `instructions`
     // virtual machine steps (nested statements, such as a search index rebuilding itself from
