@@ -100,9 +100,7 @@ TEST_F(ApplicationTest, RecordsWhatOtherApplicationsCopyAndNothingTheyHide)
     copyText(QStringLiteral("said twice"));
     items = itemsOnceTopIs(QStringLiteral("said twice"));
 
-    QStringList titles;
-    for (const ClipItem &item : items)
-        titles.append(item.title);
+    const QStringList titles = titlesOf(items);
     EXPECT_EQ(titles.count(QStringLiteral("said twice")), 1);
     for (const char *hidden :
         { "copied before the start", "concealed secret", "from the key ring" })
@@ -153,12 +151,8 @@ TEST_F(ApplicationTest, EveryCopyMadeWhileTheHistoryIsUpgradedIsRecorded)
     EXPECT_EQ(instance.exitCode(), 0);
     EXPECT_TRUE(instance.readAllStandardError().contains("Corvane is terminating"));
 
-    const auto items = itemsOnceTopIs(QStringLiteral("last copy during the upgrade"));
-    QStringList titles;
-    for (const ClipItem &item : items)
-        titles.append(item.title);
     // In the order they were made; what the clipboard held at launch stays unrecorded.
-    EXPECT_EQ(titles,
+    EXPECT_EQ(titlesOf(itemsOnceTopIs(QStringLiteral("last copy during the upgrade"))),
         (QStringList { QStringLiteral("last copy during the upgrade"),
             QStringLiteral("second copy during the upgrade"),
             QStringLiteral("first copy during the upgrade") }));

@@ -273,12 +273,6 @@ TEST_F(AppServicesTest, ExpansionStartsOnceKeyboardAccessArrivesAndStopsWhenTurn
     EXPECT_FALSE(m_services->expander().isRunning());
 }
 
-} // namespace
-} // namespace corvane
-
-namespace corvane {
-namespace {
-
 TEST_F(AppServicesTest, TurningTextRecognitionOffForgetsTheWordsAndOnReadsThemAgain)
 {
     const std::int64_t image

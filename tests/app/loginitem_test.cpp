@@ -12,6 +12,7 @@
 #include <chrono>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <tuple>
 
 namespace corvane {
 namespace {
@@ -73,12 +74,10 @@ protected:
     // Every call but the state queries since the last time, in order.
     QStringList takeCalls()
     {
-        QFile file(bin(QStringLiteral("calls")));
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
         const QStringList calls
-            = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
-        file.remove();
+            = QString::fromUtf8(test::fileContents(bin(QStringLiteral("calls"))))
+                  .split(u'\n', Qt::SkipEmptyParts);
+        QFile::remove(bin(QStringLiteral("calls")));
         return calls;
     }
 
@@ -145,9 +144,9 @@ TEST_F(LoginItemTest, AutostartEntryStartsTheRunningExecutableFromTheUsersConfig
     LoginItem item(environment);
     item.apply(LoginItem::State { true, false });
 
-    QFile entry(path(QStringLiteral("xdg/autostart/com.ferrowen.corvane.desktop")));
-    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(entry.readAll()).split(u'\n');
+    const QStringList lines = QString::fromUtf8(
+        test::fileContents(path(QStringLiteral("xdg/autostart/com.ferrowen.corvane.desktop"))))
+                                  .split(u'\n');
     EXPECT_EQ(lines.value(0), QStringLiteral("[Desktop Entry]"));
     EXPECT_TRUE(lines.contains(QStringLiteral("Type=Application")));
     EXPECT_TRUE(lines.contains(QStringLiteral("Name=Corvane")));
@@ -261,23 +260,13 @@ TEST_F(LoginItemTest, RefreshIgnoresAFailedDisableButThrowsAFailedEnable)
 
 TEST_F(LoginItemTest, AvailableOnlyWhenTheManagerAnswersAndFindsTheUnit)
 {
-    struct Case
-    {
-        const char *name;
-        bool installed;
-        bool manager;
-        bool available;
-    };
-    const Case cases[] = {
-        { "installed", true, true, true },
-        { "unit file missing", false, true, false },
-        { "no user manager", true, false, false },
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        setFlag("installed", c.installed);
-        setFlag("no-manager", !c.manager);
-        EXPECT_EQ(LoginItem(environment()).isAvailable(), c.available);
+    // Whether the unit file is installed, whether a user manager answers, and the outcome.
+    for (const auto &[installed, manager, available] : { std::tuple(true, true, true),
+             std::tuple(false, true, false), std::tuple(true, false, false) }) {
+        SCOPED_TRACE(testing::Message() << "installed " << installed << ", manager " << manager);
+        setFlag("installed", installed);
+        setFlag("no-manager", !manager);
+        EXPECT_EQ(LoginItem(environment()).isAvailable(), available);
     }
 }
 
@@ -301,20 +290,20 @@ TEST_F(LoginItemTest, SystemctlThatHangsOrIsMissingCountsAsNoAgent)
 // The unit file as installed, with the executable's path filled in.
 QString unitText(const QString &execStart)
 {
-    QFile file(qEnvironmentVariable("CORVANE_SOURCE_DIR")
-        + QStringLiteral("/data/com.ferrowen.corvane.service"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll())
+    return QString::fromUtf8(test::fileContents(qEnvironmentVariable("CORVANE_SOURCE_DIR")
+                                 + QStringLiteral("/data/com.ferrowen.corvane.service")))
         .replace(QStringLiteral("@CORVANE_INSTALLED_EXECUTABLE@"), execStart);
 }
 
-// Runs systemctl --user with arguments and gives its standard output, trimmed.
-QString systemctl(const QStringList &arguments)
+// Runs systemctl --user with the words of a command and then one more argument, and gives its
+// standard output, trimmed.
+QString systemctl(const char *command, const QString &argument = {})
 {
+    QStringList arguments = QStringLiteral("--user %1").arg(QLatin1String(command)).split(u' ');
+    if (!argument.isEmpty())
+        arguments << argument;
     QProcess process;
-    process.start(
-        QStringLiteral("systemctl"), QStringList { QStringLiteral("--user") } + arguments);
+    process.start(QStringLiteral("systemctl"), arguments);
     if (!process.waitForFinished(10000))
         return {};
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
@@ -347,10 +336,9 @@ TEST_F(LoginItemTest, UnitFileIsValidAndOnlyRestartsFailuresWithinALimit)
             "WantedBy=graphical-session.target", "ExecStart=/bin/true" })
         EXPECT_TRUE(lines.contains(QLatin1String(line))) << line;
     for (const char *key : { "RestartSec=", "StartLimitIntervalSec=", "StartLimitBurst=" })
-        EXPECT_EQ(lines
-                      .filter(QRegularExpression(
-                          QLatin1String("^") + QLatin1String(key) + QLatin1String("[1-9]")))
-                      .size(),
+        EXPECT_EQ(
+            lines.filter(QRegularExpression(QStringLiteral("^%1[1-9]").arg(QLatin1String(key))))
+                .size(),
             1)
             << key;
     // A second start that hands over to the running instance exits 0, which must not count
@@ -374,9 +362,7 @@ TEST_F(LoginItemTest, RealUnitRestartsAKilledCorvaneOnlyWhileEnabled)
     if (!qEnvironmentVariableIsSet("DISPLAY"))
         GTEST_SKIP() << "No X server in DISPLAY for the real unit to start Corvane on.";
     const QString unitName = QLatin1String(LoginItem::unitName);
-    if (systemctl({ QStringLiteral("show"), QStringLiteral("--property=LoadState"),
-            QStringLiteral("--value"), unitName })
-        == u"loaded")
+    if (systemctl("show --property=LoadState --value", unitName) == u"loaded")
         GTEST_SKIP() << "A com.ferrowen.corvane.service is installed for this user; the test "
                         "does not replace it.";
     ASSERT_TRUE(QFile::exists(QStringLiteral(CORVANE_EXECUTABLE))) << "build corvane first";
@@ -395,12 +381,9 @@ TEST_F(LoginItemTest, RealUnitRestartsAKilledCorvaneOnlyWhileEnabled)
                   path(QStringLiteral("config")), path(QStringLiteral("runtime")),
                   path(QStringLiteral("cache")), QStringLiteral(CORVANE_EXECUTABLE));
     const QString unit = test::writeFile(path(unitName), unitText(execStart).toUtf8());
-    systemctl({ QStringLiteral("link"), unit });
-    const auto mainPID = [&] {
-        return systemctl({ QStringLiteral("show"), QStringLiteral("--property=MainPID"),
-                             QStringLiteral("--value"), unitName })
-            .toLongLong();
-    };
+    systemctl("link", unit);
+    const auto mainPID
+        = [&] { return systemctl("show --property=MainPID --value", unitName).toLongLong(); };
     const auto waitForPID = [&](auto accept, std::chrono::milliseconds limit) {
         const auto deadline = std::chrono::steady_clock::now() + limit;
         qlonglong pid = mainPID();
@@ -416,7 +399,7 @@ TEST_F(LoginItemTest, RealUnitRestartsAKilledCorvaneOnlyWhileEnabled)
     EXPECT_TRUE(item.isAvailable());
     item.apply(LoginItem::State { true, true });
     EXPECT_EQ(item.state(), (LoginItem::State { true, true }));
-    systemctl({ QStringLiteral("start"), unitName });
+    systemctl("start", unitName);
     const qlonglong first = waitForPID([](qlonglong pid) { return pid > 0; }, 5s);
     ASSERT_GT(first, 0);
 
@@ -432,9 +415,9 @@ TEST_F(LoginItemTest, RealUnitRestartsAKilledCorvaneOnlyWhileEnabled)
     QThread::sleep(4);
     EXPECT_EQ(mainPID(), 0);
 
-    systemctl({ QStringLiteral("stop"), unitName });
-    systemctl({ QStringLiteral("disable"), unitName });
-    systemctl({ QStringLiteral("daemon-reload") });
+    systemctl("stop", unitName);
+    systemctl("disable", unitName);
+    systemctl("daemon-reload");
 }
 
 } // namespace

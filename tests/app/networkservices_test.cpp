@@ -251,26 +251,24 @@ TEST_F(UpdaterTest, AutomaticSettingIsKeptAndChecksRepeatWhileOn)
     PageServer server;
     server.setFallback({ test::jsonResponse(
         "200 OK", R"({"version":"0.2.0","downloadPage":"https://example.org"})") });
-    {
-        Updater updater(m_preferences, config(server.url()));
-        EXPECT_FALSE(updater.automaticallyChecksForUpdates());
-        test::spinFor(300ms);
-        EXPECT_TRUE(server.requests().isEmpty());
+    Updater updater(m_preferences, config(server.url()));
+    EXPECT_FALSE(updater.automaticallyChecksForUpdates());
+    test::spinFor(300ms);
+    EXPECT_TRUE(server.requests().isEmpty());
 
-        QSignalSpy changed(&updater, &Updater::automaticallyChecksForUpdatesChanged);
-        updater.setAutomaticallyChecksForUpdates(true);
-        EXPECT_EQ(changed.size(), 1);
-        // The first check after its delay, then one per interval.
-        ASSERT_TRUE(spinUntil([&] { return server.requests().size() >= 3; }, 5s));
-
-        updater.setAutomaticallyChecksForUpdates(false);
-        test::spinFor(100ms);
-        const qsizetype checks = server.requests().size();
-        test::spinFor(500ms);
-        EXPECT_EQ(server.requests().size(), checks);
-    }
-    m_preferences.setAutomaticallyChecksForUpdates(true);
+    QSignalSpy changed(&updater, &Updater::automaticallyChecksForUpdatesChanged);
+    updater.setAutomaticallyChecksForUpdates(true);
+    EXPECT_EQ(changed.size(), 1);
+    // Kept in the settings file for the next start.
     EXPECT_TRUE(Preferences(path(QStringLiteral("Corvane.conf"))).automaticallyChecksForUpdates());
+    // The first check after its delay, then one per interval.
+    ASSERT_TRUE(spinUntil([&] { return server.requests().size() >= 3; }, 5s));
+
+    updater.setAutomaticallyChecksForUpdates(false);
+    test::spinFor(100ms);
+    const qsizetype checks = server.requests().size();
+    test::spinFor(500ms);
+    EXPECT_EQ(server.requests().size(), checks);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "common/timestamp.h"
 #include "eventloopwait.h"
+#include "expansionharness.h"
 #include "runningapplicationtest.h"
 #include "store/clipcandidate.h"
 #include "store/clipstore.h"
@@ -31,21 +32,11 @@ class Desktop
 public:
     Desktop()
     {
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return;
-        m_server.setProgram(QStringLiteral("Xvfb"));
-        m_server.setArguments({ QStringLiteral("-displayfd"), QString::number(fds[1]),
-            QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1920x1080x24"),
-            QStringLiteral("-nolisten"), QStringLiteral("tcp") });
-        m_server.setChildProcessModifier([fd = fds[0]] { ::close(fd); });
-        m_server.start();
-        ::close(fds[1]);
-        QFile reader;
-        char number[16] = {};
-        if (reader.open(fds[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-            reader.readLine(number, sizeof number);
-        display = QStringLiteral(":") + QString::fromLatin1(number).trimmed();
+        // Xvfb writes the number of the display it took to its standard output.
+        m_server.start(QStringLiteral("Xvfb"),
+            QStringLiteral("-displayfd 1 -screen 0 1920x1080x24 -nolisten tcp").split(u' '));
+        spinUntil([this] { return m_server.canReadLine(); }, 10s);
+        display = QStringLiteral(":") + QString::fromLatin1(m_server.readLine()).trimmed();
         qputenv("DISPLAY", display.toUtf8());
         // openbox announces itself on the root window once it manages it; without it nothing
         // here can be activated, so the tests check this first. On a loaded machine it has
@@ -158,41 +149,33 @@ protected:
 
     std::size_t itemCount() { return store().items(ClipStore::Filter { .limit = 1000 }).size(); }
 
-    // What xdotool printed for these arguments, trimmed.
-    static QString xdotool(const QStringList &arguments)
+    // What xdotool printed, trimmed, for the space-separated words of a command followed by
+    // arguments that may hold spaces themselves.
+    static QString xdotool(const char *command, const QStringList &more = {})
     {
-        return QString::fromUtf8(Desktop::run(QStringLiteral("xdotool"), arguments)).trimmed();
+        return QString::fromUtf8(Desktop::run(QStringLiteral("xdotool"),
+                                     QString::fromLatin1(command).split(u' ') + more))
+            .trimmed();
     }
     static QString windowID(const QString &name)
     {
-        return xdotool({ QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-            QStringLiteral("--name"), name });
+        return xdotool("search --onlyvisible --name", { name });
     }
     static bool panelShown() { return !windowID(QStringLiteral("^Corvane$")).isEmpty(); }
-    static QString activeWindowName()
-    {
-        return xdotool({ QStringLiteral("getactivewindow"), QStringLiteral("getwindowname") });
-    }
-    static QByteArray activeWindowId()
-    {
-        return xdotool({ QStringLiteral("getactivewindow") }).toUtf8();
-    }
+    static QString activeWindowName() { return xdotool("getactivewindow getwindowname"); }
+    static QByteArray activeWindowId() { return xdotool("getactivewindow").toUtf8(); }
     void focusTarget()
     {
         // A window just mapped may not take the activation yet: ask until it has.
         ASSERT_TRUE(spinUntil(
             [] {
-                xdotool({ QStringLiteral("search"), QStringLiteral("--name"),
-                    QStringLiteral("^Target$"), QStringLiteral("windowactivate") });
+                xdotool("search --name ^Target$ windowactivate");
                 return spinUntil(
                     [] { return activeWindowName() == QStringLiteral("Target"); }, 500ms);
             },
             10s));
     }
-    static void pressHotkey()
-    {
-        xdotool({ QStringLiteral("key"), QStringLiteral("super+shift+v") });
-    }
+    static void pressHotkey() { xdotool("key super+shift+v"); }
 
     static Desktop *s_desktop;
 };
@@ -212,10 +195,9 @@ TEST_F(PanelEndToEndTest, APickedItemIsPastedWhereTheUserWasAndNotRecordedAgain)
     focusTarget();
     pressHotkey();
     ASSERT_TRUE(spinUntil(&panelShown, 10s));
-    xdotool({ QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("50"),
-        QStringLiteral("brav") });
+    xdotool("type --delay 50 brav");
     spinFor(500ms);
-    xdotool({ QStringLiteral("key"), QStringLiteral("Return") });
+    xdotool("key Return");
 
     EXPECT_TRUE(spinUntil([&] { return targetText() == QStringLiteral("bravo two"); }, 10s))
         << qPrintable(targetText());
@@ -241,8 +223,7 @@ TEST_F(PanelEndToEndTest, TheHotKeyTogglesThePanelAndAClickElsewhereHidesIt)
     pressHotkey();
     ASSERT_TRUE(spinUntil([] { return activeWindowName() == QStringLiteral("Corvane"); }, 5s));
     // A click into the other window takes the focus there, and the panel goes.
-    xdotool({ QStringLiteral("mousemove"), QStringLiteral("400"), QStringLiteral("240"),
-        QStringLiteral("click"), QStringLiteral("1") });
+    xdotool("mousemove 400 240 click 1");
     EXPECT_TRUE(spinUntil([] { return !panelShown(); }, 10s));
 }
 
@@ -262,7 +243,7 @@ TEST_F(PanelEndToEndTest, ALaterStartShowsThePanelUnlessItWasJustHidden)
     socket.connectToServer(
         QDir(folder("runtime")).filePath(QStringLiteral("com.ferrowen.corvane.instance")));
     ASSERT_TRUE(socket.waitForConnected(5000));
-    xdotool({ QStringLiteral("key"), QStringLiteral("Escape") });
+    xdotool("key Escape");
     ASSERT_TRUE(spinUntil([] { return !panelShown(); }, 5s));
     socket.write("activate\n");
     ASSERT_TRUE(socket.waitForReadyRead(5000));
@@ -288,40 +269,23 @@ TEST_F(PanelEndToEndTest, TriggersAndEmojiNamesTypedElsewhereAreReplaced)
 
     // A Qt text field reports its text on every change (Tk reads its keymap too lazily for
     // the keys an expansion binds on the fly).
-    QProcess &field = startProcess(QStringLiteral(CORVANE_EXPANSION_TARGET), {});
-    QString text;
-    const auto fieldText = [&] {
-        while (field.canReadLine()) {
-            const QByteArray line = field.readLine().trimmed();
-            if (line.startsWith("text "))
-                text = QString::fromUtf8(QByteArray::fromBase64(line.mid(5)));
-        }
-        return text;
-    };
-    QByteArray ready;
-    ASSERT_TRUE(spinUntil(
-        [&] {
-            ready = field.canReadLine() ? field.readLine() : QByteArray();
-            return ready.startsWith("ready");
-        },
-        10s));
+    test::ExpansionTarget field;
+    ASSERT_TRUE(field.start());
     // Corvane forgets what was typed whenever another window becomes active; the window
     // manager may still be passing the focus between the target's two windows, so typing
     // starts once the field's window has kept it long enough for Corvane to have seen it.
-    const QByteArray fieldWindow = ready.split(' ').value(1);
+    const QByteArray fieldWindow = QByteArray::number(qulonglong(field.window()));
     ASSERT_TRUE(spinUntil([&] { return activeWindowId() == fieldWindow; }, 5s));
     spinFor(500ms);
     ASSERT_EQ(activeWindowId(), fieldWindow);
-    xdotool({ QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("60"),
-        QStringLiteral("Hi ::sig ") });
+    xdotool("type --delay 60", { QStringLiteral("Hi ::sig ") });
     EXPECT_TRUE(spinUntil(
-        [&] { return fieldText().startsWith(QStringLiteral("Hi Best regards, Ann")); }, 10s))
-        << qPrintable(text);
-    xdotool({ QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("60"),
-        QStringLiteral("::cyclone ") });
-    EXPECT_TRUE(spinUntil([&] { return fieldText().contains(QStringLiteral("🌀")); }, 10s))
-        << qPrintable(text);
-    EXPECT_FALSE(text.contains(QStringLiteral("::")));
+        [&] { return field.text().startsWith(QStringLiteral("Hi Best regards, Ann")); }, 10s))
+        << qPrintable(field.text());
+    xdotool("type --delay 60", { QStringLiteral("::cyclone ") });
+    EXPECT_TRUE(spinUntil([&] { return field.text().contains(QStringLiteral("🌀")); }, 10s))
+        << qPrintable(field.text());
+    EXPECT_FALSE(field.text().contains(QStringLiteral("::")));
 }
 
 TEST_F(PanelEndToEndTest, AHotKeyHeldByAnotherClientLeavesRecordingRunning)
@@ -345,9 +309,8 @@ TEST_F(PanelEndToEndTest, ThePanelSpansTheBottomOfTheWorkAreaAboveADock)
     startCorvane();
     pressHotkey();
     ASSERT_TRUE(spinUntil(&panelShown, 10s));
-    const QString geometry = xdotool({ QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-        QStringLiteral("--name"), QStringLiteral("^Corvane$"), QStringLiteral("getwindowgeometry"),
-        QStringLiteral("--shell") });
+    const QString geometry
+        = xdotool("search --onlyvisible --name ^Corvane$ getwindowgeometry --shell");
     for (const char *line : { "X=24", "Y=730", "WIDTH=1872", "HEIGHT=296" })
         EXPECT_TRUE(geometry.split(u'\n').contains(QLatin1String(line))) << qPrintable(geometry);
 }
@@ -356,9 +319,7 @@ TEST_F(PanelEndToEndTest, TheTrayIconsMenuPastesARecentItemAndASecondStartOpensT
 {
     // trayer: a tray host (XEmbed) along the top edge.
     startProcess(QStringLiteral("trayer"),
-        { QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-            QStringLiteral("left"), QStringLiteral("--widthtype"), QStringLiteral("request"),
-            QStringLiteral("--height"), QStringLiteral("24") });
+        QStringLiteral("--edge top --align left --widthtype request --height 24").split(u' '));
     startCorvane();
     copyText(QStringLiteral("from the tray"));
     ASSERT_TRUE(spinUntil([&] { return itemCount() == 2u; }, 10s));
@@ -372,19 +333,17 @@ TEST_F(PanelEndToEndTest, TheTrayIconsMenuPastesARecentItemAndASecondStartOpensT
     QString host;
     ASSERT_TRUE(spinUntil(
         [&] {
-            host = xdotool({ QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                               QStringLiteral("--class"), QStringLiteral("trayer") })
-                       .section(QLatin1Char('\n'), 0, 0);
+            host = xdotool("search --onlyvisible --class trayer").section(u'\n', 0, 0);
             return !host.isEmpty();
         },
         10s));
     spinFor(1s);
-    xdotool({ QStringLiteral("mousemove"), QStringLiteral("--window"), host, QStringLiteral("12"),
-        QStringLiteral("12"), QStringLiteral("click"), QStringLiteral("1") });
+    xdotool("mousemove --window",
+        { host, QStringLiteral("12"), QStringLiteral("12"), QStringLiteral("click"),
+            QStringLiteral("1") });
     spinFor(1s);
     // "Open Corvane", then the newest item.
-    xdotool({ QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Down"),
-        QStringLiteral("Return") });
+    xdotool("key Down Down Return");
     EXPECT_TRUE(spinUntil([&] { return targetText() == QStringLiteral("from the tray"); }, 10s))
         << qPrintable(targetText());
 }
@@ -402,9 +361,8 @@ TEST_F(PanelEndToEndTest, TheTaskBarEntryBringsUpThePanelAndGoesBackToTheTaskBar
     QString entry;
     ASSERT_TRUE(spinUntil(
         [&] {
-            const QStringList windows = xdotool(
-                { QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("^Corvane$") })
-                                            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            const QStringList windows
+                = xdotool("search --name ^Corvane$").split(u'\n', Qt::SkipEmptyParts);
             for (const QString &window : windows) {
                 if (iconic(window.trimmed()))
                     entry = window.trimmed();
@@ -414,7 +372,7 @@ TEST_F(PanelEndToEndTest, TheTaskBarEntryBringsUpThePanelAndGoesBackToTheTaskBar
         10s));
     focusTarget();
     EXPECT_FALSE(panelShown());
-    xdotool({ QStringLiteral("windowactivate"), entry });
+    xdotool("windowactivate", { entry });
     EXPECT_TRUE(spinUntil(&panelShown, 10s));
     EXPECT_TRUE(spinUntil([&] { return iconic(entry); }, 10s));
 }

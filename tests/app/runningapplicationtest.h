@@ -196,6 +196,14 @@ protected:
             [&](const auto &items) { return !items.empty() && items.front().title == title; });
     }
 
+    static QStringList titlesOf(const std::vector<ClipItem> &items)
+    {
+        QStringList titles;
+        for (const ClipItem &item : items)
+            titles << item.title;
+        return titles;
+    }
+
     QTemporaryDir m_folder;
     // Set before startInstance, for the processes it starts; a null value removes a variable.
     std::map<QString, QString> m_extraEnvironment;

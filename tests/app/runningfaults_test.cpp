@@ -37,17 +37,15 @@ protected:
         return spinUntil([&] { return logOf(instance).count(line) >= times; }, 10s);
     }
 
-    // The titles of the history at its path, newest first, read by a fresh connection; none
-    // when there is no history file there.
+    // The titles of the history in a folder, newest first, read by a fresh connection.
+    static QStringList titlesIn(const QString &directory)
+    {
+        return titlesOf(ClipStore(directory).items(ClipStore::Filter { .limit = 100 }));
+    }
+    // Those of the history at its path; none when there is no history file there.
     QStringList titlesOnDisk()
     {
-        if (!QFile::exists(historyFile()))
-            return {};
-        QStringList titles;
-        ClipStore fresh(storeDirectory());
-        for (const ClipItem &item : fresh.items(ClipStore::Filter { .limit = 100 }))
-            titles << item.title;
-        return titles;
+        return QFile::exists(historyFile()) ? titlesIn(storeDirectory()) : QStringList();
     }
 
     QStringList titlesOnceTopIs(const QString &title)
@@ -88,13 +86,7 @@ TEST_F(RunningFaultTest, AHistoryFolderTakenAwayIsOpenedAgainOnceItCanBe)
     EXPECT_EQ(titlesOnceTopIs(QStringLiteral("after the move")),
         QStringList({ QStringLiteral("after the move") }));
     EXPECT_TRUE(waitForLog(instance, reopened)) << m_log.toStdString();
-    {
-        ClipStore movedStore(moved);
-        QStringList titles;
-        for (const ClipItem &item : movedStore.items(ClipStore::Filter { .limit = 100 }))
-            titles << item.title;
-        EXPECT_EQ(titles, QStringList({ QStringLiteral("second"), QStringLiteral("first") }));
-    }
+    EXPECT_EQ(titlesIn(moved), QStringList({ QStringLiteral("second"), QStringLiteral("first") }));
     EXPECT_EQ(
         integrityOf(QDir(moved).filePath(QStringLiteral("history.sqlite"))), QStringLiteral("ok"));
 
@@ -134,8 +126,7 @@ TEST_F(RunningFaultTest, AReadOnlyHistoryFolderFailsEachImageCopyUntilItIsWritab
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "remounting the history folder read-only needs root";
-    m_launcher = { QStringLiteral("unshare"), QStringLiteral("--mount"),
-        QStringLiteral("--propagation"), QStringLiteral("private") };
+    m_launcher = QStringLiteral("unshare --mount --propagation private").split(u' ');
     QProcess &instance = startInstance();
     const auto inNamespace = [&](const QStringList &mountArguments) {
         return QProcess::execute(QStringLiteral("nsenter"),
@@ -233,9 +224,7 @@ TEST_F(RunningFaultTest, WhenTheXServerGoesAwayTheApplicationEndsWithAReason)
 {
     QProcess server;
     server.start(QStringLiteral("Xvfb"),
-        { QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-            QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-            QStringLiteral("800x600x24") });
+        QStringLiteral("-displayfd 1 -nolisten tcp -screen 0 800x600x24").split(u' '));
     ASSERT_TRUE(server.waitForStarted(10000));
     ASSERT_TRUE(spinUntil([&] { return server.canReadLine(); }, 10s));
     const QString display = QLatin1Char(':') + QString::fromLatin1(server.readLine().trimmed());
@@ -246,8 +235,7 @@ TEST_F(RunningFaultTest, WhenTheXServerGoesAwayTheApplicationEndsWithAReason)
     onServer.insert(QStringLiteral("DISPLAY"), display);
     QProcess xclip;
     xclip.setProcessEnvironment(onServer);
-    xclip.start(QStringLiteral("xclip"),
-        { QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i") });
+    xclip.start(QStringLiteral("xclip"), QStringLiteral("-selection clipboard -i").split(u' '));
     ASSERT_TRUE(xclip.waitForStarted(10000));
     xclip.write("copied before the server went");
     xclip.closeWriteChannel();

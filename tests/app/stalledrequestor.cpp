@@ -15,7 +15,6 @@
 #include <cstring>
 #include <poll.h>
 #include <set>
-#include <string>
 #include <vector>
 
 #include <X11/Xatom.h>
@@ -83,7 +82,6 @@ int main(int argc, char **argv)
     std::printf("incr %d\n", incremental);
     std::fflush(stdout);
 
-    std::string line;
     char buffer[64];
     while (std::fgets(buffer, sizeof buffer, stdin)) {
         if (std::strcmp(buffer, "take\n") != 0)
