@@ -1,5 +1,7 @@
 #include "panelfixture.h"
 
+#include "candidates.h"
+
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -59,37 +61,32 @@ PanelFixture::~PanelFixture()
     model.reset();
 }
 
-ClipItem PanelFixture::addText(
-    const QString &text, int minutesAgo, const QString &appID, const QString &appName)
+ClipItem PanelFixture::record(ClipCandidate candidate, int minutesAgo)
 {
-    ClipCandidate candidate;
-    candidate.kind = ClipKind::text;
-    candidate.text = text;
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    candidate.title = lines.first().trimmed();
-    if (lines.size() > 1)
-        candidate.subtitle = lines.mid(1).join(QLatin1Char('\n')).trimmed();
-    candidate.byteCount = text.toUtf8().size();
-    if (!appID.isEmpty())
-        candidate.sourceBundleID = appID;
-    if (!appName.isEmpty())
-        candidate.sourceAppName = appName;
     candidate.capturedAt = minutesBeforeNow(minutesAgo);
     return store->record(candidate, 0, 0, ClipStore::payloadCapBytes).value_or(ClipItem {});
 }
 
+ClipItem PanelFixture::addText(
+    const QString &text, int minutesAgo, const QString &appID, const QString &appName)
+{
+    ClipCandidate candidate = textCandidate(text);
+    if (!appID.isEmpty())
+        candidate.sourceBundleID = appID;
+    if (!appName.isEmpty())
+        candidate.sourceAppName = appName;
+    return record(candidate, minutesAgo);
+}
+
 ClipItem PanelFixture::addLink(const QString &url, const QString &title, int minutesAgo)
 {
-    ClipCandidate candidate;
+    ClipCandidate candidate = textCandidate(url);
     candidate.kind = ClipKind::link;
-    candidate.text = url;
     candidate.title = title;
     candidate.subtitle = QUrl(url).host();
-    candidate.byteCount = url.toUtf8().size();
     candidate.sourceBundleID = QStringLiteral("org.mozilla.firefox");
     candidate.sourceAppName = QStringLiteral("Firefox");
-    candidate.capturedAt = minutesBeforeNow(minutesAgo);
-    return store->record(candidate, 0, 0, ClipStore::payloadCapBytes).value_or(ClipItem {});
+    return record(candidate, minutesAgo);
 }
 
 ClipItem PanelFixture::addImage(QSize size, QColor from, QColor to, int minutesAgo)
@@ -110,38 +107,28 @@ ClipItem PanelFixture::addImage(QSize size, QColor from, QColor to, int minutesA
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
 
-    ClipCandidate candidate;
-    candidate.kind = ClipKind::image;
-    candidate.title = QStringLiteral("Image %1 \u00d7 %2").arg(size.width()).arg(size.height());
-    candidate.payload = png;
-    candidate.byteCount = png.size();
+    ClipCandidate candidate = imageCandidate(
+        png, {}, QStringLiteral("Image %1 \u00d7 %2").arg(size.width()).arg(size.height()));
     candidate.sourceAppName = QStringLiteral("Screenshot");
-    candidate.capturedAt = minutesBeforeNow(minutesAgo);
-    return store->record(candidate, 0, 0, ClipStore::payloadCapBytes).value_or(ClipItem {});
+    return record(candidate, minutesAgo);
 }
 
 ClipItem PanelFixture::addFile(const QString &path, std::int64_t bytes, int minutesAgo)
 {
-    ClipCandidate candidate;
+    ClipCandidate candidate = textCandidate(path);
     candidate.kind = ClipKind::file;
-    candidate.text = path;
     candidate.title = QFileInfo(path).fileName();
     candidate.subtitle = QFileInfo(path).path();
     candidate.byteCount = bytes;
     candidate.sourceAppName = QStringLiteral("Files");
-    candidate.capturedAt = minutesBeforeNow(minutesAgo);
-    return store->record(candidate, 0, 0, ClipStore::payloadCapBytes).value_or(ClipItem {});
+    return record(candidate, minutesAgo);
 }
 
 ClipItem PanelFixture::addColor(const QString &text, int minutesAgo)
 {
-    ClipCandidate candidate;
+    ClipCandidate candidate = textCandidate(text);
     candidate.kind = ClipKind::color;
-    candidate.text = text;
-    candidate.title = text;
-    candidate.byteCount = text.toUtf8().size();
-    candidate.capturedAt = minutesBeforeNow(minutesAgo);
-    return store->record(candidate, 0, 0, ClipStore::payloadCapBytes).value_or(ClipItem {});
+    return record(candidate, minutesAgo);
 }
 
 std::int64_t PanelFixture::addPinboard(const QString &name, int colorIndex)

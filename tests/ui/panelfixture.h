@@ -3,9 +3,9 @@
 #include "panel/delayscheduler.h"
 #include "panel/historymodel.h"
 #include "panel/paster.h"
+#include "platform/fake/fakeinputdevicestate.h"
+#include "platform/fake/fakekeystrokeposter.h"
 #include "platform/fake/fakepasteboard.h"
-#include "platform/inputdevicestate.h"
-#include "platform/pastekeystrokeposter.h"
 #include "preferences/preferences.h"
 #include "store/clipstore.h"
 #include "ui/panelcontent.h"
@@ -25,23 +25,6 @@ namespace corvane::test {
 class PanelFixture
 {
 public:
-    struct Keystrokes : PasteKeystrokePoster
-    {
-        bool activate(const RunningApplication &) override { return true; }
-        bool postPasteKeystroke(PasteShortcut) override
-        {
-            ++posted;
-            return true;
-        }
-        int posted = 0;
-    };
-    struct Input : InputDeviceState
-    {
-        bool isMouseButtonPressed() override { return mouseButtonPressed; }
-        bool isEscapeKeyDown() override { return false; }
-        bool mouseButtonPressed = true;
-    };
-
     explicit PanelFixture(QSize size = QSize(900, 300));
     ~PanelFixture();
 
@@ -71,9 +54,9 @@ public:
     std::unique_ptr<ClipStore> store;
     std::unique_ptr<Preferences> preferences;
     FakePasteboard pasteboard;
-    Keystrokes keystrokes;
+    FakeKeystrokePoster keystrokes;
     QtDelayScheduler scheduler;
-    Input input;
+    FakeInputState input;
     std::unique_ptr<Paster> paster;
     std::unique_ptr<HistoryModel> model;
     int dismissCount = 0;
@@ -81,6 +64,9 @@ public:
     std::unique_ptr<QQmlEngine> engine;
     std::unique_ptr<PanelContent> content;
     QQuickItem *view = nullptr;
+
+private:
+    ClipItem record(ClipCandidate candidate, int minutesAgo);
 };
 
 } // namespace corvane::test

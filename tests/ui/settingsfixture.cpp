@@ -1,5 +1,6 @@
 #include "settingsfixture.h"
 
+#include "candidates.h"
 #include "eventloopwait.h"
 #include "panel/historymodel.h"
 #include "platform/fake/fakepanelwindow.h"
@@ -147,16 +148,10 @@ void SettingsFixture::install(const QString &bundleID, const QString &name, cons
 
 ClipItem SettingsFixture::addText(const QString &text, int minutesAgo)
 {
-    ClipCandidate candidate;
-    candidate.kind = ClipKind::text;
-    candidate.text = text;
-    candidate.title = text;
-    candidate.byteCount = text.toUtf8().size();
-    candidate.capturedAt
-        = std::chrono::time_point_cast<std::chrono::milliseconds>(std::chrono::system_clock::now())
-        - std::chrono::minutes(minutesAgo);
-    const auto item = services->store().record(candidate, 0, 0, ClipStore::payloadCapBytes);
-    return item.value_or(ClipItem {});
+    return services->store()
+        .record(textCandidate(text, now() - std::chrono::minutes(minutesAgo)), 0, 0,
+            ClipStore::payloadCapBytes)
+        .value_or(ClipItem {});
 }
 
 bool SettingsFixture::open(QSize size)

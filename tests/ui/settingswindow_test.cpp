@@ -235,11 +235,11 @@ TEST_F(SettingsWindowTest, IgnoreListShowsInstalledApplicationsCountsTheOthersAn
     prefs().setIgnoredBundleIDs({ QStringLiteral("org.example.Editor"),
         QStringLiteral("com.missing.One"), QStringLiteral("com.missing.Two") });
     f.showPane(privacy);
-    const auto rows = [&] { return item("ignoredAppsList")->property("visible").toBool(); };
-    EXPECT_TRUE(rows());
-    EXPECT_EQ(text("ignoredAppsCaption"),
-        QStringLiteral("2 more apps are on the list but not installed. They stay covered if you "
-                       "install them later."));
+    EXPECT_TRUE(item("ignoredAppsList")->property("visible").toBool());
+    const QString caption
+        = QStringLiteral("2 more apps are on the list but not installed. They stay covered if you "
+                         "install them later.");
+    EXPECT_EQ(text("ignoredAppsCaption"), caption);
 
     f.click(item("ignoredAppsAdd"));
     f.type(QStringLiteral("Notes"));
@@ -254,9 +254,7 @@ TEST_F(SettingsWindowTest, IgnoreListShowsInstalledApplicationsCountsTheOthersAn
     EXPECT_EQ(prefs().ignoredBundleIDs(),
         QStringList({ QStringLiteral("org.example.Editor"), QStringLiteral("com.missing.One"),
             QStringLiteral("com.missing.Two"), QStringLiteral("org.example.Notes") }));
-    EXPECT_EQ(text("ignoredAppsCaption"),
-        QStringLiteral("2 more apps are on the list but not installed. They stay covered if you "
-                       "install them later."));
+    EXPECT_EQ(text("ignoredAppsCaption"), caption);
 }
 
 TEST_F(SettingsWindowTest, CopiedCodexSnippetReachesTheClipboardWithoutAHistoryRow)
