@@ -107,11 +107,7 @@ TEST_F(PasterTest, SeveralItemsAreJoinedAsTextAndAllMarkedUsed)
 
 TEST_F(PasterTest, AFileThatIsGoneFallsBackToItsPathWithoutBeingMarkedUsed)
 {
-    const QString filePath = path(QStringLiteral("report.pdf"));
-    QFile file(filePath);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("%PDF");
-    file.close();
+    const QString filePath = writeFile(path(QStringLiteral("report.pdf")), "%PDF");
     const ClipItem item = addKind(ClipKind::file, filePath, 1);
 
     ASSERT_TRUE(paster->copy({ item }, false));
@@ -210,9 +206,7 @@ TEST_F(PasterTest, DragProvidersCarryEachKindsRepresentationsAndTheMarker)
     EXPECT_TRUE(provider->suggestedName.startsWith(QStringLiteral("Clip ")));
     EXPECT_TRUE(provider->suggestedName.contains(QStringLiteral(" at ")));
     EXPECT_TRUE(written.endsWith(provider->suggestedName));
-    QFile file(written);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), png);
+    EXPECT_EQ(fileContents(written), png);
     EXPECT_EQ(provider->mimeData->data(pasteboardtype::png()), png);
     clearDragFolder();
     EXPECT_FALSE(QFile::exists(written));
