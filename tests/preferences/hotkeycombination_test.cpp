@@ -36,17 +36,11 @@ TEST(HotkeyCombination, TextFormsParseOnlyAsTwoUnsigned32BitNumbers)
     for (const auto &row : rows) {
         const auto parsed = HotkeyCombination::fromRawValue(QString::fromUtf8(row.text));
         EXPECT_EQ(parsed, row.parsed) << row.text;
+        // What parses is written back in the canonical form, which parses to the same.
+        if (parsed) {
+            EXPECT_EQ(HotkeyCombination::fromRawValue(parsed->rawValue()), parsed) << row.text;
+        }
     }
-}
-
-TEST(HotkeyCombination, TextFormRoundTripsAndDecidesEquality)
-{
-    EXPECT_EQ(defaultHotkeyCombination.rawValue(), QStringLiteral("9:768"));
-    for (const HotkeyCombination combination : { HotkeyCombination { 9, 768 },
-             HotkeyCombination { 49, 2048 }, HotkeyCombination { 4294967295u, 0 } }) {
-        EXPECT_EQ(HotkeyCombination::fromRawValue(combination.rawValue()), combination);
-    }
-    EXPECT_NE((HotkeyCombination { 9, 768 }), (HotkeyCombination { 768, 9 }));
 }
 
 } // namespace

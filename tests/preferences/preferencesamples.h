@@ -34,45 +34,35 @@ inline std::vector<PreferenceSample> preferenceSamples()
         return QVariant::fromValue(HotkeyCombination { keyCode, modifiers });
     };
     std::vector<PreferenceSample> samples;
+    const auto add = [&](const char *key, std::initializer_list<QVariant> values) {
+        for (const QVariant &value : values)
+            samples.push_back({ key, value });
+    };
     for (const char *key : { "launchesAtLogin", "capturesImages", "fetchesLinkPreviews",
              "keepsClipboardAlive", "recognizesTextInImages", "pastesPlainText", "pastesOnSelect",
              "ignoresSecretLookingText", "showsDockIcon", "showsMenuBarIcon", "expandsSnippets",
-             "expandsEmoji", "automaticallyChecksForUpdates" }) {
-        samples.push_back({ key, QVariant(false) });
-        samples.push_back({ key, QVariant(true) });
-    }
-    for (int limit : { 0, -1, 2147483647, -2147483647 - 1, 500 })
-        samples.push_back({ "itemLimit", QVariant(limit) });
-    for (int limit : { 7, 365 })
-        samples.push_back({ "dayLimit", QVariant(limit) });
-    for (int count : { 0, 15 })
-        samples.push_back({ "menuBarRecentCount", QVariant(count) });
-    samples.push_back({ "ignoredBundleIDs", list({}) });
-    samples.push_back({ "ignoredBundleIDs", list({ "" }) });
-    samples.push_back({ "ignoredBundleIDs", list({ "@Invalid()" }) });
-    samples.push_back({ "ignoredBundleIDs", list({ "true" }) });
-    samples.push_back({ "ignoredBundleIDs",
-        list({ "a, b", "c;d", "e=f", "@g", "\"quoted\"", " spaced ", "ünïcødé 🔑" }) });
-    samples.push_back({ "ignoredBundleIDs", list({ "org.keepassxc.KeePassXC" }) });
-    samples.push_back({ "expansionIgnoredBundleIDs", list({ "x", "y" }) });
-    samples.push_back({ "expansionIgnoredBundleIDs", list({}) });
-    samples.push_back({ "expansionIgnoredBundleIDs", list({ "org.gnome.Terminal" }) });
-    samples.push_back({ "hotkey", hotkey(0, 0) });
-    samples.push_back({ "hotkey", hotkey(4294967295u, 4294967295u) });
-    samples.push_back({ "hotkey", hotkey(49, 2048) });
-    samples.push_back({ "agentRegisteredBuild", build(std::nullopt) });
-    samples.push_back({ "agentRegisteredBuild", build(QString()) });
-    samples.push_back({ "agentRegisteredBuild", build(text("1, 2")) });
-    samples.push_back({ "agentRegisteredBuild", build(text("@Invalid()")) });
-    samples.push_back({ "agentRegisteredBuild", build(text("42")) });
+             "expandsEmoji", "automaticallyChecksForUpdates" })
+        add(key, { false, true });
+    add("itemLimit", { 0, -1, 2147483647, -2147483647 - 1, 500 });
+    add("dayLimit", { 7, 365 });
+    add("menuBarRecentCount", { 0, 15 });
+    add("ignoredBundleIDs",
+        { list({}), list({ "" }), list({ "@Invalid()" }), list({ "true" }),
+            list({ "a, b", "c;d", "e=f", "@g", "\"quoted\"", " spaced ", "ünïcødé 🔑" }),
+            list({ "org.keepassxc.KeePassXC" }) });
+    add("expansionIgnoredBundleIDs",
+        { list({ "x", "y" }), list({}), list({ "org.gnome.Terminal" }) });
+    add("hotkey", { hotkey(0, 0), hotkey(4294967295u, 4294967295u), hotkey(49, 2048) });
+    add("agentRegisteredBuild",
+        { build(std::nullopt), build(QString()), build(text("1, 2")), build(text("@Invalid()")),
+            build(text("42")) });
     for (const char *prefix : { ",,", "@@", "=", "\"", "#x", "é:", ";;", "🌀🌀" })
-        samples.push_back({ "expansionPrefix", QVariant(text(prefix)) });
-    samples.push_back({ "emojiAliases", QVariant::fromValue(Map()) });
-    samples.push_back({ "emojiAliases",
-        QVariant::fromValue(Map { { text("a, b"), text("c,d") }, { text("@x"), text("=;") },
-            { QString(), QString() } }) });
-    samples.push_back(
-        { "emojiAliases", QVariant::fromValue(Map { { text("shrug"), text("🤷") } }) });
+        add("expansionPrefix", { text(prefix) });
+    add("emojiAliases",
+        { QVariant::fromValue(Map()),
+            QVariant::fromValue(Map { { text("a, b"), text("c,d") }, { text("@x"), text("=;") },
+                { QString(), QString() } }),
+            QVariant::fromValue(Map { { text("shrug"), text("🤷") } }) });
     return samples;
 }
 
