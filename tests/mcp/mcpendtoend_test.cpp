@@ -103,22 +103,16 @@ TEST_F(McpEndToEndTest, ProtocolEnvelopeCasesAreAnsweredExactly)
         R"({"jsonrpc":"2.0","id":7,"result":{}})");
 
     // Member order inside objects is free, so these compare as JSON values.
-    const char *instructions
+    const QByteArray instructions
         = "Corvane is the user's clipboard history on this computer. Search it to find something "
           "they copied earlier — a link, a snippet, an error message — rather than asking them to "
           "paste it again. Pinboards are collections they curated on purpose; items on one are "
           "kept forever.";
     const auto initializeReply = [&](int id, const char *version) {
-        return QJsonObject { { QStringLiteral("jsonrpc"), QStringLiteral("2.0") },
-            { QStringLiteral("id"), id },
-            { QStringLiteral("result"),
-                QJsonObject { { QStringLiteral("protocolVersion"), QString::fromUtf8(version) },
-                    { QStringLiteral("capabilities"), json(R"({"tools":{"listChanged":false}})") },
-                    { QStringLiteral("serverInfo"),
-                        QJsonObject { { QStringLiteral("name"), QStringLiteral("corvane") },
-                            { QStringLiteral("title"), QStringLiteral("Corvane") },
-                            { QStringLiteral("version"), QStringLiteral(CORVANE_VERSION) } } },
-                    { QStringLiteral("instructions"), QString::fromUtf8(instructions) } } } };
+        return parsed(R"({"jsonrpc":"2.0","id":)" + QByteArray::number(id)
+            + R"(,"result":{"protocolVersion":")" + version
+            + R"(","capabilities":{"tools":{"listChanged":false}},"serverInfo":{"name":"corvane","title":"Corvane","version":")"
+            + CORVANE_VERSION + R"("},"instructions":")" + instructions + "\"}}");
     };
     const struct
     {
@@ -190,40 +184,40 @@ TEST_F(McpEndToEndTest, ToolListNamesTheSixToolsTheSameOnEveryRequest)
     expectCleanEnd(server);
 }
 
-// Fills a store as the application would have recorded copies.
-class SeededHistory
+// Records a copy into the store as the application would have, `minute` minutes after
+// 2024-05-01T12:00Z; its id.
+std::int64_t record(ClipStore &store, ClipKind kind, const QString &title,
+    std::optional<QString> subtitle, std::optional<QString> text, const char *bundleID,
+    const char *appName, int minute, std::optional<QByteArray> payload = std::nullopt)
 {
-public:
-    explicit SeededHistory(const QString &directory)
-        : m_store(directory)
-    { }
+    ClipCandidate candidate;
+    candidate.kind = kind;
+    candidate.title = title;
+    candidate.subtitle = std::move(subtitle);
+    candidate.text = std::move(text);
+    candidate.payload = std::move(payload);
+    candidate.byteCount = candidate.text ? candidate.text->toUtf8().size() : 100;
+    if (bundleID)
+        candidate.sourceBundleID = QString::fromUtf8(bundleID);
+    if (appName)
+        candidate.sourceAppName = QString::fromUtf8(appName);
+    candidate.capturedAt = fromMillis(1714564800000 + minute * 60000LL);
+    const auto item = store.record(candidate, 0, 0, ClipStore::payloadCapBytes);
+    EXPECT_TRUE(item.has_value());
+    return item ? item->id : -1;
+}
 
-    std::int64_t record(ClipKind kind, const QString &title, std::optional<QString> subtitle,
-        std::optional<QString> text, const char *bundleID, const char *appName, int minute,
-        std::optional<QByteArray> payload = std::nullopt)
-    {
-        ClipCandidate candidate;
-        candidate.kind = kind;
-        candidate.title = title;
-        candidate.subtitle = std::move(subtitle);
-        candidate.text = std::move(text);
-        candidate.payload = std::move(payload);
-        candidate.byteCount = candidate.text ? candidate.text->toUtf8().size() : 100;
-        if (bundleID)
-            candidate.sourceBundleID = QString::fromUtf8(bundleID);
-        if (appName)
-            candidate.sourceAppName = QString::fromUtf8(appName);
-        candidate.capturedAt = fromMillis(1714564800000 + minute * 60000LL); // 2024-05-01T12:00Z
-        const auto item = m_store.record(candidate, 0, 0, ClipStore::payloadCapBytes);
-        EXPECT_TRUE(item.has_value());
-        return item ? item->id : -1;
-    }
-
-    ClipStore &store() { return m_store; }
-
-private:
-    ClipStore m_store;
-};
+// The search tool's answer for up to two arguments, each given by its name and value.
+QString search(McpClient &server, const char *name = nullptr, const QJsonValue &value = {},
+    const char *secondName = nullptr, const QJsonValue &secondValue = {})
+{
+    QJsonObject arguments;
+    if (name)
+        arguments.insert(QLatin1String(name), value);
+    if (secondName)
+        arguments.insert(QLatin1String(secondName), secondValue);
+    return server.toolText(QStringLiteral("search_clipboard"), arguments);
+}
 
 qsizetype descriptionCount(const QString &answer)
 {
@@ -237,32 +231,27 @@ TEST_F(McpEndToEndTest, SearchAndGetDescribeTheHistory)
         McpClient empty(dataHome(), logFile());
         ASSERT_TRUE(empty.started());
         const QString none = QStringLiteral("The clipboard history is empty.");
-        EXPECT_EQ(empty.toolText(QStringLiteral("search_clipboard")), none);
-        EXPECT_EQ(empty.toolText(QStringLiteral("search_clipboard"),
-                      { { QStringLiteral("query"), QStringLiteral("  \n ") } }),
-            none);
-        EXPECT_EQ(empty.toolText(QStringLiteral("search_clipboard"),
-                      { { QStringLiteral("kind"), QStringLiteral("image") } }),
-            none);
-        EXPECT_EQ(empty.toolText(QStringLiteral("search_clipboard"),
-                      { { QStringLiteral("query"), QStringLiteral(" café ") } }),
+        EXPECT_EQ(search(empty), none);
+        EXPECT_EQ(search(empty, "query", QStringLiteral("  \n ")), none);
+        EXPECT_EQ(search(empty, "kind", QStringLiteral("image")), none);
+        EXPECT_EQ(search(empty, "query", QStringLiteral(" café ")),
             QStringLiteral("Nothing in the clipboard history matches “café”."));
         expectCleanEnd(empty);
     }
 
-    SeededHistory history(storeDirectory());
-    const std::int64_t hello = history.record(ClipKind::text, QStringLiteral("Hello world"),
+    ClipStore history(storeDirectory());
+    const std::int64_t hello = record(history, ClipKind::text, QStringLiteral("Hello world"),
         std::nullopt, QStringLiteral("Hello world"), "org.gnome.Terminal", "Terminal", 0);
     const std::int64_t image
-        = history.record(ClipKind::image, QStringLiteral("Image"), QStringLiteral("1 × 1"),
+        = record(history, ClipKind::image, QStringLiteral("Image"), QStringLiteral("1 × 1"),
             std::nullopt, "org.gimp.GIMP", "GIMP", 1, QByteArray("not really a PNG"));
     const std::int64_t longText
-        = history.record(ClipKind::text, longLine, QStringLiteral("second line"),
+        = record(history, ClipKind::text, longLine, QStringLiteral("second line"),
             longLine + QStringLiteral("\nsecond line"), nullptr, nullptr, 2);
     const std::int64_t link
-        = history.record(ClipKind::link, QStringLiteral("https://example.org/page"), std::nullopt,
+        = record(history, ClipKind::link, QStringLiteral("https://example.org/page"), std::nullopt,
             QStringLiteral("https://example.org/page"), "org.mozilla.firefox", "Firefox", 3);
-    ASSERT_TRUE(history.store().setRecognizedText(
+    ASSERT_TRUE(history.setRecognizedText(
         image, QStringLiteral("Traceback (most recent call last):\nValueError: bad")));
     const QString imageText = QStringLiteral("\nText in image: Traceback (most recent call last):");
 
@@ -278,32 +267,24 @@ TEST_F(McpEndToEndTest, SearchAndGetDescribeTheHistory)
 
     McpClient server(dataHome(), logFile());
     ASSERT_TRUE(server.started());
-    const auto search = [&](QJsonObject arguments) {
-        return server.toolText(QStringLiteral("search_clipboard"), arguments);
-    };
-    EXPECT_EQ(search({}),
+    EXPECT_EQ(search(server),
         QStringList({ linkDescription,
                         longHeader + QString(200, u'a') + QStringLiteral("…\nsecond line\n")
                             + longLine + QStringLiteral("\nsecond line"),
                         imageHeader, helloDescription })
             .join(QStringLiteral("\n\n")));
-    EXPECT_EQ(
-        search({ { QStringLiteral("query"), QStringLiteral("  hello  ") } }), helloDescription);
-    EXPECT_EQ(search({ { QStringLiteral("query"), QStringLiteral("example") },
-                  { QStringLiteral("kind"), QStringLiteral("link") } }),
+    EXPECT_EQ(search(server, "query", QStringLiteral("  hello  ")), helloDescription);
+    EXPECT_EQ(search(server, "query", QStringLiteral("example"), "kind", QStringLiteral("link")),
         linkDescription);
-    EXPECT_EQ(search({ { QStringLiteral("query"), QStringLiteral("nowhere") },
-                  { QStringLiteral("kind"), QStringLiteral("link") } }),
+    EXPECT_EQ(search(server, "query", QStringLiteral("nowhere"), "kind", QStringLiteral("link")),
         QStringLiteral("Nothing in the clipboard history matches “nowhere”."));
-    EXPECT_EQ(search({ { QStringLiteral("kind"), QStringLiteral("image") } }), imageHeader);
+    EXPECT_EQ(search(server, "kind", QStringLiteral("image")), imageHeader);
     // An image found by the words read in it says which.
-    EXPECT_EQ(search({ { QStringLiteral("query"), QStringLiteral("valueerror") } }),
-        imageHeader + imageText);
-    EXPECT_EQ(descriptionCount(search({ { QStringLiteral("kind"), QStringLiteral("Text") } })), 4);
-    EXPECT_EQ(search({ { QStringLiteral("app"), QStringLiteral("org.gnome.Terminal") } }),
-        helloDescription);
-    EXPECT_EQ(descriptionCount(search({ { QStringLiteral("app"), QString() } })), 4);
-    EXPECT_EQ(search({ { QStringLiteral("app"), QStringLiteral("org.example.Nothing") } }),
+    EXPECT_EQ(search(server, "query", QStringLiteral("valueerror")), imageHeader + imageText);
+    EXPECT_EQ(descriptionCount(search(server, "kind", QStringLiteral("Text"))), 4);
+    EXPECT_EQ(search(server, "app", QStringLiteral("org.gnome.Terminal")), helloDescription);
+    EXPECT_EQ(descriptionCount(search(server, "app", QString())), 4);
+    EXPECT_EQ(search(server, "app", QStringLiteral("org.example.Nothing")),
         QStringLiteral("The clipboard history is empty."));
 
     const auto get = [&](QJsonValue id) {
@@ -336,9 +317,9 @@ TEST_F(McpEndToEndTest, SearchAndGetDescribeTheHistory)
 TEST_F(McpEndToEndTest, SearchLimitIsClampedToOneToAHundred)
 {
     {
-        SeededHistory history(storeDirectory());
+        ClipStore history(storeDirectory());
         for (int i = 0; i < 105; ++i) {
-            history.record(ClipKind::text, QStringLiteral("note %1").arg(i), std::nullopt,
+            record(history, ClipKind::text, QStringLiteral("note %1").arg(i), std::nullopt,
                 QStringLiteral("note %1").arg(i), "org.example.Notes", "Notes", i);
         }
     }
