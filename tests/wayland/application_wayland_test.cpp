@@ -13,18 +13,18 @@ namespace {
 
 using test::HeadlessCompositor;
 
-// The application started as in a Wayland session: Qt is left to choose its platform.
-class WaylandSessionTest : public test::ApplicationTest,
-                           public ::testing::WithParamInterface<HeadlessCompositor::Kind>
+// The application started as in a Wayland session of this compositor: Qt is left to choose
+// its platform.
+template <HeadlessCompositor::Kind kind> class WaylandSessionTest : public test::ApplicationTest
 {
 protected:
     void SetUp() override
     {
-        if (const auto reason = HeadlessCompositor::unavailableReason(GetParam()))
+        if (const auto reason = HeadlessCompositor::unavailableReason(kind))
             GTEST_SKIP() << "No headless compositor here: " << reason->toStdString();
         ASSERT_FALSE(qEnvironmentVariableIsEmpty("DISPLAY")) << "needs an X server in DISPLAY";
         ApplicationTest::SetUp();
-        m_compositor = std::make_unique<HeadlessCompositor>(GetParam());
+        m_compositor = std::make_unique<HeadlessCompositor>(kind);
         ASSERT_TRUE(m_compositor->start()) << m_compositor->error().toStdString();
         m_extraEnvironment = { { QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland") },
             { QStringLiteral("WAYLAND_DISPLAY"), m_compositor->socketPath() },
@@ -34,11 +34,10 @@ protected:
     std::unique_ptr<HeadlessCompositor> m_compositor;
 };
 
-class DataControlSessionTest : public WaylandSessionTest
-{ };
-
 // sway offers data-control: Wayland clients' copies are recorded whatever has the focus.
-TEST_P(DataControlSessionTest, RecordsWaylandClientsCopiesWithTheRightKinds)
+using DataControlSessionTest = WaylandSessionTest<HeadlessCompositor::Kind::sway>;
+
+TEST_F(DataControlSessionTest, RecordsWaylandClientsCopiesWithTheRightKinds)
 {
     QProcess &instance = startInstance();
     const QByteArray png = test::encodedImage(24, 16);
@@ -69,22 +68,17 @@ TEST_P(DataControlSessionTest, RecordsWaylandClientsCopiesWithTheRightKinds)
         << log.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sway, DataControlSessionTest, ::testing::Values(HeadlessCompositor::Kind::sway));
-
-class PlainSessionTest : public WaylandSessionTest
-{ };
-
 // weston offers no data-control: the application says so once and goes on with what X11
 // gives it, serving later starts (the panel) and the tool server.
-TEST_P(PlainSessionTest, SaysOnceThatTheClipboardCannotBeWatchedAndKeepsServing)
+using PlainSessionTest = WaylandSessionTest<HeadlessCompositor::Kind::weston>;
+
+TEST_F(PlainSessionTest, SaysOnceThatTheClipboardCannotBeWatchedAndKeepsServing)
 {
     QProcess &instance = startInstance();
 
     // In the foreground (-quiet), so that it is ended by its own PID.
     QProcess xclip;
-    xclip.start(QStringLiteral("xclip"),
-        { QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard") });
+    xclip.start(QStringLiteral("xclip"), QStringLiteral("-quiet -selection clipboard").split(u' '));
     ASSERT_TRUE(xclip.waitForStarted());
     xclip.write("copied in an X11 application");
     xclip.closeWriteChannel();
@@ -114,9 +108,6 @@ TEST_P(PlainSessionTest, SaysOnceThatTheClipboardCannotBeWatchedAndKeepsServing)
         1)
         << log.toStdString();
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Weston, PlainSessionTest, ::testing::Values(HeadlessCompositor::Kind::weston));
 
 } // namespace
 } // namespace corvane

@@ -97,20 +97,38 @@ private:
     QList<PortalShortcut> m_bound;
 };
 
-TEST(PortalHotkeyRegistrarTest, OffersTheCombinationAndReportsItsPresses)
+// Each test on a session bus of its own.
+class PortalHotkeyRegistrarTest : public ::testing::Test
 {
-    test::ChildProcess daemon({ .program = QStringLiteral("dbus-daemon"),
+protected:
+    void SetUp() override
+    {
+        const auto line = m_daemon.readLine(10000);
+        ASSERT_TRUE(line) << "dbus-daemon gave no address";
+        address = QString::fromUtf8(*line);
+    }
+    void TearDown() override
+    {
+        m_daemon.signal(SIGTERM);
+        m_daemon.wait(5000);
+    }
+
+    QString address;
+
+private:
+    test::ChildProcess m_daemon { { .program = QStringLiteral("dbus-daemon"),
         .arguments = { QStringLiteral("--session"), QStringLiteral("--nofork"),
             QStringLiteral("--print-address=1") },
-        .standardErrorFile = QStringLiteral("/dev/null") });
-    const auto address = daemon.readLine(10000);
-    ASSERT_TRUE(address) << "dbus-daemon gave no address";
+        .standardErrorFile = QStringLiteral("/dev/null") } };
+};
 
+TEST_F(PortalHotkeyRegistrarTest, OffersTheCombinationAndReportsItsPresses)
+{
     qDBusRegisterMetaType<PortalShortcut>();
     qDBusRegisterMetaType<QList<PortalShortcut>>();
     {
         QDBusConnection serviceBus
-            = QDBusConnection::connectToBus(QString::fromUtf8(*address), QStringLiteral("portal"));
+            = QDBusConnection::connectToBus(address, QStringLiteral("portal"));
         ASSERT_TRUE(serviceBus.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
         QThread portalThread;
         // Stopped however the test ends, before the portal goes.
@@ -130,7 +148,7 @@ TEST(PortalHotkeyRegistrarTest, OffersTheCombinationAndReportsItsPresses)
             &portal, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties));
 
         const QDBusConnection clientBus
-            = QDBusConnection::connectToBus(QString::fromUtf8(*address), QStringLiteral("client"));
+            = QDBusConnection::connectToBus(address, QStringLiteral("client"));
         const auto registrar = PortalHotkeyRegistrar::create(clientBus,
             [](std::uint32_t keyCode) { return keyCode == 9 ? QStringLiteral("v") : QString(); });
         ASSERT_TRUE(registrar);
@@ -159,27 +177,14 @@ TEST(PortalHotkeyRegistrarTest, OffersTheCombinationAndReportsItsPresses)
     }
     QDBusConnection::disconnectFromBus(QStringLiteral("client"));
     QDBusConnection::disconnectFromBus(QStringLiteral("portal"));
-    daemon.signal(SIGTERM);
-    daemon.wait(5000);
 }
 
 // Without a portal on the bus there is no registrar, and the application falls back.
-TEST(PortalHotkeyRegistrarTest, IsNothingWithoutAPortal)
+TEST_F(PortalHotkeyRegistrarTest, IsNothingWithoutAPortal)
 {
-    test::ChildProcess daemon({ .program = QStringLiteral("dbus-daemon"),
-        .arguments = { QStringLiteral("--session"), QStringLiteral("--nofork"),
-            QStringLiteral("--print-address=1") },
-        .standardErrorFile = QStringLiteral("/dev/null") });
-    const auto address = daemon.readLine(10000);
-    ASSERT_TRUE(address);
-    {
-        const QDBusConnection bus
-            = QDBusConnection::connectToBus(QString::fromUtf8(*address), QStringLiteral("empty"));
-        EXPECT_FALSE(PortalHotkeyRegistrar::create(bus, {}));
-    }
+    EXPECT_FALSE(PortalHotkeyRegistrar::create(
+        QDBusConnection::connectToBus(address, QStringLiteral("empty")), {}));
     QDBusConnection::disconnectFromBus(QStringLiteral("empty"));
-    daemon.signal(SIGTERM);
-    daemon.wait(5000);
 }
 
 } // namespace

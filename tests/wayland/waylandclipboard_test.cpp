@@ -300,14 +300,7 @@ TEST_F(WaylandClipboardTest, PastesIntoTheFrontmostWaylandTerminalThroughTheVirt
         [] { return wlPaste(QStringLiteral("text/plain")).startsWith("pasted through"); }));
     ASSERT_TRUE(poster->postPasteKeystroke(PasteShortcut::controlShiftV));
     QByteArray contents;
-    EXPECT_TRUE(spinUntil(
-        [&] {
-            QFile file(pasted);
-            file.open(QIODevice::ReadOnly);
-            contents = file.readAll();
-            return !contents.isEmpty();
-        },
-        10s));
+    EXPECT_TRUE(spinUntil([&] { return !(contents = test::fileContents(pasted)).isEmpty(); }, 10s));
     EXPECT_EQ(
         QString::fromUtf8(contents), QStringLiteral("pasted through the virtual keyboard ✓\n"));
     terminal.signal(SIGTERM);
