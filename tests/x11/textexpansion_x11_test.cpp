@@ -54,8 +54,7 @@ protected:
     // Types the keys with xdotool and waits until the tap has reported all of them.
     void type(const QString &keys)
     {
-        ASSERT_TRUE(test::xdotool(
-            { QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"), keys }));
+        ASSERT_TRUE(test::xdotool(QStringLiteral("type --delay 15").split(u' ') << keys));
         expectReports(keys.toUcs4().size());
     }
 
@@ -153,14 +152,15 @@ TEST_F(TextExpansionOnX11, ReadsKeysQueuedBehindAKeymapChangeInTheStateTheyWereP
     const auto releaseShift = qScopeGuard([] {
         test::xdotool({ QStringLiteral("keyup"), QStringLiteral("shift") });
     });
+    const auto xdotoolHoldingEvents = [](const char *command) {
+        return test::runProgramHoldingEvents(
+            QStringLiteral("xdotool"), QString::fromLatin1(command).split(u' '));
+    };
     m_expander->matcher().clearBuffer();
-    ASSERT_TRUE(test::runProgramHoldingEvents(
-        QStringLiteral("xdotool"), { QStringLiteral("keydown"), QStringLiteral("shift") }));
+    ASSERT_TRUE(xdotoolHoldingEvents("keydown shift"));
     const test::SpareKeyBinding binding(XK_F20);
     ASSERT_TRUE(binding.isBound());
-    ASSERT_TRUE(test::runProgramHoldingEvents(QStringLiteral("xdotool"),
-        { QStringLiteral("key"), QStringLiteral("semicolon"), QStringLiteral("keyup"),
-            QStringLiteral("shift") }));
+    ASSERT_TRUE(xdotoolHoldingEvents("key semicolon keyup shift"));
     expectReports(1);
     EXPECT_EQ(m_expander->matcher().buffer(), QStringLiteral(":"));
 }
@@ -169,12 +169,12 @@ TEST_F(TextExpansionOnX11, FollowsASwitchToAGermanLayout)
 {
     // setxkbmap changes the layout of the whole server; the lock of these tests keeps the
     // other typing tests away meanwhile, and the US layout comes back in any case.
-    const auto restoreLayout = qScopeGuard([] {
-        test::runProgram(
-            QStringLiteral("setxkbmap"), { QStringLiteral("-layout"), QStringLiteral("us") });
-    });
-    ASSERT_TRUE(test::runProgram(
-        QStringLiteral("setxkbmap"), { QStringLiteral("-layout"), QStringLiteral("de") }));
+    const auto setLayout = [](const char *layout) {
+        return test::runProgram(
+            QStringLiteral("setxkbmap"), { QStringLiteral("-layout"), QLatin1String(layout) });
+    };
+    const auto restoreLayout = qScopeGuard([&] { setLayout("us"); });
+    ASSERT_TRUE(setLayout("de"));
     m_triggers = { { QStringLiteral("zy"), QStringLiteral("Gr\u00fc\u00dfe aus Z\u00fcrich") } };
     m_expander->matcher().clearBuffer();
 
