@@ -35,11 +35,7 @@ protected:
         ::signal(SIGPIPE, SIG_IGN);
     }
 
-    QByteArray socketPath() const
-    {
-        return QFile::encodeName(
-            QDir(folder("runtime")).filePath(QStringLiteral("com.ferrowen.corvane.instance")));
-    }
+    QByteArray socketPath() const { return QFile::encodeName(instanceSocket()); }
 
     // A connected socket, or -1.
     int connectToInstance() const

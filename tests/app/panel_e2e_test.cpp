@@ -9,8 +9,6 @@
 #include "store/clipstore.h"
 #include "testsupport.h"
 
-#include <QDir>
-#include <QFile>
 #include <QLocalSocket>
 #include <QProcess>
 
@@ -45,7 +43,9 @@ public:
         m_windowManager.setProcessChannelMode(QProcess::MergedChannels);
         for (int attempt = 0; attempt < 3 && !managed; ++attempt) {
             m_windowManager.start(QStringLiteral("openbox"), {});
-            spinUntil([this] { return announced() || !isRunning(m_windowManager); }, 20s);
+            spinUntil(
+                [this] { return announced() || m_windowManager.state() == QProcess::NotRunning; },
+                20s);
             managed = announced();
             if (!managed) {
                 windowManagerOutput += m_windowManager.readAll();
@@ -60,11 +60,6 @@ public:
         return run(QStringLiteral("xprop"),
             { QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK") })
             .contains("window id");
-    }
-
-    static bool isRunning(const QProcess &process)
-    {
-        return process.state() != QProcess::NotRunning;
     }
 
     ~Desktop()
@@ -240,8 +235,7 @@ TEST_F(PanelEndToEndTest, ALaterStartShowsThePanelUnlessItWasJustHidden)
     // It is sent as a later start sends it, so its timing does not depend on how long a
     // start takes.
     QLocalSocket socket;
-    socket.connectToServer(
-        QDir(folder("runtime")).filePath(QStringLiteral("com.ferrowen.corvane.instance")));
+    socket.connectToServer(instanceSocket());
     ASSERT_TRUE(socket.waitForConnected(5000));
     xdotool("key Escape");
     ASSERT_TRUE(spinUntil([] { return !panelShown(); }, 5s));

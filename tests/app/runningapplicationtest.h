@@ -89,9 +89,9 @@ protected:
     {
         QProcess search;
         search.start(QStringLiteral("xdotool"),
-            { QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                QStringLiteral("--pid"), QString::number(instance.processId()),
-                QStringLiteral("--name"), QStringLiteral("Corvane") });
+            QStringLiteral("search --sync --onlyvisible --pid %1 --name Corvane")
+                .arg(instance.processId())
+                .split(u' '));
         const QByteArray window = search.waitForFinished(30000)
             ? search.readAllStandardOutput().split('\n').value(0)
             : QByteArray();
@@ -101,10 +101,8 @@ protected:
         }
         EXPECT_EQ(instance.state(), QProcess::Running);
         QProcess::execute(QStringLiteral("xdotool"),
-            { QStringLiteral("windowfocus"), QStringLiteral("--sync"),
-                QString::fromLatin1(window) });
-        QProcess::execute(
-            QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Return") });
+            { QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::fromLatin1(window),
+                QStringLiteral("key"), QStringLiteral("Return") });
         EXPECT_TRUE(instance.waitForFinished(30000));
         EXPECT_EQ(instance.exitCode(), 1);
         return QString::fromUtf8(instance.readAllStandardError());
@@ -138,6 +136,12 @@ protected:
         return *m_instances.back();
     }
 
+    // Where the running application listens for later starts.
+    QString instanceSocket() const
+    {
+        return QDir(folder("runtime")).filePath(QStringLiteral("com.ferrowen.corvane.instance"));
+    }
+
     // Starts the application; with waitUntilRunning, waits until it listens for later starts.
     QProcess &startInstance(bool waitUntilRunning = true)
     {
@@ -146,27 +150,21 @@ protected:
             : startProcess(
                 m_launcher.first(), m_launcher.mid(1) << QStringLiteral(CORVANE_EXECUTABLE));
         if (waitUntilRunning) {
-            const QString socket
-                = QDir(folder("runtime")).filePath(QStringLiteral("com.ferrowen.corvane.instance"));
             const qint64 pid = process.processId();
             EXPECT_TRUE(spinUntil(
-                [&] {
-                    return QFile::exists(socket)
-                        && QFile::exists(QDir(folder("runtime"))
-                                             .filePath(QStringLiteral("com.ferrowen.corvane.lock")))
-                        && lockHolder() == pid;
-                },
-                30s));
+                [&] { return QFile::exists(instanceSocket()) && lockHolder() == pid; }, 30s));
         }
         return process;
     }
 
+    // The process the instance lock names on its first line; 0 when there is no lock.
     qint64 lockHolder() const
     {
-        QFile lock(QDir(folder("runtime")).filePath(QStringLiteral("com.ferrowen.corvane.lock")));
-        if (!lock.open(QIODevice::ReadOnly))
-            return 0;
-        return lock.readLine().trimmed().toLongLong();
+        return fileContents(
+            QDir(folder("runtime")).filePath(QStringLiteral("com.ferrowen.corvane.lock")))
+            .split('\n')
+            .value(0)
+            .toLongLong();
     }
 
     ClipStore &store()
