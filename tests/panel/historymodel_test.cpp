@@ -17,12 +17,10 @@ protected:
     // Six text items, "one" newest: positions 0 to 5 hold "one" to "six".
     std::vector<ClipItem> addSix()
     {
-        const QStringList texts
-            = { QStringLiteral("six"), QStringLiteral("five"), QStringLiteral("four"),
-                  QStringLiteral("three"), QStringLiteral("two"), QStringLiteral("one") };
         std::vector<ClipItem> added;
-        for (int i = 0; i < texts.size(); ++i)
-            added.insert(added.begin(), addText(texts[i], i));
+        int second = 0;
+        for (const char *text : { "six", "five", "four", "three", "two", "one" })
+            added.insert(added.begin(), addText(QString::fromLatin1(text), second++));
         model->reload();
         return added;
     }
