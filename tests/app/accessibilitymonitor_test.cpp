@@ -57,13 +57,13 @@ TEST_F(AccessibilityMonitorTest, CountsInterestsAndPollsOnlyWhileWatched)
     EXPECT_EQ(m_monitor.watchers(), 1);
     m_trusted = true;
 
-    // The poll notices the change at the latest on its next tick.
+    // The poll notices the change on its next tick; two intervals leave room for a loaded
+    // machine and still fail a monitor that does not poll.
     QElapsedTimer elapsed;
     elapsed.start();
-    while (m_changes.empty() && elapsed.elapsed() < 4000)
+    while (m_changes.empty() && elapsed.elapsed() < 2 * AccessibilityMonitor::pollInterval.count())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
     EXPECT_EQ(m_changes, std::vector<bool> { true });
-    EXPECT_LE(elapsed.elapsed(), AccessibilityMonitor::pollInterval.count() + 500);
 
     m_monitor.stopWatching();
     m_monitor.stopWatching();
