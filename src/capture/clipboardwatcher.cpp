@@ -112,7 +112,8 @@ void ClipboardWatcher::contentsRead(std::uint64_t request, const PasteboardSnaps
     // both (the types of one copy, the text of the next, which could be a concealed one):
     // it is dropped and the newer contents are read instead. The same holds when someone
     // else's read overtook ours.
-    if (!isOurs || m_pasteboard.changeCount() != m_pendingChangeCount) {
+    if (!isOurs || snapshot.wasReplacedWhileRead()
+        || m_pasteboard.changeCount() != m_pendingChangeCount) {
         qCInfo(lcWatcher, "A copy was replaced while it was read; the newer one is read");
         pollSoon();
         return;

@@ -39,7 +39,7 @@ void EarlyCopyReader::contentsRead(std::uint64_t request, const PasteboardSnapsh
         return;
     m_pendingRequest.reset();
     // Contents replaced while they were read may mix two copies: the newer one is read instead.
-    if (m_pasteboard.changeCount() == m_pendingChangeCount) {
+    if (!snapshot.wasReplacedWhileRead() && m_pasteboard.changeCount() == m_pendingChangeCount) {
         // The watcher accounts for the changes after the last one read here.
         ClipboardWatcher::noteUnreadChanges(m_readUpTo, m_pendingChangeCount);
         m_copies.push_back({ snapshot, m_pendingFrontmost, now() });

@@ -44,12 +44,16 @@ public:
     // Whether the owner marked the copy as concealed or auto-generated, by the marker types
     // or by the password-manager hint "secret".
     bool isMarkedNotToRecord() const;
+    // Whether the clipboard changed hands while it was read: the contents may mix two copies.
+    // A reader sets it when it sees the change before the pasteboard's change count does.
+    bool wasReplacedWhileRead() const { return m_replacedWhileRead; }
 
     void setTypes(const QStringList &types) { m_types = types; }
     void setFileURLs(const QList<QUrl> &urls) { m_fileURLs = urls; }
     void setString(const std::optional<QString> &string) { m_string = string; }
     void setData(const QString &type, const QByteArray &data) { m_data.insert(type, data); }
     void setImage(const std::optional<PasteboardImage> &image) { m_image = image; }
+    void setReplacedWhileRead(bool replaced) { m_replacedWhileRead = replaced; }
 
     bool operator==(const PasteboardSnapshot &) const = default;
 
@@ -59,6 +63,7 @@ private:
     std::optional<QString> m_string;
     QHash<QString, QByteArray> m_data;
     std::optional<PasteboardImage> m_image;
+    bool m_replacedWhileRead = false;
 };
 
 struct PasteboardReadOptions

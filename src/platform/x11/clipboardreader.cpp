@@ -57,7 +57,7 @@ public:
     Transfer(const Transfer &) = delete;
     Transfer &operator=(const Transfer &) = delete;
 
-    bool hasOwner() const { return XGetSelectionOwner(m_display, m_clipboard) != None; }
+    Window owner() const { return XGetSelectionOwner(m_display, m_clipboard); }
 
     // Whether the owner stopped answering or a newer request took over; nothing more is
     // asked of the owner then.
@@ -241,7 +241,8 @@ PasteboardSnapshot ClipboardReader::readSnapshot(const Request &request)
 {
     Transfer transfer(*this, request.id);
     // An owner that exited leaves no owner: the clipboard is empty.
-    if (!transfer.hasOwner())
+    const Window owner = transfer.owner();
+    if (owner == None)
         return {};
     const auto targets = transfer.convert(XInternAtom(m_display, "TARGETS", False));
     if (!targets)
@@ -272,7 +273,16 @@ PasteboardSnapshot ClipboardReader::readSnapshot(const Request &request)
         const Atom atom = atomsByName.value(type, None);
         return transfer.convert(atom != None ? atom : internAtom(m_display, type));
     };
-    return readPasteboard(types, fetch, request.options, decodePasteboardImage);
+    PasteboardSnapshot snapshot
+        = readPasteboard(types, fetch, request.options, decodePasteboardImage);
+    // Each conversion goes to whoever owns the clipboard when the server gets it, and many
+    // owners answer any target with their own contents: a copy made during the read can
+    // have answered for the one before (a text delivered as the image asked for). The
+    // application learns of the new owner through Qt's connection, possibly only after this
+    // snapshot arrives, so the owner is compared here.
+    if (transfer.owner() != owner)
+        snapshot.setReplacedWhileRead(true);
+    return snapshot;
 }
 
 } // namespace corvane
