@@ -152,6 +152,33 @@ QString isoDate(Timestamp time)
     return QDateTime::fromMSecsSinceEpoch(toMillis(time), Qt::UTC).toString(Qt::ISODate);
 }
 
+// Whether the description of an item whose text was cut could differ from that of the whole
+// item. A cut text is a prefix of a longer one, so its first 500 characters are the whole
+// text's when the cut holds two more (the last may be a character cut short); and a title
+// shorter than the cut cannot equal the longer whole text.
+bool needsWholeText(const ClipItem &item)
+{
+    if (!item.isTextPartial || !item.text)
+        return false;
+    return item.title.size() >= item.text->size()
+        || graphemeCountUpTo(*item.text, shortTextLength + 1) <= shortTextLength + 1;
+}
+
+// The items found, with the texts whose shortened description needs more than their start
+// read again whole: a search reads only the starts, since a 32 MB text is shown as 500
+// characters.
+void wholeWhereCut(std::vector<ClipItem> &items, ClipStore &store)
+{
+    for (ClipItem &item : items) {
+        if (!needsWholeText(item))
+            continue;
+        if (auto whole = store.item(item.id)) {
+            whole->recognizedText = std::move(item.recognizedText);
+            item = std::move(*whole);
+        }
+    }
+}
+
 QString searchClipboard(const QJsonObject &arguments, ClipStore &store)
 {
     const QString query
@@ -163,6 +190,7 @@ QString searchClipboard(const QJsonObject &arguments, ClipStore &store)
     ClipStore::Filter filter;
     filter.search = query;
     filter.limit = limit;
+    filter.textByteLimit = searchToolTextByteLimit;
     if (const auto kind = stringArgument(arguments, QStringLiteral("kind"))) {
         for (ClipKind each : allClipKinds) {
             if (storedString(each) == *kind)
@@ -172,7 +200,8 @@ QString searchClipboard(const QJsonObject &arguments, ClipStore &store)
     if (const auto app = stringArgument(arguments, QStringLiteral("app")); app && !app->isEmpty())
         filter.sourceBundleIDs.insert(*app);
 
-    const std::vector<ClipItem> found = store.items(filter);
+    std::vector<ClipItem> found = store.items(filter);
+    wholeWhereCut(found, store);
     if (found.empty()) {
         if (!query.isEmpty())
             return QStringLiteral("Nothing in the clipboard history matches “") + query

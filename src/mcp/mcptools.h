@@ -12,6 +12,10 @@ namespace corvane {
 
 class ClipStore;
 
+// What the search tool reads of each text it lists: enough for the 500 characters it shows,
+// unless they are unusually long, when it reads the text again whole.
+inline constexpr qsizetype searchToolTextByteLimit = 4096;
+
 // The six tools the AI tool server offers: their definitions for "tools/list" and the
 // dispatcher behind "tools/call". Every answer is plain text for the assistant to read.
 

@@ -1,5 +1,8 @@
+#include "candidates.h"
 #include "common/graphemes.h"
 #include "mcp/mcptools.h"
+#include "store/clipstore.h"
+#include "testsupport.h"
 
 #include <QStringList>
 
@@ -82,6 +85,42 @@ TEST(DescribeItem, GivesEveryValueWholeWhenNotShortening)
     const QString text = times(flag, 5000);
     EXPECT_EQ(describeItem(itemWith(title, subtitle, text), false),
         QStringList({ header, title, subtitle, text }).join(u'\n'));
+}
+
+// The search reads only the start of each text; whatever it lists must read as the whole
+// item's shortened description would, however long the text's characters are.
+class SearchTool : public test::TemporaryFolderTest
+{ };
+
+TEST_F(SearchTool, DescribesLongTextsAsTheirWholeItemsWouldRead)
+{
+    ClipStore store(path(QStringLiteral("Corvane")));
+    const QString texts[] = {
+        times(QStringLiteral("x"), 20000), // one line: the title is the whole text
+        QStringLiteral("Flags\n") + times(flag, 600), // 500 characters within the start
+        QStringLiteral("Marks\na") + times(QStringLiteral("\u0301"), 10000), // one character
+        QStringLiteral("Families\n") + times(family, 300), // fewer than 500 in the start
+        QStringLiteral("Accents\n") + times(accented, 3000),
+    };
+    for (const QString &text : texts)
+        ASSERT_TRUE(store.record(test::textCandidate(text), 0, 0, ClipStore::payloadCapBytes));
+
+    const auto expected = [&store](const QString &search) {
+        ClipStore::Filter filter;
+        filter.search = search;
+        filter.limit = 20;
+        QStringList descriptions;
+        for (const ClipItem &item : store.items(filter))
+            descriptions.append(describeItem(item, true));
+        return descriptions.join(QStringLiteral("\n\n"));
+    };
+    for (const QString &search : { QString(), QStringLiteral("marks"), QStringLiteral("xxx") }) {
+        SCOPED_TRACE(search.toStdString());
+        const auto answer = callTool(QStringLiteral("search_clipboard"),
+            QJsonObject { { QStringLiteral("query"), search } }, store);
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(*answer, expected(search));
+    }
 }
 
 } // namespace
