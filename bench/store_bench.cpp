@@ -3,9 +3,9 @@
 // in the same iteration so that both see the same machine load.
 #include "benchsupport.h"
 #include "historygenerator.h"
+#include "mcp/mcptools.h"
 #include "onestatementquery.h"
 #include "panel/historymodel.h"
-#include "panel/historysearch.h"
 #include "store/clipstore.h"
 
 #include <QDir>
@@ -101,6 +101,8 @@ std::size_t oneStatementItems(sqlite3 *database, const ClipStore::Filter &filter
     return scan ? runRaw(database, *scan) : 0;
 }
 
+// A generated history with two connections that search it the way the panel and the tool
+// server do, keeping the search cache: the store, and the floor's plain C API one.
 class History
 {
 public:
@@ -109,6 +111,10 @@ public:
         , m_store(std::make_unique<ClipStore>(m_folder))
         , m_raw(openRaw(m_folder + QStringLiteral("/history.sqlite")))
     {
+        m_store->setPageCacheBytes(ClipStore::searchPageCacheBytes);
+        const std::string cacheSize
+            = "PRAGMA cache_size = -" + std::to_string(ClipStore::searchPageCacheBytes / 1024);
+        sqlite3_exec(m_raw, cacheSize.c_str(), nullptr, nullptr, nullptr);
         RawStatement largest;
         sqlite3_prepare_v2(m_raw,
             "SELECT pinboard_id FROM pinboard_items GROUP BY pinboard_id "
@@ -121,22 +127,12 @@ public:
 
     const QString &folder() const { return m_folder; }
     ClipStore &store() { return *m_store; }
-    // A connection of its own with the cache of the panel's searches.
-    ClipStore &panelStore()
-    {
-        if (!m_panelStore) {
-            m_panelStore = std::make_unique<ClipStore>(m_folder);
-            m_panelStore->setPageCacheBytes(HistorySearch::searchCacheBytes);
-        }
-        return *m_panelStore;
-    }
     sqlite3 *raw() { return m_raw; }
     std::int64_t pinboardID() const { return m_pinboardID; }
 
 private:
     QString m_folder;
     std::unique_ptr<ClipStore> m_store;
-    std::unique_ptr<ClipStore> m_panelStore;
     sqlite3 *m_raw = nullptr;
     std::int64_t m_pinboardID = 0;
 };
@@ -155,19 +151,17 @@ enum class Tab { clipboard, pinboard };
 
 constexpr std::size_t floorSamples = 31;
 
-// How the search reads the texts it lists: whole, as the tool server and the store's other
-// callers ask, or as the panel's searches do: cut to the start a card shows, on a
-// connection with the larger cache the panel's searches keep while the user types.
-enum class Texts { whole, cardStart };
+// The panel and the tool server search alike: texts cut to their start, on a connection with
+// the search cache. Should they come to differ, each needs a family of its own here.
+static_assert(HistoryModel::cardTextByteLimit == searchToolTextByteLimit);
 
-void items(benchmark::State &state, int size, Tab tab, Texts texts, QString search)
+void items(benchmark::State &state, int size, Tab tab, QString search)
 {
     History &shared = history(size);
     ClipStore::Filter filter;
     filter.search = search;
     filter.limit = 300;
-    if (texts == Texts::cardStart)
-        filter.textByteLimit = HistoryModel::cardTextByteLimit;
+    filter.textByteLimit = searchToolTextByteLimit;
     if (tab == Tab::clipboard)
         filter.onlyUnfiled = true;
     else
@@ -182,9 +176,8 @@ void items(benchmark::State &state, int size, Tab tab, Texts texts, QString sear
     bool floorFirst = false;
     const auto runFloor = [&] {
         // The floor can be a hundred times slower than the store; a few dozen samples give its
-        // median without making the benchmark run for hours. The cut texts' runs compare
-        // their counts with it only, and take its median from the whole texts' runs.
-        if (floorTimes.size() >= (texts == Texts::whole ? floorSamples : 1))
+        // median without making the benchmark run for hours.
+        if (floorTimes.size() >= floorSamples)
             return;
         state.PauseTiming();
         const double floorStart = threadSeconds();
@@ -197,8 +190,7 @@ void items(benchmark::State &state, int size, Tab tab, Texts texts, QString sear
             runFloor();
         const double start = threadSeconds();
         {
-            ClipStore &store = texts == Texts::whole ? shared.store() : shared.panelStore();
-            const std::vector<ClipItem> listed = store.items(filter);
+            const std::vector<ClipItem> listed = shared.store().items(filter);
             found = listed.size();
             benchmark::DoNotOptimize(listed.data());
         }
@@ -211,10 +203,8 @@ void items(benchmark::State &state, int size, Tab tab, Texts texts, QString sear
         state.SkipWithError("The store and the single statement found different counts");
     state.counters["items"] = double(found);
     state.counters["store_ms"] = median(storeTimes) * 1e3;
-    if (texts == Texts::whole) {
-        state.counters["floor_ms"] = median(floorTimes) * 1e3;
-        state.counters["ratio"] = median(storeTimes) / std::max(median(floorTimes), 1e-9);
-    }
+    state.counters["floor_ms"] = median(floorTimes) * 1e3;
+    state.counters["ratio"] = median(storeTimes) / std::max(median(floorTimes), 1e-9);
 }
 
 // A private copy of the generated history, for benchmarks that write.
@@ -415,17 +405,14 @@ void itemsWithImageTexts(benchmark::State &state, int size, QString search)
 void registerStoreBenchmarks(const std::vector<int> &sizes)
 {
     for (const int size : sizes) {
-        for (const Texts texts : { Texts::whole, Texts::cardStart }) {
-            for (const Tab tab : { Tab::clipboard, Tab::pinboard }) {
-                for (const Shape &shape : shapes) {
-                    const std::string name = (texts == Texts::whole ? "Items/" : "PanelItems/")
-                        + std::to_string(size)
-                        + (tab == Tab::clipboard ? "/Clipboard/" : "/Pinboard/") + shape.name;
-                    const QString search = QString::fromUtf8(shape.search);
-                    benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State &state) {
-                        items(state, size, tab, texts, search);
-                    })->Unit(benchmark::kMillisecond);
-                }
+        for (const Tab tab : { Tab::clipboard, Tab::pinboard }) {
+            for (const Shape &shape : shapes) {
+                const std::string name = "Items/" + std::to_string(size)
+                    + (tab == Tab::clipboard ? "/Clipboard/" : "/Pinboard/") + shape.name;
+                const QString search = QString::fromUtf8(shape.search);
+                benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State &state) {
+                    items(state, size, tab, search);
+                })->Unit(benchmark::kMillisecond);
             }
         }
     }

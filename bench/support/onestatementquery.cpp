@@ -21,6 +21,21 @@ QString marks(std::size_t count)
     return made.join(QLatin1Char(','));
 }
 
+// Every column of the matching rows; with a text byte limit, only the start of each text, as
+// much as the store reads for the same filter, so that the two read the same bytes.
+QString selectedColumns(const ClipStore::Filter &filter)
+{
+    if (filter.textByteLimit <= 0)
+        return QStringLiteral("SELECT items.* FROM items");
+    return QStringLiteral("SELECT items.id, items.kind, "
+                          "CAST(substr(CAST(items.text AS BLOB), 1, %1) AS TEXT) AS text, "
+                          "items.title, items.subtitle, items.blob_name, items.file_bookmark, "
+                          "items.byte_count, items.source_bundle_id, items.source_app_name, "
+                          "items.created_at, items.last_used_at, items.fingerprint, "
+                          "items.trigger FROM items")
+        .arg(filter.textByteLimit + 1);
+}
+
 } // namespace
 
 OneStatementQuery OneStatementQuery::indexed(const ClipStore::Filter &filter)
@@ -56,7 +71,7 @@ OneStatementQuery OneStatementQuery::indexed(const ClipStore::Filter &filter)
         query.bindings.emplace_back(ClipStore::ftsQuery(search));
         query.bindings.emplace_back(ClipStore::ftsQuery(search));
     }
-    query.sql = QStringLiteral("SELECT items.* FROM items") + joins;
+    query.sql = selectedColumns(filter) + joins;
     if (!conditions.isEmpty())
         query.sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
     query.sql += filter.pinboardID
@@ -73,7 +88,7 @@ std::optional<OneStatementQuery> OneStatementQuery::substring(const ClipStore::F
     if (graphemeCount(search) < 2)
         return std::nullopt;
     OneStatementQuery query;
-    query.sql = QStringLiteral("SELECT items.* FROM items");
+    query.sql = selectedColumns(filter);
     if (filter.pinboardID) {
         query.sql += QStringLiteral(
             " JOIN pinboard_items pi ON pi.item_id = items.id AND pi.pinboard_id = ?");

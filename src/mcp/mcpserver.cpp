@@ -229,6 +229,9 @@ int McpServer::run()
     std::unique_ptr<ClipStore> store;
     try {
         store = std::make_unique<ClipStore>();
+        // Most calls are searches; with SQLite's usual 2 MB each one read again from the file
+        // most of what the one before it had read.
+        store->setPageCacheBytes(ClipStore::searchPageCacheBytes);
     } catch (const std::exception &error) {
         writeDiagnostic(QStringLiteral("could not open the clipboard history: ")
             + diagnosticDescription(error));

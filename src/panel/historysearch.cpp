@@ -138,7 +138,7 @@ void HistorySearch::widenSearchCache(bool widened)
         return;
     try {
         m_searchStore->setPageCacheBytes(
-            widened ? searchCacheBytes : ClipStore::defaultPageCacheBytes);
+            widened ? ClipStore::searchPageCacheBytes : ClipStore::defaultPageCacheBytes);
         if (!widened)
             returnFreedMemory();
     } catch (const std::exception &error) {

@@ -48,10 +48,9 @@ public:
     HistorySearch(const HistorySearch &) = delete;
     HistorySearch &operator=(const HistorySearch &) = delete;
 
-    // The searches keep this much of the history's pages in memory while the user types,
-    // so that each key press finds most of what the last one read; it goes back to
-    // SQLite's usual 2 MB after cacheIdle without work.
-    static constexpr std::int64_t searchCacheBytes = 16 * 1024 * 1024;
+    // The searches keep ClipStore::searchPageCacheBytes of the history's pages in memory
+    // while the user types, so that each key press finds most of what the last one read; it
+    // goes back to SQLite's usual 2 MB after cacheIdle without work.
     static constexpr std::chrono::seconds cacheIdle { 10 };
 
     std::function<void(const ItemsAnswer &)> onItems;
