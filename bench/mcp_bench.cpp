@@ -19,6 +19,7 @@
 #include <atomic>
 #include <benchmark/benchmark.h>
 #include <cerrno>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <sched.h>
@@ -237,7 +238,8 @@ long residentKilobytes(pid_t pid)
 }
 
 // The real server's resident memory as it answers searches on a history of size items: after
-// the first hundred and after 10,000, cycling through searches of every shape.
+// the first hundred and after 10,000, cycling through searches of every shape, and once it
+// has been idle long enough to give back its search cache.
 void memoryOverSearches(benchmark::State &state, int size)
 {
     QTemporaryDir home;
@@ -250,6 +252,7 @@ void memoryOverSearches(benchmark::State &state, int size)
         = { "meeting", "con", "s", "xampl", "tom", "report", "http", "the", "qz", "zelquo" };
     long afterHundred = 0;
     long afterAll = 0;
+    long afterIdle = 0;
     for (auto _ : state) {
         Child server(CORVANE_EXECUTABLE, { "--mcp" }, environment);
         server.exchange(initializeLine);
@@ -263,10 +266,13 @@ void memoryOverSearches(benchmark::State &state, int size)
                 afterHundred = residentKilobytes(server.pid());
         }
         afterAll = residentKilobytes(server.pid());
+        std::this_thread::sleep_for(std::chrono::seconds(12));
+        afterIdle = residentKilobytes(server.pid());
     }
     state.counters["rss_after_100_MB"] = double(afterHundred) / 1024.0;
     state.counters["rss_after_10000_MB"] = double(afterAll) / 1024.0;
     state.counters["growth_MB"] = double(afterAll - afterHundred) / 1024.0;
+    state.counters["rss_after_idle_MB"] = double(afterIdle) / 1024.0;
 }
 
 // The application's start-up tidying (orphan payloads, then the search indexes merged in

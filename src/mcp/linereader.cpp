@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <poll.h>
 
 namespace corvane {
 
@@ -57,6 +58,24 @@ std::optional<LineReader::Line> LineReader::next()
     }
 }
 
+void LineReader::whenIdle(std::chrono::milliseconds after, std::function<void()> handler)
+{
+    m_idleAfter = after;
+    m_onIdle = std::move(handler);
+}
+
+void LineReader::waitOrIdle()
+{
+    pollfd input { .fd = m_descriptor, .events = POLLIN, .revents = 0 };
+    int ready = 0;
+    do {
+        ready = ::poll(&input, 1, int(m_idleAfter.count()));
+    } while (ready < 0 && errno == EINTR);
+    // A failed poll leaves the read below to report the descriptor's error.
+    if (ready == 0)
+        m_onIdle();
+}
+
 bool LineReader::fill()
 {
     // Drop consumed lines before growing, so a long session does not keep its history.
@@ -65,6 +84,8 @@ bool LineReader::fill()
         m_scanned -= m_start;
         m_start = 0;
     }
+    if (m_onIdle)
+        waitOrIdle();
     std::array<char, 65536> chunk {};
     while (true) {
         const ssize_t count = ::read(m_descriptor, chunk.data(), chunk.size());

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+#include <chrono>
+#include <functional>
 #include <optional>
 
 namespace corvane {
@@ -37,13 +39,21 @@ public:
     // The next line, or nothing at the end of input.
     std::optional<Line> next();
 
+    // Calls handler once whenever next() has waited this long for input without a whole line,
+    // then goes on waiting: the moment to let go of what only a busy reader needs.
+    void whenIdle(std::chrono::milliseconds after, std::function<void()> handler);
+
 private:
     // Reads once; false at the end of input.
     bool fill();
+    // Waits up to the idle time for input, calling the idle handler when none came.
+    void waitOrIdle();
 
     int m_descriptor;
     qsizetype m_maximumLength;
     ErrorSink m_onError;
+    std::chrono::milliseconds m_idleAfter { 0 };
+    std::function<void()> m_onIdle;
     QByteArray m_buffer;
     qsizetype m_start = 0;
     qsizetype m_scanned = 0;

@@ -1,5 +1,6 @@
 #include "mcpserver.h"
 
+#include "common/largeblocks.h"
 #include "common/writeall.h"
 #include "mcp/linereader.h"
 #include "mcp/mcptools.h"
@@ -16,6 +17,7 @@
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <memory>
@@ -92,6 +94,46 @@ QJsonObject textResult(const QString &text, bool isError)
     return QJsonObject { { QStringLiteral("content"), QJsonArray { content } },
         { QStringLiteral("isError"), isError } };
 }
+
+// How long the server keeps the search cache after its last request. An assistant asks in
+// bursts; between them, which can last hours, the server holds SQLite's usual 2 MB only.
+constexpr std::chrono::seconds searchCacheIdle { 10 };
+
+// The store's page cache, widened while requests come so that each search finds most of what
+// the one before it read, and given back to the system when they stop.
+class SearchCache
+{
+public:
+    explicit SearchCache(ClipStore &store)
+        : m_store(store)
+    { }
+
+    void keep() { setWide(true); }
+    void release()
+    {
+        setWide(false);
+        returnFreedMemory();
+    }
+
+private:
+    void setWide(bool wide)
+    {
+        if (wide == m_wide)
+            return;
+        // Recorded first: a failing change is not tried again at every request.
+        m_wide = wide;
+        try {
+            m_store.setPageCacheBytes(
+                wide ? ClipStore::searchPageCacheBytes : ClipStore::defaultPageCacheBytes);
+        } catch (const std::exception &error) {
+            writeDiagnostic(QStringLiteral("could not resize the search cache: ")
+                + McpServer::diagnosticDescription(error));
+        }
+    }
+
+    ClipStore &m_store;
+    bool m_wide = false;
+};
 
 } // namespace
 
@@ -229,9 +271,6 @@ int McpServer::run()
     std::unique_ptr<ClipStore> store;
     try {
         store = std::make_unique<ClipStore>();
-        // Most calls are searches; with SQLite's usual 2 MB each one read again from the file
-        // most of what the one before it had read.
-        store->setPageCacheBytes(ClipStore::searchPageCacheBytes);
     } catch (const std::exception &error) {
         writeDiagnostic(QStringLiteral("could not open the clipboard history: ")
             + diagnosticDescription(error));
@@ -240,8 +279,11 @@ int McpServer::run()
 
     McpServer server(*store, writeDiagnostic);
     LineReader reader(STDIN_FILENO, LineReader::maximumLineBytes, writeDiagnostic);
+    SearchCache cache(*store);
+    reader.whenIdle(searchCacheIdle, [&cache] { cache.release(); });
     bool canReply = true;
     while (const auto line = reader.next()) {
+        cache.keep();
         QByteArray reply;
         if (line->tooLong) {
             writeDiagnostic(QStringLiteral("ignored a request longer than %1 bytes")

@@ -15,6 +15,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <gtest/gtest.h>
 #include <memory>
 #include <thread>
@@ -287,6 +288,37 @@ TEST(LineReaderLimit, DropsOverlongLinesAsTheyArriveAndReadsTheLinesAfterThem)
         ::close(ends[0]);
         EXPECT_EQ(lines, c.lines);
     }
+}
+
+// The server gives back its search cache while no request comes: the reader says so once per
+// wait, and only when the wait outlasts the idle time.
+TEST(LineReaderIdle, ReportsEachLongWaitOnceAndNeverAWaitForBufferedInput)
+{
+    int ends[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    ASSERT_EQ(::write(ends[1], "first\nsecond\n", 13), 13);
+    std::atomic<int> idles = 0;
+    QStringList events;
+    LineReader reader(ends[0]);
+    reader.whenIdle(std::chrono::milliseconds(10), [&] {
+        events << QStringLiteral("idle");
+        ++idles;
+    });
+    std::thread writer([&] {
+        // Bounded, so that a reader that never reports idleness fails instead of hanging.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (idles == 0 && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_EQ(::write(ends[1], "third\n", 6), 6);
+        ::close(ends[1]);
+    });
+    while (const auto line = reader.next())
+        events << QString::fromUtf8(line->bytes);
+    writer.join();
+    ::close(ends[0]);
+    EXPECT_EQ(events,
+        QStringList({ QStringLiteral("first"), QStringLiteral("second"), QStringLiteral("idle"),
+            QStringLiteral("third") }));
 }
 
 } // namespace
