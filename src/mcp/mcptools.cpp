@@ -305,11 +305,21 @@ QString addToPinboard(const QJsonObject &arguments, ClipStore &store)
     const Pinboard *pinboard = pinboardNamed(pinboards, *name);
     if (!pinboard)
         return QStringLiteral("There is no pinboard called “") + *name + QStringLiteral("”.");
-    if (!store.item(*itemID)) {
-        return QStringLiteral("There is no clipboard item with id ") + QString::number(*itemID)
-            + QStringLiteral(".");
+    const QString noSuchItem = QStringLiteral("There is no clipboard item with id ")
+        + QString::number(*itemID) + QStringLiteral(".");
+    if (!store.item(*itemID))
+        return noSuchItem;
+    try {
+        store.addItem(pinboard->id, *itemID);
+    } catch (const ClipStoreError &error) {
+        // Deleted by the application (pruning, most likely) or by another assistant between
+        // the look and the filing.
+        if (error.code() != ClipStoreError::Code::missing)
+            throw;
+        if (!store.item(*itemID))
+            return noSuchItem;
+        return QStringLiteral("There is no pinboard called “") + *name + QStringLiteral("”.");
     }
-    store.addItem(pinboard->id, *itemID);
     return QStringLiteral("Added item ") + QString::number(*itemID) + QStringLiteral(" to “")
         + pinboard->name + QStringLiteral("”.");
 }

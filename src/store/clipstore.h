@@ -147,7 +147,8 @@ public:
     void reorderPinboards(const std::vector<std::int64_t> &pinboardIDs);
     // Throws pinboardHoldsTriggers when the pinboard is the only home of a snippet.
     void deletePinboard(std::int64_t pinboardID);
-    // Files an item first on a pinboard; an item already there keeps its place.
+    // Files an item first on a pinboard; an item already there keeps its place. Throws
+    // missing when the item or the pinboard is gone, deleted by another process meanwhile.
     void addItem(std::int64_t pinboardID, std::int64_t itemID);
     // Throws triggerStrandedByUnfiling when this is a snippet's last pinboard.
     void removeItem(std::int64_t itemID, std::int64_t pinboardID);

@@ -100,10 +100,18 @@ void ClipStore::addItem(std::int64_t pinboardID, std::int64_t itemID)
                                           "pinboard_items WHERE pinboard_id = ?"),
                 { pinboardID }),
             QStringLiteral("n"), 0);
-        database.query(QStringLiteral("INSERT INTO pinboard_items (pinboard_id, item_id, "
-                                      "sort_order, added_at)\nVALUES (?, ?, ?, ?)\n"
-                                      "ON CONFLICT (pinboard_id, item_id) DO NOTHING"),
-            { pinboardID, itemID, order, toMillis(now()) });
+        try {
+            database.query(QStringLiteral("INSERT INTO pinboard_items (pinboard_id, item_id, "
+                                          "sort_order, added_at)\nVALUES (?, ?, ?, ?)\n"
+                                          "ON CONFLICT (pinboard_id, item_id) DO NOTHING"),
+                { pinboardID, itemID, order, toMillis(now()) });
+        } catch (const SQLiteDatabase::Error &error) {
+            // Only the references can fail here: another process deleted the item (pruning,
+            // most likely) or the pinboard since the caller looked.
+            if (error.isConstraintViolation())
+                throw Error::missing();
+            throw;
+        }
         advanceGeneration();
     });
 }

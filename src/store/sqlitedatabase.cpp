@@ -82,6 +82,11 @@ bool SQLiteDatabase::Error::isLockContention() const
     return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
 }
 
+bool SQLiteDatabase::Error::isConstraintViolation() const
+{
+    return (m_code & 0xff) == SQLITE_CONSTRAINT;
+}
+
 bool SQLiteDatabase::Error::isInterruption() const
 {
     return (m_code & 0xff) == SQLITE_INTERRUPT;

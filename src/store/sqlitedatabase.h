@@ -43,6 +43,8 @@ public:
         bool isLockContention() const;
         // Whether interrupt() ended the statement.
         bool isInterruption() const;
+        // Whether the statement would have broken a constraint (a reference, a unique key).
+        bool isConstraintViolation() const;
         const QString &message() const { return m_message; }
         // "SQLite error N: message".
         QString description() const;

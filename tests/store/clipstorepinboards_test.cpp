@@ -102,6 +102,20 @@ TEST_F(PinboardsTest, NewestAdditionComesFirstAndRepeatsKeepTheirPlace)
     EXPECT_TRUE(store().item(second));
     EXPECT_TRUE(store().pinboardIDs(second).empty());
     EXPECT_EQ(store().pinboards().size(), 1u);
+
+    // Filing what another process deleted meanwhile is refused as missing, not as a broken
+    // reference: the item pruned, or the pinboard deleted.
+    const auto codeOfAdding = [this](std::int64_t pinboardID, std::int64_t itemID) {
+        try {
+            store().addItem(pinboardID, itemID);
+        } catch (const ClipStoreError &error) {
+            return std::optional(error.code());
+        }
+        return std::optional<ClipStoreError::Code>();
+    };
+    EXPECT_EQ(codeOfAdding(other.id, 999), ClipStoreError::Code::missing);
+    EXPECT_EQ(codeOfAdding(board.id, second), ClipStoreError::Code::missing);
+    EXPECT_TRUE(store().pinboardIDs(second).empty());
 }
 
 TEST_F(PinboardsTest, TriggersAreNormalisedAndRefusedInOrder)
