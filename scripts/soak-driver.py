@@ -27,6 +27,8 @@ data_home = os.environ["XDG_DATA_HOME"]
 database_path = os.path.join(data_home, "Corvane", "history.sqlite")
 blob_folder = os.path.join(data_home, "Corvane", "Blobs")
 content = os.path.join(scratch, "content")
+# What the copying clients say, kept for when one of them misbehaves.
+xclip_log = open(os.path.join(scratch, "xclip.log"), "w")
 os.makedirs(content, exist_ok=True)
 random.seed(int(os.environ.get("CORVANE_SOAK_SEED", "1")))
 # The release build's target; a sanitizer build's allocator keeps freed memory in quarantine,
@@ -93,9 +95,16 @@ def copier():
             file.write(body)
         new_owner = subprocess.Popen(
             ["xclip", "-quiet", "-selection", "clipboard", "-t", target, "-i", path],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            stdout=subprocess.DEVNULL, stderr=xclip_log)
         if owner:
-            owner.wait()  # it ends once the new owner took the clipboard
+            try:
+                owner.wait(10)  # it ends once the new owner took the clipboard
+            except subprocess.TimeoutExpired:
+                # Said and ended rather than waited for: the run reports it instead of hanging.
+                failures.append(f"{marker}: the previous copy's xclip kept the clipboard 10 s after "
+                                f"this copy was made (its xclip exited with {new_owner.poll()})")
+                owner.kill()
+                owner.wait()
         owner = new_owner
         copies[marker] = kind
         next_at += interval

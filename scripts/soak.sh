@@ -31,5 +31,9 @@ python3 "$root/scripts/soak-driver.py" "$corvane" "$app" "$seconds" "$scratch" |
 if ((status != 0)); then
     echo "--- application log (last lines)"
     tail -n 30 "$scratch/corvane.log"
+    if [[ -s "$scratch/xclip.log" ]]; then
+        echo "--- xclip's messages (last lines)"
+        tail -n 10 "$scratch/xclip.log"
+    fi
 fi
 exit $status
