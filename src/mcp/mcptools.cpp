@@ -164,9 +164,8 @@ bool needsWholeText(const ClipItem &item)
         || graphemeCountUpTo(*item.text, shortTextLength + 1) <= shortTextLength + 1;
 }
 
-// The items found, with the texts whose shortened description needs more than their start
-// read again whole: a search reads only the starts, since a 32 MB text is shown as 500
-// characters.
+// Reads again whole the items whose shortened description needs more than the start of their
+// text: a search reads only the starts, since it shows 500 characters of a 32 MB text.
 void wholeWhereCut(std::vector<ClipItem> &items, ClipStore &store)
 {
     for (ClipItem &item : items) {
