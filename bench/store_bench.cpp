@@ -111,7 +111,7 @@ public:
         , m_store(std::make_unique<ClipStore>(m_folder))
         , m_raw(openRaw(m_folder + QStringLiteral("/history.sqlite")))
     {
-        m_store->setPageCacheBytes(ClipStore::searchPageCacheBytes);
+        m_store->keepSearchCache(true);
         const std::string cacheSize
             = "PRAGMA cache_size = -" + std::to_string(ClipStore::searchPageCacheBytes / 1024);
         sqlite3_exec(m_raw, cacheSize.c_str(), nullptr, nullptr, nullptr);

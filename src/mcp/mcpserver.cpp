@@ -1,6 +1,5 @@
 #include "mcpserver.h"
 
-#include "common/largeblocks.h"
 #include "common/writeall.h"
 #include "mcp/linereader.h"
 #include "mcp/mcptools.h"
@@ -99,41 +98,17 @@ QJsonObject textResult(const QString &text, bool isError)
 // bursts; between them, which can last hours, the server holds SQLite's usual 2 MB only.
 constexpr std::chrono::seconds searchCacheIdle { 10 };
 
-// The store's page cache, widened while requests come so that each search finds most of what
-// the one before it read, and given back to the system when they stop.
-class SearchCache
+// Widens the store's page cache while requests come, so that each search finds most of what
+// the one before it read, and gives it back when they stop.
+void keepSearchCache(ClipStore &store, bool keep)
 {
-public:
-    explicit SearchCache(ClipStore &store)
-        : m_store(store)
-    { }
-
-    void keep() { setWide(true); }
-    void release()
-    {
-        setWide(false);
-        returnFreedMemory();
+    try {
+        store.keepSearchCache(keep);
+    } catch (const std::exception &error) {
+        writeDiagnostic(QStringLiteral("could not resize the search cache: ")
+            + McpServer::diagnosticDescription(error));
     }
-
-private:
-    void setWide(bool wide)
-    {
-        if (wide == m_wide)
-            return;
-        // Recorded first: a failing change is not tried again at every request.
-        m_wide = wide;
-        try {
-            m_store.setPageCacheBytes(
-                wide ? ClipStore::searchPageCacheBytes : ClipStore::defaultPageCacheBytes);
-        } catch (const std::exception &error) {
-            writeDiagnostic(QStringLiteral("could not resize the search cache: ")
-                + McpServer::diagnosticDescription(error));
-        }
-    }
-
-    ClipStore &m_store;
-    bool m_wide = false;
-};
+}
 
 } // namespace
 
@@ -279,11 +254,10 @@ int McpServer::run()
 
     McpServer server(*store, writeDiagnostic);
     LineReader reader(STDIN_FILENO, LineReader::maximumLineBytes, writeDiagnostic);
-    SearchCache cache(*store);
-    reader.whenIdle(searchCacheIdle, [&cache] { cache.release(); });
+    reader.whenIdle(searchCacheIdle, [&store] { keepSearchCache(*store, false); });
     bool canReply = true;
     while (const auto line = reader.next()) {
-        cache.keep();
+        keepSearchCache(*store, true);
         QByteArray reply;
         if (line->tooLong) {
             writeDiagnostic(QStringLiteral("ignored a request longer than %1 bytes")

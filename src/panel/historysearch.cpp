@@ -1,6 +1,5 @@
 #include "panel/historysearch.h"
 
-#include "common/largeblocks.h"
 #include "common/logging.h"
 #include "store/errordescription.h"
 #include "store/sqlitedatabase.h"
@@ -134,20 +133,15 @@ void HistorySearch::run()
 
 void HistorySearch::widenSearchCache(bool widened)
 {
-    if (!m_searchStore || m_cacheWidened == widened)
+    if (!m_searchStore)
         return;
     try {
-        m_searchStore->setPageCacheBytes(
-            widened ? ClipStore::searchPageCacheBytes : ClipStore::defaultPageCacheBytes);
-        if (!widened)
-            returnFreedMemory();
+        m_searchStore->keepSearchCache(widened);
     } catch (const std::exception &error) {
-        // Searches only read more from the file. Not tried again before the next change, so
-        // a failing store does not log at every key press.
+        // Searches only read more from the file.
         qCWarning(lcHistory).noquote()
             << "Could not resize the search's cache:" << errorDescription(error);
     }
-    m_cacheWidened = widened;
 }
 
 void HistorySearch::answerSearch(ClipStore &store, const ClipStore::Filter &filter, Ticket ticket)

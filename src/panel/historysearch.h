@@ -90,7 +90,6 @@ private:
     // Opened on the worker thread; read by interruptRunning under m_mutex.
     std::unique_ptr<ClipStore> m_searchStore;
     std::unique_ptr<ClipStore> m_countStore;
-    bool m_cacheWidened = false;
     std::thread m_thread;
 };
 

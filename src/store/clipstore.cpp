@@ -1,5 +1,6 @@
 #include "clipstore.h"
 
+#include "common/largeblocks.h"
 #include "common/logging.h"
 #include "store/blobfiles.h"
 #include "store/filesystemerror.h"
@@ -130,12 +131,20 @@ void ClipStore::interrupt()
         m_database->interrupt();
 }
 
-void ClipStore::setPageCacheBytes(std::int64_t bytes)
+void ClipStore::keepSearchCache(bool keep)
 {
-    perform([&](SQLiteDatabase &database) {
-        database.setPageCacheLimit(bytes);
+    const std::int64_t bytes = keep ? searchPageCacheBytes : defaultPageCacheBytes;
+    const bool changed = perform([&](SQLiteDatabase &database) {
+        if (bytes == m_pageCacheBytes)
+            return false;
+        // Recorded first: the history opened again takes it, and a failure is not retried
+        // at every search.
         m_pageCacheBytes = bytes;
+        database.setPageCacheLimit(bytes);
+        return true;
     });
+    if (changed && !keep)
+        returnFreedMemory();
 }
 
 QString ClipStore::databasePath() const

@@ -203,11 +203,13 @@ public:
     // error whose isInterruption() is true. Callable from any thread; nothing when idle.
     void interrupt();
 
-    // Keeps up to about bytes of the history's pages in memory between statements, this
-    // connection only, the history opened again included; a lower limit frees the pages
-    // over it. A search walks thousands of index and overflow pages, and reading each again
-    // from the file was most of its time. Throws as queries do.
-    void setPageCacheBytes(std::int64_t bytes);
+    // Keeps searchPageCacheBytes of the history's pages in memory between statements, this
+    // connection only, the history opened again included; or, not kept, SQLite's usual
+    // cache, handing the pages freed back to the system. A search walks thousands of index
+    // and overflow pages, and reading each again from the file was most of its time. Nothing
+    // when the cache is already so; throws as queries do, and a failed change is not tried
+    // again until the other is asked for.
+    void keepSearchCache(bool keep);
 
     // SQLite's own default: about 2 MB.
     static constexpr std::int64_t defaultPageCacheBytes = 2'048'000;
