@@ -54,6 +54,22 @@ protected:
         return objects;
     }
 
+    // Runs the statements of the schema steps given, as an older build left the file.
+    static void runSteps(SQLiteDatabase &database, const QStringList &statements)
+    {
+        for (const QString &statement : statements)
+            database.query(statement);
+    }
+
+    // A text row as versions 1 and 2 wrote it, its text also its title and fingerprint.
+    static void insertText(SQLiteDatabase &database, const QString &words)
+    {
+        database.query(QStringLiteral("INSERT INTO items (kind, text, title, created_at, "
+                                      "last_used_at, fingerprint) VALUES ('text', ?1, ?1, 1, 2, "
+                                      "?1)"),
+            { words });
+    }
+
     static mode_t modeOf(const QString &file)
     {
         struct stat status
@@ -72,54 +88,28 @@ TEST_F(ClipStoreTest, NewStoreHoldsExactlyTheCurrentSchema)
 
     auto database = openDirectly();
     EXPECT_EQ(userVersion(*database), currentSchemaVersion);
-    std::set<std::pair<QString, QString>> expected = {
-        { QStringLiteral("table"), QStringLiteral("items") },
-        { QStringLiteral("table"), QStringLiteral("pinboards") },
-        { QStringLiteral("table"), QStringLiteral("pinboard_items") },
-        { QStringLiteral("table"), QStringLiteral("items_fts") },
-        { QStringLiteral("table"), QStringLiteral("items_fts_data") },
-        { QStringLiteral("table"), QStringLiteral("items_fts_idx") },
-        { QStringLiteral("table"), QStringLiteral("items_fts_docsize") },
-        { QStringLiteral("table"), QStringLiteral("items_fts_config") },
-        { QStringLiteral("table"), QStringLiteral("items_trigrams") },
-        { QStringLiteral("table"), QStringLiteral("items_trigrams_data") },
-        { QStringLiteral("table"), QStringLiteral("items_trigrams_idx") },
-        { QStringLiteral("table"), QStringLiteral("items_trigrams_docsize") },
-        { QStringLiteral("table"), QStringLiteral("items_trigrams_config") },
-        { QStringLiteral("index"), QStringLiteral("items_recent") },
-        { QStringLiteral("index"), QStringLiteral("items_kind") },
-        { QStringLiteral("index"), QStringLiteral("items_trigger") },
-        { QStringLiteral("index"), QStringLiteral("items_dates") },
-        { QStringLiteral("index"), QStringLiteral("items_sources") },
-        { QStringLiteral("index"), QStringLiteral("items_title_ends") },
-        { QStringLiteral("index"), QStringLiteral("items_subtitle_ends") },
-        { QStringLiteral("index"), QStringLiteral("items_text_ends") },
-        { QStringLiteral("index"), QStringLiteral("image_texts_ends") },
-        { QStringLiteral("index"), QStringLiteral("pinboard_items_order") },
-        { QStringLiteral("index"), QStringLiteral("items_newest") },
-        { QStringLiteral("index"), QStringLiteral("sqlite_autoindex_items_1") },
-        { QStringLiteral("index"), QStringLiteral("sqlite_autoindex_pinboard_items_1") },
-        { QStringLiteral("trigger"), QStringLiteral("items_fts_insert") },
-        { QStringLiteral("trigger"), QStringLiteral("items_fts_delete") },
-        { QStringLiteral("trigger"), QStringLiteral("items_fts_update") },
-        { QStringLiteral("trigger"), QStringLiteral("items_trigrams_insert") },
-        { QStringLiteral("trigger"), QStringLiteral("items_trigrams_delete") },
-        { QStringLiteral("trigger"), QStringLiteral("items_trigrams_update") },
-        { QStringLiteral("table"), QStringLiteral("image_texts") },
-        { QStringLiteral("trigger"), QStringLiteral("image_texts_of_deleted_items") },
-        { QStringLiteral("trigger"), QStringLiteral("image_texts_insert") },
-        { QStringLiteral("trigger"), QStringLiteral("image_texts_delete") },
-        { QStringLiteral("trigger"), QStringLiteral("image_texts_update") },
+    std::set<std::pair<QString, QString>> expected;
+    const auto expect = [&](const char *type, std::initializer_list<const char *> names) {
+        for (const char *name : names)
+            expected.insert({ QLatin1String(type), QLatin1String(name) });
     };
-    for (const char *index :
-        { "image_texts_fts", "image_texts_trigrams", "filed_fts", "filed_trigrams" }) {
+    expect("table", { "items", "pinboards", "pinboard_items", "image_texts", "filed_fts_content" });
+    for (const char *index : { "items_fts", "items_trigrams", "image_texts_fts",
+             "image_texts_trigrams", "filed_fts", "filed_trigrams" }) {
         for (const char *part : { "", "_data", "_idx", "_docsize", "_config" })
             expected.insert(
                 { QStringLiteral("table"), QLatin1String(index) + QLatin1String(part) });
     }
-    expected.insert({ QStringLiteral("table"), QStringLiteral("filed_fts_content") });
-    for (const char *trigger : { "filed_items_insert", "filed_items_delete", "filed_items_update" })
-        expected.insert({ QStringLiteral("trigger"), QLatin1String(trigger) });
+    expect("index",
+        { "items_recent", "items_kind", "items_trigger", "items_dates", "items_sources",
+            "items_title_ends", "items_subtitle_ends", "items_text_ends", "image_texts_ends",
+            "pinboard_items_order", "items_newest", "sqlite_autoindex_items_1",
+            "sqlite_autoindex_pinboard_items_1" });
+    expect("trigger",
+        { "items_fts_insert", "items_fts_delete", "items_fts_update", "items_trigrams_insert",
+            "items_trigrams_delete", "items_trigrams_update", "image_texts_of_deleted_items",
+            "image_texts_insert", "image_texts_delete", "image_texts_update", "filed_items_insert",
+            "filed_items_delete", "filed_items_update" });
     EXPECT_EQ(schemaObjects(*database), expected);
     QStringList columns;
     for (const auto &row : database->query(QStringLiteral("PRAGMA table_info(items)")))
@@ -134,11 +124,8 @@ TEST_F(ClipStoreTest, VersionOneDatabaseIsUpgradedKeepingItsRows)
 {
     {
         auto database = openDirectly();
-        for (const QString &statement : schemaStepOneStatements())
-            database->query(statement);
-        database->query(QStringLiteral("INSERT INTO items (kind, text, title, created_at, "
-                                       "last_used_at, fingerprint) VALUES ('text', 'kept words', "
-                                       "'kept words', 1, 2, 'f1')"));
+        runSteps(*database, schemaStepOneStatements());
+        insertText(*database, QStringLiteral("kept words"));
         database->query(QStringLiteral("INSERT INTO pinboards (name, created_at) VALUES ('P', 3)"));
     }
     ClipStore store(storeDir());
@@ -154,26 +141,23 @@ TEST_F(ClipStoreTest, VersionOneDatabaseIsUpgradedKeepingItsRows)
             .size(),
         1u);
     // The partial unique index allows many NULL triggers and refuses a repeated one.
-    database->query(
-        QStringLiteral("INSERT INTO items (kind, title, created_at, last_used_at, "
-                       "fingerprint, trigger) VALUES ('text', 'a', 1, 1, 'f2', 'sig')"));
-    database->query(QStringLiteral("INSERT INTO items (kind, title, created_at, last_used_at, "
-                                   "fingerprint) VALUES ('text', 'b', 1, 1, 'f3')"));
-    EXPECT_THROW(database->query(QStringLiteral("INSERT INTO items (kind, title, created_at, "
-                                                "last_used_at, fingerprint, trigger) VALUES "
-                                                "('text', 'c', 1, 1, 'f4', 'sig')")),
-        SQLiteDatabase::Error);
+    const auto insertWithTrigger = [&](const char *fingerprint, const Value &trigger) {
+        database->query(QStringLiteral("INSERT INTO items (kind, title, created_at, last_used_at, "
+                                       "fingerprint, trigger) VALUES ('text', 'a', 1, 1, ?, ?)"),
+            { QLatin1String(fingerprint), trigger });
+    };
+    insertWithTrigger("f2", QStringLiteral("sig"));
+    insertWithTrigger("f3", std::monostate());
+    insertWithTrigger("f4", std::monostate());
+    EXPECT_THROW(insertWithTrigger("f5", QStringLiteral("sig")), SQLiteDatabase::Error);
 }
 
 TEST_F(ClipStoreTest, VersionTwoDatabaseGainsSearchIndexesBuiltFromItsRows)
 {
     {
         auto database = openDirectly();
-        for (const QString &statement : schemaStepOneStatements() + schemaStepTwoStatements())
-            database->query(statement);
-        database->query(QStringLiteral("INSERT INTO items (kind, text, title, created_at, "
-                                       "last_used_at, fingerprint) VALUES ('text', 'documentation "
-                                       "kept', 'documentation kept', 1, 2, 'f1')"));
+        runSteps(*database, schemaStepOneStatements() + schemaStepTwoStatements());
+        insertText(*database, QStringLiteral("documentation kept"));
     }
     ClipStore store(storeDir());
     auto database = openDirectly();
@@ -236,8 +220,7 @@ TEST_F(ClipStoreTest, GeneratedVersionTwoHistoryUpgradesSoundWithTheSameAnswers)
         return objects;
     };
     SQLiteDatabase made(path(QStringLiteral("made-at-version-2.sqlite")));
-    for (const QString &statement : schemaStepOneStatements() + schemaStepTwoStatements())
-        made.query(statement);
+    runSteps(made, schemaStepOneStatements() + schemaStepTwoStatements());
     auto database = openDirectly();
     EXPECT_EQ(schema(*database), schema(made));
     EXPECT_EQ(userVersion(*database), 2);
@@ -290,14 +273,9 @@ TEST_F(ClipStoreTest, UpgradeLogsOnlyWhenItTakesLong)
         SCOPED_TRACE(test.name);
         const QString file = path(QString::fromLatin1(test.name) + QStringLiteral(".sqlite"));
         SQLiteDatabase database(file);
-        for (const QString &statement : schemaStepOneStatements() + schemaStepTwoStatements())
-            database.query(statement);
-        for (const char *words : { "first words", "second words" }) {
-            database.query(QStringLiteral("INSERT INTO items (kind, text, title, created_at, "
-                                          "last_used_at, fingerprint) VALUES ('text', ?1, ?1, "
-                                          "1, 1, ?1)"),
-                { QString::fromLatin1(words) });
-        }
+        runSteps(database, schemaStepOneStatements() + schemaStepTwoStatements());
+        for (const char *words : { "first words", "second words" })
+            insertText(database, QString::fromLatin1(words));
         if (!test.versionTwo)
             upgradeSchema(database, { .announceAfter = 1h });
 
@@ -315,17 +293,12 @@ TEST_F(ClipStoreTest, UpgradeLogsOnlyWhenItTakesLong)
 
 TEST_F(ClipStoreTest, OpeningWaitsForAnotherProcessUpgradingTheSameFile)
 {
-    {
-        auto database = openDirectly();
-        for (const QString &statement : schemaStepOneStatements() + schemaStepTwoStatements())
-            database->query(statement);
-    }
+    runSteps(*openDirectly(), schemaStepOneStatements() + schemaStepTwoStatements());
     // The other connection holds the write lock through its upgrade for longer than the
     // usual busy timeout, as rebuilding the indexes of a long history does.
     auto upgrader = openDirectly();
     upgrader->query(QStringLiteral("BEGIN IMMEDIATE"));
-    for (const QString &statement : schemaStepThreeStatements())
-        upgrader->query(statement);
+    runSteps(*upgrader, schemaStepThreeStatements());
     std::atomic<bool> committed = false;
     std::thread finisher([&] {
         std::this_thread::sleep_for(SQLiteDatabase::busyTimeout + std::chrono::milliseconds(500));
@@ -361,8 +334,7 @@ TEST_F(ClipStoreTest, FailedUpgradeStepRollsBackAndIsRetriedNextTime)
 {
     {
         auto database = openDirectly();
-        for (const QString &statement : schemaStepOneStatements())
-            database->query(statement);
+        runSteps(*database, schemaStepOneStatements());
         // An object squatting on a name the second step needs makes that step fail.
         database->query(QStringLiteral("CREATE INDEX items_trigger ON items (kind)"));
     }
