@@ -24,6 +24,15 @@ protected:
         model->reload();
         return added;
     }
+    // A new pinboard holding the items given, and the model reloaded to show it.
+    std::int64_t pinboardWith(const QString &name, std::initializer_list<ClipItem> items)
+    {
+        const std::int64_t board = addPinboard(name);
+        for (const ClipItem &item : items)
+            store->addItem(board, item.id);
+        model->reload();
+        return board;
+    }
     std::set<std::int64_t> idsAt(std::initializer_list<int> positions) const
     {
         std::set<std::int64_t> ids;
@@ -181,9 +190,7 @@ TEST_F(HistoryModelTest, FiltersOnlyNotifyWhenTheyChangeAndUnknownSourcesAreDrop
 TEST_F(HistoryModelTest, TheClipboardTabHidesFiledItemsAndAPinboardTabShowsOnlyItsOwn)
 {
     const auto items = addSix();
-    const auto board = addPinboard(QStringLiteral("Work"));
-    store->addItem(board, items[1].id);
-    model->reload();
+    const auto board = pinboardWith(QStringLiteral("Work"), { items[1] });
     EXPECT_EQ(model->items().size(), 5u);
     EXPECT_FALSE(model->itemWithID(items[1].id));
 
@@ -209,10 +216,7 @@ TEST_F(HistoryModelTest, TheClipboardTabHidesFiledItemsAndAPinboardTabShowsOnlyI
 TEST_F(HistoryModelTest, PresentingKeepsTheTabAndFiltersAndEmptiesTheSearch)
 {
     const auto items = addSix();
-    const auto board = addPinboard(QStringLiteral("Work"));
-    store->addItem(board, items[0].id);
-    store->addItem(board, items[1].id);
-    model->reload();
+    const auto board = pinboardWith(QStringLiteral("Work"), { items[0], items[1] });
     model->selectPinboard(1);
     model->toggleKind(ClipKind::text);
     model->setSearch(QStringLiteral("tw"));
@@ -237,8 +241,7 @@ TEST_F(HistoryModelTest, ListModelsStayConsistentAndAreNeverReset)
     QAbstractItemModelTester boardsTester(
         model->pinboardsModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     const auto items = addSix();
-    addPinboard(QStringLiteral("Work"));
-    model->reload();
+    pinboardWith(QStringLiteral("Work"), {});
     QSignalSpy resets(model->itemsModel(), &QAbstractItemModel::modelReset);
     QSignalSpy boardResets(model->pinboardsModel(), &QAbstractItemModel::modelReset);
     model->reload();
@@ -449,8 +452,7 @@ TEST_F(HistoryModelTest, PinboardsAreCreatedTrimmedAndFilledAndTheShownOneDelete
 
 TEST_F(HistoryModelTest, SnippetsTakeTheirKindTitleAndSubtitleFromTheText)
 {
-    const auto board = addPinboard(QStringLiteral("Snippets"));
-    model->reload();
+    const auto board = pinboardWith(QStringLiteral("Snippets"), {});
     struct Case
     {
         QString text;
@@ -482,8 +484,7 @@ TEST_F(HistoryModelTest, SnippetsTakeTheirKindTitleAndSubtitleFromTheText)
 
 TEST_F(HistoryModelTest, ASnippetWhoseTriggerIsTakenIsRecordedWithoutTriggerAndReportsWhy)
 {
-    const auto board = addPinboard(QStringLiteral("Snippets"));
-    model->reload();
+    const auto board = pinboardWith(QStringLiteral("Snippets"), {});
     ASSERT_TRUE(
         model->createSnippet(QStringLiteral("Kind regards"), QStringLiteral(" kr "), board));
     EXPECT_EQ(store->itemWithTrigger(QStringLiteral("kr"))->text, QStringLiteral("Kind regards"));
@@ -534,9 +535,7 @@ TEST_F(HistoryModelTest, EachActionErrorLivesItsFullFiveSeconds)
 TEST_F(HistoryModelTest, RefusedFilingsShowTheShortMessageAndEachLivesItsFullTime)
 {
     const auto items = addSix();
-    const auto board = addPinboard(QStringLiteral("Snippets"));
-    store->addItem(board, items[0].id);
-    store->addItem(board, items[1].id);
+    pinboardWith(QStringLiteral("Snippets"), { items[0], items[1] });
     store->setTrigger(items[0].id, QStringLiteral("aa"));
     store->setTrigger(items[1].id, QStringLiteral("bb"));
     model->reload();
@@ -567,11 +566,8 @@ TEST_F(HistoryModelTest, RefusedFilingsShowTheShortMessageAndEachLivesItsFullTim
 TEST_F(HistoryModelTest, DropsOntoTheShownTabAreRefusedAndTwoCardsDroppedElsewhereMove)
 {
     const auto items = addSix();
-    const auto a = addPinboard(QStringLiteral("A"));
-    const auto b = addPinboard(QStringLiteral("B"));
-    store->addItem(a, items[0].id);
-    store->addItem(a, items[1].id);
-    model->reload();
+    const auto a = pinboardWith(QStringLiteral("A"), { items[0], items[1] });
+    const auto b = pinboardWith(QStringLiteral("B"), {});
     model->beginDrag(model->items()[0]);
     EXPECT_FALSE(model->dropDraggedItems(std::optional<std::int64_t>()));
     model->selectPinboard(1);
@@ -613,19 +609,17 @@ TEST_F(HistoryModelTest, DropsOntoTheShownTabAreRefusedAndTwoCardsDroppedElsewhe
 TEST_F(HistoryModelTest, TheDragPollEndsADragOnEscapeOrOnceTheButtonIsReleased)
 {
     addSix();
-    std::vector<QString> calls;
-    model->onDragStarted = [&] { calls.push_back(QStringLiteral("started")); };
-    model->onWillWritePasteboard = [&] { calls.push_back(QStringLiteral("willWrite")); };
-    model->onDragEnded = [&] { calls.push_back(QStringLiteral("ended")); };
-    model->onDragCancelled = [&] { calls.push_back(QStringLiteral("cancelled")); };
+    QStringList calls;
+    model->onDragStarted = [&] { calls << QStringLiteral("started"); };
+    model->onWillWritePasteboard = [&] { calls << QStringLiteral("willWrite"); };
+    model->onDragEnded = [&] { calls << QStringLiteral("ended"); };
+    model->onDragCancelled = [&] { calls << QStringLiteral("cancelled"); };
     model->beginDrag(model->items()[2]);
     scheduler.advance(HistoryModel::dragPollInterval * 3);
     EXPECT_TRUE(model->isDraggingItem());
     input.escapeKeyDown = true;
     scheduler.advance(HistoryModel::dragPollInterval);
-    EXPECT_EQ(calls,
-        (std::vector<QString> { QStringLiteral("started"), QStringLiteral("willWrite"),
-            QStringLiteral("ended"), QStringLiteral("cancelled") }));
+    EXPECT_EQ(calls, QStringLiteral("started willWrite ended cancelled").split(u' '));
     EXPECT_FALSE(model->isDraggingItem());
     EXPECT_TRUE(model->draggedItemIDs().empty());
     model->cancelDrag(); // nothing to cancel any more
@@ -639,9 +633,7 @@ TEST_F(HistoryModelTest, TheDragPollEndsADragOnEscapeOrOnceTheButtonIsReleased)
     scheduler.advance(HistoryModel::dragPollInterval);
     EXPECT_FALSE(model->isDraggingItem());
     EXPECT_FALSE(model->isDragPollRunning());
-    EXPECT_EQ(calls,
-        (std::vector<QString> {
-            QStringLiteral("started"), QStringLiteral("willWrite"), QStringLiteral("ended") }));
+    EXPECT_EQ(calls, QStringLiteral("started willWrite ended").split(u' '));
     EXPECT_EQ(scheduler.pending(), 0u);
     EXPECT_FALSE(model->dropDraggedItems(std::optional<std::int64_t>(1)));
 }
