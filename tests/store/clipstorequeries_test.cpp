@@ -28,6 +28,14 @@ protected:
         candidate.subtitle = subtitle.isEmpty() ? std::nullopt : std::optional(subtitle);
         return add(candidate);
     }
+
+    std::vector<std::int64_t> ids(const ClipStore::Filter &filter)
+    {
+        std::vector<std::int64_t> result;
+        for (const ClipItem &item : store().items(filter))
+            result.push_back(item.id);
+        return result;
+    }
 };
 
 TEST_F(QueriesTest, SearchFindsWordStartsInTitleSubtitleAndText)
@@ -38,6 +46,9 @@ TEST_F(QueriesTest, SearchFindsWordStartsInTitleSubtitleAndText)
     addText(QStringLiteral("Snippet"), QString(), QStringLiteral("SELECT * FROM reports"), 2);
     addText(QStringLiteral("Unrelated"), QString(), QStringLiteral("preport is no word start"), 3);
     addText(QStringLiteral("Café menu"), QString(), QStringLiteral("crème brûlée"), 4);
+    const std::vector<QString> newestFirst
+        = { QStringLiteral("Café menu"), QStringLiteral("Unrelated"), QStringLiteral("Snippet"),
+              QStringLiteral("Shopping"), QStringLiteral("Quarterly report") };
 
     const struct
     {
@@ -53,12 +64,8 @@ TEST_F(QueriesTest, SearchFindsWordStartsInTitleSubtitleAndText)
         { "cafe", { QStringLiteral("Café menu") } },
         // One character that starts no word: an empty list and no substring scan.
         { "z", {} },
-        { "",
-            { QStringLiteral("Café menu"), QStringLiteral("Unrelated"), QStringLiteral("Snippet"),
-                QStringLiteral("Shopping"), QStringLiteral("Quarterly report") } },
-        { " \n\t ",
-            { QStringLiteral("Café menu"), QStringLiteral("Unrelated"), QStringLiteral("Snippet"),
-                QStringLiteral("Shopping"), QStringLiteral("Quarterly report") } },
+        { "", newestFirst },
+        { " \n\t ", newestFirst },
     };
     for (const auto &search : cases) {
         SCOPED_TRACE(search.search);
@@ -75,15 +82,15 @@ TEST_F(QueriesTest, SearchTextIsNeverReadAsIndexSyntax)
     addText(QStringLiteral("Column"), QString(), QStringLiteral("title:body ^start near*"), 2);
     // Operators match as ordinary words, quotes and brackets as the words they surround (that
     // no text at all raises an error is store_search_fuzzer's part).
-    EXPECT_EQ(titles(searchFor(QStringLiteral("AND"))), std::vector { QStringLiteral("Logic") });
-    EXPECT_EQ(
-        titles(searchFor(QStringLiteral("\"hi there\""))), std::vector { QStringLiteral("Quote") });
-    EXPECT_EQ(
-        titles(searchFor(QStringLiteral("(twice)"))), std::vector { QStringLiteral("Quote") });
-    EXPECT_EQ(
-        titles(searchFor(QStringLiteral("title:body"))), std::vector { QStringLiteral("Column") });
-    EXPECT_EQ(titles(searchFor(QStringLiteral("cats\u0000dogs"))),
-        std::vector { QStringLiteral("Logic") });
+    const std::pair<QString, const char *> searches[] = {
+        { QStringLiteral("AND"), "Logic" },
+        { QStringLiteral("\"hi there\""), "Quote" },
+        { QStringLiteral("(twice)"), "Quote" },
+        { QStringLiteral("title:body"), "Column" },
+        { QStringLiteral("cats\u0000dogs"), "Logic" },
+    };
+    for (const auto &[search, title] : searches)
+        EXPECT_EQ(titles(searchFor(search)), std::vector { QString::fromLatin1(title) }) << title;
     EXPECT_EQ(ClipStore::ftsQuery(QStringLiteral("red  \"car\"")),
         QStringLiteral("\"red\"* \"\"\"car\"\"\"*"));
 }
@@ -185,12 +192,6 @@ TEST_F(QueriesTest, FiltersNarrowTheListAndBindInStatementOrder)
 
     ClipStore::Filter everything;
     everything.limit = 10;
-    const auto ids = [&](const ClipStore::Filter &filter) {
-        std::vector<std::int64_t> result;
-        for (const ClipItem &item : store().items(filter))
-            result.push_back(item.id);
-        return result;
-    };
 
     ClipStore::Filter kinds = everything;
     kinds.kinds = { ClipKind::color, ClipKind::link };
@@ -248,12 +249,6 @@ TEST_F(QueriesTest, UnfiledListFollowsEveryChangeToThePinboards)
     ClipStore::Filter unfiled;
     unfiled.onlyUnfiled = true;
     unfiled.limit = 3;
-    const auto ids = [&] {
-        std::vector<std::int64_t> result;
-        for (const ClipItem &item : store().items(unfiled))
-            result.push_back(item.id);
-        return result;
-    };
     const auto without = [&](std::vector<std::int64_t> filed, std::size_t count) {
         std::vector<std::int64_t> expected;
         for (std::int64_t id : newestFirst) {
@@ -288,16 +283,16 @@ TEST_F(QueriesTest, UnfiledListFollowsEveryChangeToThePinboards)
     for (const auto &step : steps) {
         SCOPED_TRACE(step.change);
         step.make();
-        EXPECT_EQ(ids(), without(step.filed, 3));
+        EXPECT_EQ(ids(unfiled), without(step.filed, 3));
         // Asked again with nothing changed, from the kept set.
-        EXPECT_EQ(ids(), without(step.filed, 3));
+        EXPECT_EQ(ids(unfiled), without(step.filed, 3));
     }
 
     // A negative limit lists everything unfiled, as SQLite reads it; zero lists nothing.
     unfiled.limit = -1;
-    EXPECT_EQ(ids(), newestFirst);
+    EXPECT_EQ(ids(unfiled), newestFirst);
     unfiled.limit = 0;
-    EXPECT_TRUE(ids().empty());
+    EXPECT_TRUE(ids(unfiled).empty());
 }
 
 TEST_F(QueriesTest, SourceAppsAndStatisticsSummariseTheHistory)
