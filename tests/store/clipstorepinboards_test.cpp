@@ -105,16 +105,8 @@ TEST_F(PinboardsTest, NewestAdditionComesFirstAndRepeatsKeepTheirPlace)
 
     // Filing what another process deleted meanwhile is refused as missing, not as a broken
     // reference: the item pruned, or the pinboard deleted.
-    const auto codeOfAdding = [this](std::int64_t pinboardID, std::int64_t itemID) {
-        try {
-            store().addItem(pinboardID, itemID);
-        } catch (const ClipStoreError &error) {
-            return std::optional(error.code());
-        }
-        return std::optional<ClipStoreError::Code>();
-    };
-    EXPECT_EQ(codeOfAdding(other.id, 999), ClipStoreError::Code::missing);
-    EXPECT_EQ(codeOfAdding(board.id, second), ClipStoreError::Code::missing);
+    EXPECT_EQ(refusal([&] { store().addItem(other.id, 999); }), Error::missing());
+    EXPECT_EQ(refusal([&] { store().addItem(board.id, second); }), Error::missing());
     EXPECT_TRUE(store().pinboardIDs(second).empty());
 }
 
@@ -262,15 +254,14 @@ TEST_F(PinboardsTest, TheFiledItemsIndexFollowsEveryChange)
     store().deletePinboard(work);
     store().clearHistory();
 
-    std::vector<std::int64_t> indexed;
-    std::vector<std::int64_t> filed;
-    for (const auto &row :
-        bare->query(QStringLiteral("SELECT rowid AS id FROM filed_fts ORDER BY 1")))
-        indexed.push_back(*integerValue(row, QStringLiteral("id")));
-    for (const auto &row :
-        bare->query(QStringLiteral("SELECT DISTINCT item_id AS id FROM pinboard_items ORDER BY 1")))
-        filed.push_back(*integerValue(row, QStringLiteral("id")));
-    EXPECT_EQ(indexed, filed);
+    const auto column = [&](const char *select) {
+        std::vector<std::int64_t> ids;
+        for (const auto &row : bare->query(QLatin1String(select)))
+            ids.push_back(*integerValue(row, QStringLiteral("id")));
+        return ids;
+    };
+    const auto filed = column("SELECT DISTINCT item_id AS id FROM pinboard_items ORDER BY 1");
+    EXPECT_EQ(column("SELECT rowid AS id FROM filed_fts ORDER BY 1"), filed);
     EXPECT_EQ(filed, (std::vector<std::int64_t> { items[0], items[1], items[2], items[3] }));
     for (const char *index : { "filed_fts", "filed_trigrams" }) {
         EXPECT_NO_THROW(

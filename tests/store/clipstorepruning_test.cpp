@@ -19,6 +19,12 @@ protected:
         candidate.capturedAt = capturedAt;
         return add(candidate);
     }
+    static ClipCandidate textAt(const char *content, Timestamp capturedAt)
+    {
+        ClipCandidate candidate = text(QString::fromLatin1(content));
+        candidate.capturedAt = capturedAt;
+        return candidate;
+    }
 
     QString blobOf(std::int64_t id) { return store().item(id)->blobName.value_or(QString()); }
 
@@ -40,11 +46,7 @@ TEST_F(PruningTest, PruningByCountAndAgeNeverTouchesPinboardItems)
     const Pinboard board = store().createPinboard(QStringLiteral("Keep"));
     // Oldest first: two filed items, then five unfiled ones, images among both.
     const std::int64_t filedOld = addImage("filed old", hoursAgo(24 * 400));
-    const std::int64_t filedText = add([&] {
-        ClipCandidate candidate = text(QStringLiteral("filed text"));
-        candidate.capturedAt = hoursAgo(24 * 300);
-        return candidate;
-    }());
+    const std::int64_t filedText = add(textAt("filed text", hoursAgo(24 * 300)));
     store().addItem(board.id, filedOld);
     store().addItem(board.id, filedText);
     std::vector<std::int64_t> unfiled;
@@ -60,9 +62,8 @@ TEST_F(PruningTest, PruningByCountAndAgeNeverTouchesPinboardItems)
     // The next new recording applies the limits: item limit 3 keeps the three newest
     // unfiled items, the new one included.
     const std::int64_t generation = store().generation();
-    ClipCandidate next = text(QStringLiteral("next"));
-    next.capturedAt = hoursAgo(1);
-    const std::optional<ClipItem> recorded = store().record(next, 3, 0, ClipStore::payloadCapBytes);
+    const std::optional<ClipItem> recorded
+        = store().record(textAt("next", hoursAgo(1)), 3, 0, ClipStore::payloadCapBytes);
     ASSERT_TRUE(recorded);
     EXPECT_EQ(store().generation(), generation + 1);
     for (int i = 0; i < 5; ++i)
@@ -74,9 +75,7 @@ TEST_F(PruningTest, PruningByCountAndAgeNeverTouchesPinboardItems)
 
     // Day limit 2: an unfiled item 49 hours old goes, one 46 hours old stays, a filed item
     // of any age stays.
-    ClipCandidate later = text(QStringLiteral("later"));
-    later.capturedAt = now();
-    store().record(later, 0, 2, ClipStore::payloadCapBytes);
+    store().record(textAt("later", now()), 0, 2, ClipStore::payloadCapBytes);
     EXPECT_FALSE(exists(unfiled[3]));
     EXPECT_TRUE(exists(unfiled[4]));
     EXPECT_TRUE(exists(filedOld));
@@ -127,9 +126,8 @@ TEST_F(PruningTest, TheItemLimitKeepsTheCopyJustMadeWhateverItsTime)
 
 TEST_F(PruningTest, NewItemPrunedAtOnceGivesNothing)
 {
-    ClipCandidate ancient = text(QStringLiteral("ancient"));
-    ancient.capturedAt = hoursAgo(24 * 10);
-    EXPECT_FALSE(store().record(ancient, 0, 1, ClipStore::payloadCapBytes));
+    EXPECT_FALSE(
+        store().record(textAt("ancient", hoursAgo(24 * 10)), 0, 1, ClipStore::payloadCapBytes));
     EXPECT_EQ(store().statistics().itemCount, 0);
     EXPECT_EQ(store().generation(), 1);
 }

@@ -13,21 +13,22 @@ namespace {
 
 using test::StoreTest;
 
-std::int64_t rowCount(SQLiteDatabase &database)
+class RecordingTest : public StoreTest
 {
-    return std::get<std::int64_t>(database.query(QStringLiteral("SELECT COUNT(*) AS n FROM items"))
-                                      .front()
-                                      .values.value(QStringLiteral("n")));
-}
-
-using RecordingTest = StoreTest;
+protected:
+    // Records a candidate with no limits to prune by.
+    std::optional<ClipItem> record(const ClipCandidate &candidate)
+    {
+        return store().record(candidate, 0, 0, ClipStore::payloadCapBytes);
+    }
+};
 
 TEST_F(RecordingTest, RepeatCopyMovesToTheTopAndKeepsWhatWasFirstRecorded)
 {
     ClipCandidate first = text(QStringLiteral("shared words"), 0);
     first.sourceBundleID = QStringLiteral("org.gnome.TextEditor");
     first.sourceAppName = QStringLiteral("Text Editor");
-    const ClipItem original = *store().record(first, 0, 0, ClipStore::payloadCapBytes);
+    const ClipItem original = *record(first);
     add(text(QStringLiteral("in between"), 1));
     EXPECT_EQ(store().generation(), 2);
 
@@ -37,8 +38,7 @@ TEST_F(RecordingTest, RepeatCopyMovesToTheTopAndKeepsWhatWasFirstRecorded)
     again.sourceAppName = QStringLiteral("Firefox");
     again.capturedAt = at(5);
     const std::optional<ClipItem> repeat = store().record(again, 1, 1, ClipStore::payloadCapBytes);
-    ClipStore::Filter newestTen;
-    newestTen.limit = 10;
+    const ClipStore::Filter newestTen { .limit = 10 };
     ASSERT_TRUE(repeat);
     EXPECT_EQ(store().generation(), 3);
 
@@ -56,8 +56,7 @@ TEST_F(RecordingTest, RepeatCopyMovesToTheTopAndKeepsWhatWasFirstRecorded)
     // id, which the repeat keeps from long ago, so it is stamped just after that item.
     add(text(QStringLiteral("newer"), 6));
     again.capturedAt = at(6);
-    const std::optional<ClipItem> sameInstant
-        = store().record(again, 0, 0, ClipStore::payloadCapBytes);
+    const std::optional<ClipItem> sameInstant = record(again);
     ASSERT_TRUE(sameInstant);
     EXPECT_EQ(sameInstant->createdAt, at(6) + std::chrono::milliseconds(1));
     EXPECT_EQ(titles(newestTen),
@@ -66,10 +65,9 @@ TEST_F(RecordingTest, RepeatCopyMovesToTheTopAndKeepsWhatWasFirstRecorded)
 
     // A text is stored up to a NUL inside it: copies that differ only after it are one item.
     const QString withNul = QStringLiteral("kept") + QChar(u'\0') + QStringLiteral("gone");
-    const ClipItem kept = *store().record(text(withNul, 7), 0, 0, ClipStore::payloadCapBytes);
+    const ClipItem kept = *record(text(withNul, 7));
     EXPECT_EQ(kept.text, QStringLiteral("kept"));
-    EXPECT_EQ(store().record(text(QStringLiteral("kept"), 8), 0, 0, ClipStore::payloadCapBytes)->id,
-        kept.id);
+    EXPECT_EQ(record(text(QStringLiteral("kept"), 8))->id, kept.id);
 }
 
 // Recording hands back a long text cut to its start, new or repeated, and stores it whole.
@@ -79,14 +77,12 @@ TEST_F(RecordingTest, ALongTextIsStoredWholeAndHandedBackByItsStart)
     const QString longText = QStringLiteral("x") + QStringLiteral("\u00e9").repeated(40000);
     const QString cut = QStringLiteral("x")
         + QStringLiteral("\u00e9").repeated((ClipStore::recordedTextByteLimit - 1) / 2);
-    const ClipItem shortItem
-        = *store().record(text(QStringLiteral("short"), 0), 0, 0, ClipStore::payloadCapBytes);
+    const ClipItem shortItem = *record(text(QStringLiteral("short"), 0));
     EXPECT_FALSE(shortItem.isTextPartial);
 
     for (int minute : { 1, 2 }) {
         SCOPED_TRACE(minute == 1 ? "new" : "repeated");
-        const std::optional<ClipItem> recorded
-            = store().record(text(longText, minute), 0, 0, ClipStore::payloadCapBytes);
+        const std::optional<ClipItem> recorded = record(text(longText, minute));
         ASSERT_TRUE(recorded);
         EXPECT_TRUE(recorded->isTextPartial);
         EXPECT_EQ(recorded->text, cut);
@@ -104,7 +100,7 @@ TEST_F(RecordingTest, RefusedCandidatesStoreNothing)
 {
     test::LogCapture log("com.ferrowen.corvane.store");
     QByteArray exactlyCap(ClipStore::payloadCapBytes, 'p');
-    const ClipItem atCap = *store().record(image(exactlyCap), 0, 0, ClipStore::payloadCapBytes);
+    const ClipItem atCap = *record(image(exactlyCap));
     EXPECT_EQ(atCap.byteCount, ClipStore::payloadCapBytes);
     EXPECT_EQ(blobFiles(), QStringList { atCap.fingerprint + QStringLiteral(".data") });
     EXPECT_TRUE(log.messages().isEmpty());
@@ -128,7 +124,7 @@ TEST_F(RecordingTest, RefusedCandidatesStoreNothing)
     };
     for (const auto &refusal : refusals) {
         SCOPED_TRACE(refusal.name);
-        EXPECT_FALSE(store().record(refusal.candidate, 0, 0, ClipStore::payloadCapBytes));
+        EXPECT_FALSE(record(refusal.candidate));
     }
     EXPECT_EQ(store().generation(), 1);
     EXPECT_EQ(store().statistics().itemCount, 1);
@@ -141,7 +137,7 @@ TEST_F(RecordingTest, ImagePayloadsArePrivateFilesAndOtherPayloadsAreDropped)
 {
     test::ScopedUmask permissive(0);
     const QByteArray png("\x89PNG fake image bytes", 21);
-    const ClipItem picture = *store().record(image(png), 0, 0, ClipStore::payloadCapBytes);
+    const ClipItem picture = *record(image(png));
     ASSERT_TRUE(picture.blobName);
     EXPECT_EQ(*picture.blobName, picture.fingerprint + QStringLiteral(".data"));
     QFile file(store().blobDirectory() + QLatin1Char('/') + *picture.blobName);
@@ -154,7 +150,7 @@ TEST_F(RecordingTest, ImagePayloadsArePrivateFilesAndOtherPayloadsAreDropped)
 
     ClipCandidate textWithPayload = text(QStringLiteral("plain"));
     textWithPayload.payload = QByteArray("stray bytes");
-    const ClipItem plain = *store().record(textWithPayload, 0, 0, ClipStore::payloadCapBytes);
+    const ClipItem plain = *record(textWithPayload);
     EXPECT_FALSE(plain.blobName);
     // The payload still tells the content apart, as the fingerprint includes it.
     EXPECT_EQ(plain.fingerprint, fingerprint(ClipKind::text, plain.text, textWithPayload.payload));
@@ -167,16 +163,15 @@ TEST_F(RecordingTest, FailedPayloadWriteStoresNothingAndAMissingPayloadFolderIsR
     ASSERT_TRUE(QDir(store().blobDirectory()).removeRecursively());
     test::writeFile(store().blobDirectory(), {});
 
-    EXPECT_THROW(
-        store().record(image("png bytes"), 0, 0, ClipStore::payloadCapBytes), FileSystemError);
+    EXPECT_THROW(record(image("png bytes")), FileSystemError);
     EXPECT_EQ(store().generation(), 0);
-    EXPECT_EQ(rowCount(*openDirectly()), 0);
+    EXPECT_TRUE(openDirectly()->query(QStringLiteral("SELECT id FROM items")).empty());
     // Text needs no payload file and is still recorded.
     add(text(QStringLiteral("still fine")));
 
     // Once the folder is merely gone, the next image makes it again.
     ASSERT_TRUE(QFile::remove(store().blobDirectory()));
-    const ClipItem picture = *store().record(image("png bytes"), 0, 0, ClipStore::payloadCapBytes);
+    const ClipItem picture = *record(image("png bytes"));
     EXPECT_EQ(blobFiles(), QStringList { *picture.blobName });
 }
 
@@ -245,8 +240,7 @@ TEST_F(RecordingTest, EditingIsRefusedInOrderAndChangesNothing)
     // Its own content again is no duplicate; afterwards the old content is new again.
     store().updateText(note, QStringLiteral("note"));
     store().updateText(note, QStringLiteral("renamed"));
-    EXPECT_NE(store().record(text(QStringLiteral("note"), 9), 0, 0, ClipStore::payloadCapBytes)->id,
-        note);
+    EXPECT_NE(record(text(QStringLiteral("note"), 9))->id, note);
 }
 
 TEST_F(RecordingTest, GenerationMovesOncePerSuccessfulMutation)
