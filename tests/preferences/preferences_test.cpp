@@ -81,28 +81,24 @@ private:
 
 void expectDefaults(const Preferences &preferences)
 {
-    EXPECT_FALSE(preferences.launchesAtLogin());
-    EXPECT_TRUE(preferences.capturesImages());
-    EXPECT_TRUE(preferences.fetchesLinkPreviews());
-    EXPECT_TRUE(preferences.keepsClipboardAlive());
-    EXPECT_TRUE(preferences.recognizesTextInImages());
-    EXPECT_FALSE(preferences.pastesPlainText());
-    EXPECT_TRUE(preferences.pastesOnSelect());
-    EXPECT_EQ(preferences.itemLimit(), 0);
-    EXPECT_EQ(preferences.dayLimit(), 0);
-    EXPECT_TRUE(preferences.ignoresSecretLookingText());
-    EXPECT_EQ(preferences.ignoredBundleIDs(), Preferences::defaultIgnoredBundleIDs());
-    EXPECT_EQ(preferences.hotkey(), (HotkeyCombination { 9, 768 }));
-    EXPECT_FALSE(preferences.showsDockIcon());
-    EXPECT_TRUE(preferences.showsMenuBarIcon());
-    EXPECT_EQ(preferences.menuBarRecentCount(), 5);
-    EXPECT_FALSE(preferences.agentRegisteredBuild().has_value());
-    EXPECT_FALSE(preferences.expandsSnippets());
-    EXPECT_EQ(preferences.expansionPrefix(), QStringLiteral("::"));
-    EXPECT_TRUE(preferences.expansionIgnoredBundleIDs().isEmpty());
-    EXPECT_FALSE(preferences.expandsEmoji());
-    EXPECT_TRUE(preferences.emojiAliases().isEmpty());
-    EXPECT_FALSE(preferences.automaticallyChecksForUpdates());
+    const std::pair<const char *, QVariant> defaults[] = { { "launchesAtLogin", false },
+        { "capturesImages", true }, { "fetchesLinkPreviews", true },
+        { "keepsClipboardAlive", true }, { "recognizesTextInImages", true },
+        { "pastesPlainText", false }, { "pastesOnSelect", true }, { "itemLimit", 0 },
+        { "dayLimit", 0 }, { "ignoresSecretLookingText", true },
+        { "ignoredBundleIDs", Preferences::defaultIgnoredBundleIDs() },
+        { "hotkey", QVariant::fromValue(HotkeyCombination { 9, 768 }) }, { "showsDockIcon", false },
+        { "showsMenuBarIcon", true }, { "menuBarRecentCount", 5 },
+        { "agentRegisteredBuild", QVariant::fromValue(std::optional<QString>()) },
+        { "expandsSnippets", false }, { "expansionPrefix", QStringLiteral("::") },
+        { "expansionIgnoredBundleIDs", QStringList() }, { "expandsEmoji", false },
+        { "emojiAliases", QVariant::fromValue(Preferences::StringMap()) },
+        { "automaticallyChecksForUpdates", false } };
+    const QMetaObject &meta = Preferences::staticMetaObject;
+    EXPECT_EQ(std::size(defaults), size_t(meta.propertyCount() - meta.propertyOffset()));
+    for (const auto &[key, value] : defaults)
+        EXPECT_EQ(preferences.property(key), value)
+            << key << ": " << qPrintable(show(preferences.property(key)));
 }
 
 TEST_F(PreferencesTest, MissingOrEmptyStoreGivesEveryDefaultAndWritesNothing)
