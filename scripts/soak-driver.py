@@ -63,6 +63,13 @@ def open_fds() -> int:
     return len(os.listdir(f"/proc/{app}/fd"))
 
 
+def log_bytes() -> int:
+    try:
+        return os.path.getsize(database_path + "-wal")
+    except OSError:
+        return 0
+
+
 # Copies: each has a marker that appears in what the history keeps of it.
 copies = {}  # marker -> kind
 copy_log = []
@@ -198,7 +205,7 @@ def main():
     for thread in threads:
         thread.start()
     while time.monotonic() - started < seconds:
-        samples.append((time.monotonic() - started, resident_kb(), open_fds()))
+        samples.append((time.monotonic() - started, resident_kb(), open_fds(), log_bytes()))
         if not os.path.exists(f"/proc/{app}"):
             failures.append("the application ended during the soak")
             break
@@ -214,6 +221,8 @@ def main():
     base, last = (after[0], after[-1]) if after else (samples[0], samples[-1])
     rss_growth_mb = (last[1] - base[1]) / 1024
     fd_growth = last[2] - base[2]
+    # The log starts over once it is long, however busy the readers are.
+    longest_log_mb = max(s[3] for s in samples) / 2**20
 
     os.kill(app, signal.SIGTERM)
     for _ in range(300):
@@ -291,6 +300,7 @@ def main():
           f"peak during the run {max(s[1] for s in samples) / 1024:.1f} MB")
     print(f"open file descriptors: {base[2]} at {base[0]:.0f} s, {last[2]} at {last[0]:.0f} s, "
           f"growth {fd_growth:+d}")
+    print(f"history's write-ahead log: largest {longest_log_mb:.1f} MB, {last[3] / 2**20:.1f} MB at the end")
     if not_recorded:
         print("first not recorded: " + ", ".join(not_recorded[:10]))
     with open(os.path.join(scratch, "samples.tsv"), "w") as file:
@@ -314,6 +324,9 @@ def main():
         failures.append(f"{tool_errors} tool server errors")
     if seen["errors"]:
         failures.append("reading the history failed: " + seen["errors"][0])
+    if longest_log_mb > 64:
+        failures.append(f"the history's write-ahead log grew to {longest_log_mb:.0f} MB without "
+                        "starting over")
     if rss_growth_mb >= growth_cap_mb:
         failures.append(f"resident memory grew {rss_growth_mb:.1f} MB after the first minute "
                         f"(cap {growth_cap_mb} MB)")

@@ -13,6 +13,35 @@ namespace corvane {
 
 namespace {
 
+// SQLite's own point for checkpointing after a commit: a log of 1,000 pages.
+constexpr int checkpointFrames = 1000;
+// A log this long (16 MiB of 4 KiB pages) has not been started over by the checkpoints so far.
+constexpr int restartFrames = 4000;
+constexpr std::chrono::milliseconds restartWait { 100 };
+// What a log file is cut back to when it starts over, after one huge transaction made it long.
+constexpr qint64 logSizeLimitBytes = 16 * 1024 * 1024;
+
+// Replaces SQLite's automatic checkpoint, which never waits for anyone. A checkpoint copies
+// the log's pages into the file, but the log only starts over at a commit made while no
+// reader still uses its old pages; with the panel's searches, the recognizer and assistants'
+// tool servers reading one after another, there always was one, and the log grew without
+// bound (a gigabyte in ten minutes of heavy use). Once the log is long, the checkpoint waits
+// a moment for the readers of the old pages, so that the next commit starts it over. The
+// commit itself is done by now: a checkpoint that fails or times out is tried again later.
+int checkpointAfterCommit(void *, sqlite3 *handle, const char *name, int frames)
+{
+    if (frames < checkpointFrames)
+        return SQLITE_OK;
+    if (frames < restartFrames) {
+        sqlite3_wal_checkpoint_v2(handle, name, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+        return SQLITE_OK;
+    }
+    sqlite3_busy_timeout(handle, int(restartWait.count()));
+    sqlite3_wal_checkpoint_v2(handle, name, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
+    sqlite3_busy_timeout(handle, int(SQLiteDatabase::busyTimeout.count()));
+    return SQLITE_OK;
+}
+
 SQLiteDatabase::Value columnValue(sqlite3_stmt *statement, int column)
 {
     switch (sqlite3_column_type(statement, column)) {
@@ -115,6 +144,8 @@ SQLiteDatabase::SQLiteDatabase(const QString &path)
         query(QStringLiteral("PRAGMA synchronous = NORMAL"));
         query(QStringLiteral("PRAGMA foreign_keys = ON"));
         query(QStringLiteral("PRAGMA busy_timeout = %1").arg(busyTimeout.count()));
+        query(QStringLiteral("PRAGMA journal_size_limit = %1").arg(logSizeLimitBytes));
+        sqlite3_wal_hook(m_handle, checkpointAfterCommit, nullptr);
         registerGatherFunction();
     } catch (...) {
         sqlite3_close_v2(m_handle);

@@ -1,8 +1,11 @@
 #include "store/sqlitedatabase.h"
 #include "testsupport.h"
 
+#include <QFileInfo>
+
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
 #include <limits>
 #include <thread>
@@ -257,6 +260,51 @@ TEST_F(SQLiteDatabaseTest, AnInterruptedStatementFailsAsSuchAndTheConnectionGoes
     // Nothing runs now: an interruption changes nothing and the next statement succeeds.
     database->interrupt();
     EXPECT_EQ(database->query(QStringLiteral("SELECT 7 AS seven")).size(), 1u);
+}
+
+// Two readers take turns so that one of them always holds a snapshot while the other starts
+// a newer one, as the panel's searches and assistants' tool servers do. SQLite's own
+// checkpoints then never start the log over and it grows with every commit; here it has to
+// start over once it is long.
+TEST_F(SQLiteDatabaseTest, TheLogStartsOverWhileSomeoneIsAlwaysReading)
+{
+    std::atomic<bool> stop = false;
+    std::atomic<std::int64_t> newestRead = 0;
+    const auto reader = [&] {
+        SQLiteDatabase connection(path(QStringLiteral("test.sqlite")));
+        while (!stop) {
+            connection.query(QStringLiteral("BEGIN"));
+            connection.query(QStringLiteral("SELECT COUNT(*) FROM t"));
+            // Ended only once the other reader holds a newer snapshot.
+            const std::int64_t mine = ++newestRead;
+            newestRead.notify_all();
+            std::int64_t seen = mine;
+            while (seen == mine && !stop) {
+                newestRead.wait(seen);
+                seen = newestRead.load();
+            }
+            connection.query(QStringLiteral("COMMIT"));
+        }
+    };
+    std::thread first(reader);
+    std::thread second(reader);
+
+    const QString log = path(QStringLiteral("test.sqlite-wal"));
+    constexpr int commits = 2400;
+    qint64 longest = 0;
+    for (int i = 0; i < commits; ++i) {
+        database->query(QStringLiteral("INSERT INTO t (v) VALUES (randomblob(16000))"));
+        longest = std::max(longest, QFileInfo(log).size());
+    }
+    stop = true;
+    ++newestRead;
+    newestRead.notify_all();
+    first.join();
+    second.join();
+
+    // Each commit adds five pages of 4 KiB: 48 MiB in all.
+    EXPECT_GT(newestRead.load(), 100) << "the readers hardly took turns";
+    EXPECT_LT(longest, 24 * 1024 * 1024) << "the log grew to " << longest << " bytes";
 }
 
 } // namespace
