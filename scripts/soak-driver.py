@@ -276,7 +276,8 @@ def main():
     log = open(os.path.join(scratch, "corvane.log"), errors="replace").read()
     # Copies with a stated reason for not being recorded: refused, or replaced on the
     # clipboard before the application could read them.
-    refusals = log.count("Could not record") + log.count("Dropped a")
+    refusals = (log.count("Could not record") + log.count("Dropped a")
+                + log.count("A copied image could not be read"))
     replaced = log.count("A copy was replaced while it was read") + sum(
         int(count) for count in re.findall(r"(\d+) copies were replaced before they could be read", log))
     tool_ok = sum(a["ok"] for a in answers)

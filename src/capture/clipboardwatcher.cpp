@@ -3,6 +3,7 @@
 #include "capture/candidateextraction.h"
 #include "common/logging.h"
 #include "platform/pasteboard.h"
+#include "platform/pasteboardtypes.h"
 #include "preferences/preferences.h"
 #include "store/clipkind.h"
 #include "store/clipstore.h"
@@ -12,6 +13,21 @@
 #include <QSet>
 
 namespace corvane {
+
+namespace {
+
+// Bytes offered as nothing but an image that do not read as one: cut short when their owner
+// went away during the transfer, or not what their type claimed.
+bool offersOnlyAnUnreadableImage(const PasteboardSnapshot &snapshot)
+{
+    const QStringList types = snapshot.types();
+    const bool offersImage
+        = types.contains(pasteboardtype::png()) || types.contains(pasteboardtype::tiff());
+    const bool hasText = snapshot.string() && !snapshot.string()->isEmpty();
+    return offersImage && !hasText && snapshot.fileURLs().isEmpty() && !snapshot.image();
+}
+
+} // namespace
 
 ClipboardWatcher::ClipboardWatcher(ClipStore &store, const Preferences &preferences,
     Pasteboard &pasteboard, Workspace &workspace, QObject *parent)
@@ -135,8 +151,12 @@ void ClipboardWatcher::record(const PasteboardSnapshot &snapshot, Timestamp capt
     std::optional<ClipCandidate> candidate = captureCandidate(snapshot, m_pendingFrontmost,
         QSet<QString>(ignored.begin(), ignored.end()), m_preferences.ignoresSecretLookingText(),
         m_preferences.capturesImages());
-    if (!candidate)
+    if (!candidate) {
+        // Refusals by the user's settings go unsaid; a copy lost to its data does not.
+        if (m_preferences.capturesImages() && offersOnlyAnUnreadableImage(snapshot))
+            qCInfo(lcWatcher, "A copied image could not be read; it is not recorded");
         return;
+    }
     candidate->capturedAt = capturedAt;
     if (m_waiting.size() == maximumWaitingCopies) {
         qCWarning(lcWatcher, "The history stayed locked; the oldest waiting %s copy is dropped",

@@ -195,6 +195,14 @@ TEST_F(ClipboardWatcherTest, LogsAFailedRecordingAndKeepsCapturing)
         << log.messages()[0].toStdString();
     EXPECT_TRUE(m_captured.empty());
 
+    // Image bytes that do not read as one are not recorded, and the log says so.
+    m_pasteboard.copyFromOtherProcess({ { type::png(), QByteArray("\x89PNG cut short") } });
+    tick();
+    ASSERT_EQ(log.messages().size(), 2);
+    EXPECT_EQ(
+        log.messages()[1], QStringLiteral("A copied image could not be read; it is not recorded"));
+    EXPECT_TRUE(m_captured.empty());
+
     copy("after the failure");
     tick();
     EXPECT_EQ(storedTexts(), std::vector<QString> { QStringLiteral("after the failure") });
