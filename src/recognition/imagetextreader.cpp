@@ -105,12 +105,16 @@ void ImageTextReader::readUnreadImages(std::unique_ptr<TextRecognizer> &recogniz
             const RecognizedText result = recognizer->recognize(image.blobPath, m_stop);
             if (result.outcome == RecognizedText::Outcome::cancelled)
                 return;
+            // A damaged image is kept as read with no words, so that it is not tried at every
+            // start. An item deleted meanwhile (pruned, cleared) took its file with it, which
+            // is not worth a warning.
+            if (!m_store.setRecognizedText(image.id, result.text))
+                continue;
             if (result.outcome == RecognizedText::Outcome::unreadable) {
-                // Kept as read with no words, so a damaged image is not tried at every start.
                 qCWarning(lcRecognition).noquote() << "Could not read the text in image item"
                                                    << image.id << "since" << result.reason;
             }
-            if (m_store.setRecognizedText(image.id, result.text) && !result.text.isEmpty())
+            if (!result.text.isEmpty())
                 Q_EMIT textRecognized(image.id);
         }
     }

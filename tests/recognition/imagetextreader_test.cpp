@@ -8,6 +8,7 @@
 #include <QFile>
 
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -17,8 +18,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Answers from the image file's bytes: "words:<text>", "damaged" or "endless" (reads until
-// told to stop). Notes the order it was asked in.
+// Answers from the image file's bytes: "words:<text>", "damaged", "endless" (reads until
+// told to stop) or "deleted" (the item is deleted while it is read: duringRead runs, and
+// the file is gone). Notes the order it was asked in.
 class ScriptedRecognizer : public TextRecognizer
 {
 public:
@@ -26,6 +28,7 @@ public:
     {
         std::mutex mutex;
         std::vector<QString> contents;
+        std::function<void()> duringRead;
 
         std::vector<QString> taken()
         {
@@ -55,6 +58,11 @@ public:
         }
         if (content == QLatin1String("damaged"))
             return { RecognizedText::Outcome::unreadable, QString(), QStringLiteral("damaged") };
+        if (content == QLatin1String("deleted")) {
+            m_asked.duringRead();
+            return { RecognizedText::Outcome::unreadable, QString(),
+                QStringLiteral("No such file or directory") };
+        }
         if (content == QLatin1String("endless")) {
             while (!stop)
                 std::this_thread::sleep_for(1ms);
@@ -101,6 +109,9 @@ TEST_F(ImageTextReaderTest, ReadsNewestFirstKeepsWordsSkipsDamagedImagesOnceAndR
     const std::int64_t older = recordImage("words:invoice 42", 1);
     const std::int64_t damaged = recordImage("damaged", 2);
     const std::int64_t newer = recordImage("words:stack trace", 3);
+    // Pruned while it was read: its file went with it, and that is no fault to report.
+    const std::int64_t pruned = recordImage("deleted", 0);
+    m_asked.duringRead = [&] { store().deleteItems({ pruned }); };
     test::LogCapture log("com.ferrowen.corvane.recognition");
     auto reader = makeReader();
     reader->setRunning(true);
@@ -109,7 +120,7 @@ TEST_F(ImageTextReaderTest, ReadsNewestFirstKeepsWordsSkipsDamagedImagesOnceAndR
 
     EXPECT_EQ(m_asked.taken(),
         (std::vector<QString> { QStringLiteral("words:stack trace"), QStringLiteral("damaged"),
-            QStringLiteral("words:invoice 42") }));
+            QStringLiteral("words:invoice 42"), QStringLiteral("deleted") }));
     EXPECT_EQ(store().recognizedText(newer), std::optional<QString>(QStringLiteral("stack trace")));
     EXPECT_EQ(store().recognizedText(older), std::optional<QString>(QStringLiteral("invoice 42")));
     EXPECT_EQ(store().recognizedText(damaged), std::nullopt);
@@ -117,6 +128,7 @@ TEST_F(ImageTextReaderTest, ReadsNewestFirstKeepsWordsSkipsDamagedImagesOnceAndR
         log.count(
             QStringLiteral("Could not read the text in image item %1 since damaged").arg(damaged)),
         1);
+    EXPECT_EQ(log.messages().size(), 1) << log.messages().join(u'\n').toStdString();
 
     // A later run reads an image recorded while it runs, and not the damaged one again.
     reader->setRunning(true);
