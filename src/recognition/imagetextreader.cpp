@@ -3,10 +3,12 @@
 #include "common/logging.h"
 #include "store/clipstore.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <exception>
 #include <sched.h>
+#include <thread>
 
 namespace corvane {
 
@@ -18,10 +20,32 @@ constexpr std::int64_t imagesPerBatch = 16;
 // Gives the calling thread only the time no other thread wants.
 void lowerThisThreadsPriority()
 {
+    static std::atomic<bool> warned = false;
     sched_param parameters {};
-    if (sched_setscheduler(0, SCHED_IDLE, &parameters) != 0)
+    if (sched_setscheduler(0, SCHED_IDLE, &parameters) != 0 && !warned.exchange(true))
         qCWarning(lcRecognition) << "Could not lower the priority of reading text in images:"
                                  << strerror(errno);
+}
+
+// Runs work on a thread of idle priority and waits for it; what it throws is thrown here.
+// Only the recognition runs there, never a call into the store: a thread of idle priority
+// can wait seconds for a processor on a busy machine, and one that waited inside a store
+// call held the store's lock, which the recording on the main thread then waited for, and
+// a snapshot of the history, which kept SQLite's log from starting over.
+template <typename Work> void runAtIdlePriority(Work &&work)
+{
+    std::exception_ptr failure;
+    std::thread idle([&] {
+        lowerThisThreadsPriority();
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    idle.join();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 } // namespace
@@ -75,7 +99,6 @@ bool ImageTextReader::waitForWork()
 
 void ImageTextReader::run()
 {
-    lowerThisThreadsPriority();
     std::unique_ptr<TextRecognizer> recognizer;
     while (waitForWork()) {
         try {
@@ -95,14 +118,15 @@ void ImageTextReader::readUnreadImages(std::unique_ptr<TextRecognizer> &recogniz
         if (images.empty())
             return;
         if (!recognizer) {
-            recognizer = m_makeRecognizer();
+            runAtIdlePriority([&] { recognizer = m_makeRecognizer(); });
             if (!recognizer)
                 return;
         }
         for (const ClipStore::UnreadImage &image : images) {
             if (m_stop)
                 return;
-            const RecognizedText result = recognizer->recognize(image.blobPath, m_stop);
+            RecognizedText result;
+            runAtIdlePriority([&] { result = recognizer->recognize(image.blobPath, m_stop); });
             if (result.outcome == RecognizedText::Outcome::cancelled)
                 return;
             // A damaged image is kept as read with no words, so that it is not tried at every

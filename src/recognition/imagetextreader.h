@@ -16,8 +16,8 @@ namespace corvane {
 
 class ClipStore;
 
-// Reads the words in recorded images in the background, one image at a time, on a thread of
-// idle priority, newest images first, and keeps them in the store. Images recorded while it
+// Reads the words in recorded images in the background, one image at a time, at idle
+// priority, newest images first, and keeps them in the store. Images recorded while it
 // was off or before it existed are read when it runs; recording and the panel never wait
 // for it.
 class ImageTextReader : public QObject

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <mutex>
+#include <sched.h>
 #include <thread>
 #include <utility>
 
@@ -29,6 +30,8 @@ public:
         std::mutex mutex;
         std::vector<QString> contents;
         std::function<void()> duringRead;
+        // The scheduling policy of each reading thread.
+        std::vector<int> policies;
 
         std::vector<QString> taken()
         {
@@ -55,6 +58,7 @@ public:
         {
             const std::lock_guard lock(m_asked.mutex);
             m_asked.contents.push_back(content);
+            m_asked.policies.push_back(sched_getscheduler(0));
         }
         if (content == QLatin1String("damaged"))
             return { RecognizedText::Outcome::unreadable, QString(), QStringLiteral("damaged") };
@@ -129,6 +133,8 @@ TEST_F(ImageTextReaderTest, ReadsNewestFirstKeepsWordsSkipsDamagedImagesOnceAndR
             QStringLiteral("Could not read the text in image item %1 since damaged").arg(damaged)),
         1);
     EXPECT_EQ(log.messages().size(), 1) << log.messages().join(u'\n').toStdString();
+    // Reading takes only the time nobody else wants.
+    EXPECT_EQ(m_asked.policies, std::vector<int>(4, SCHED_IDLE));
 
     // A later run reads an image recorded while it runs, and not the damaged one again.
     reader->setRunning(true);
