@@ -277,7 +277,7 @@ def main():
     # Copies with a stated reason for not being recorded: refused, or replaced on the
     # clipboard before the application could read them.
     refusals = (log.count("Could not record") + log.count("Dropped a")
-                + log.count("A copied image could not be read"))
+                + log.count("A copy could not be read"))
     replaced = log.count("A copy was replaced while it was read") + sum(
         int(count) for count in re.findall(r"(\d+) copies were replaced before they could be read", log))
     tool_ok = sum(a["ok"] for a in answers)

@@ -12,19 +12,29 @@
 
 #include <QSet>
 
+#include <algorithm>
+#include <initializer_list>
+
 namespace corvane {
 
 namespace {
 
-// Bytes offered as nothing but an image that do not read as one: cut short when their owner
-// went away during the transfer, or not what their type claimed.
-bool offersOnlyAnUnreadableImage(const PasteboardSnapshot &snapshot)
+// The copy offered text or an image, but none of it could be read: its owner went away
+// during the transfer (before the change of owner reached this process), or the bytes were
+// not what their type claimed.
+bool offeredOnlyUnreadableContent(const PasteboardSnapshot &snapshot, bool capturesImages)
 {
+    if (snapshot.string() || snapshot.image() || !snapshot.fileURLs().isEmpty()
+        || snapshot.isMarkedNotToRecord())
+        return false;
     const QStringList types = snapshot.types();
-    const bool offersImage
-        = types.contains(pasteboardtype::png()) || types.contains(pasteboardtype::tiff());
-    const bool hasText = snapshot.string() && !snapshot.string()->isEmpty();
-    return offersImage && !hasText && snapshot.fileURLs().isEmpty() && !snapshot.image();
+    const auto offersAny = [&](std::initializer_list<QString> candidates) {
+        return std::any_of(candidates.begin(), candidates.end(),
+            [&](const QString &type) { return types.contains(type); });
+    };
+    return offersAny({ pasteboardtype::utf8String(), pasteboardtype::plainTextUtf8(),
+               pasteboardtype::plainText(), pasteboardtype::latin1String() })
+        || (capturesImages && offersAny({ pasteboardtype::png(), pasteboardtype::tiff() }));
 }
 
 } // namespace
@@ -153,8 +163,8 @@ void ClipboardWatcher::record(const PasteboardSnapshot &snapshot, Timestamp capt
         m_preferences.capturesImages());
     if (!candidate) {
         // Refusals by the user's settings go unsaid; a copy lost to its data does not.
-        if (m_preferences.capturesImages() && offersOnlyAnUnreadableImage(snapshot))
-            qCInfo(lcWatcher, "A copied image could not be read; it is not recorded");
+        if (offeredOnlyUnreadableContent(snapshot, m_preferences.capturesImages()))
+            qCInfo(lcWatcher, "A copy could not be read; it is not recorded");
         return;
     }
     candidate->capturedAt = capturedAt;

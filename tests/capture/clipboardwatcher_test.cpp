@@ -195,12 +195,17 @@ TEST_F(ClipboardWatcherTest, LogsAFailedRecordingAndKeepsCapturing)
         << log.messages()[0].toStdString();
     EXPECT_TRUE(m_captured.empty());
 
-    // Image bytes that do not read as one are not recorded, and the log says so.
-    m_pasteboard.copyFromOtherProcess({ { type::png(), QByteArray("\x89PNG cut short") } });
-    tick();
-    ASSERT_EQ(log.messages().size(), 2);
-    EXPECT_EQ(
-        log.messages()[1], QStringLiteral("A copied image could not be read; it is not recorded"));
+    // Content that does not read as what it claims to be is not recorded, and the log says so.
+    const std::vector<FakePasteboard::Contents> unreadable {
+        { { type::png(), QByteArray("\x89PNG cut short") } },
+        { { type::plainTextUtf8(), QByteArray("\xff\xfe not UTF-8") } },
+    };
+    for (const auto &contents : unreadable) {
+        m_pasteboard.copyFromOtherProcess(contents);
+        tick();
+    }
+    EXPECT_EQ(log.count(QStringLiteral("A copy could not be read; it is not recorded")), 2)
+        << log.messages().join(u'\n').toStdString();
     EXPECT_TRUE(m_captured.empty());
 
     copy("after the failure");
