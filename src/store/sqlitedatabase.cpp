@@ -23,11 +23,12 @@ constexpr qint64 logSizeLimitBytes = 16 * 1024 * 1024;
 
 // Replaces SQLite's automatic checkpoint, which never waits for anyone. A checkpoint copies
 // the log's pages into the file, but the log only starts over at a commit made while no
-// reader still uses its old pages; with the panel's searches, the recognizer and assistants'
-// tool servers reading one after another, there always was one, and the log grew without
-// bound (a gigabyte in ten minutes of heavy use). Once the log is long, the checkpoint waits
-// a moment for the readers of the old pages, so that the next commit starts it over. The
-// commit itself is done by now: a checkpoint that fails or times out is tried again later.
+// reader still uses its old pages; with the panel's searches and assistants' tool servers
+// reading one after another there can always be one, and the log then grows without bound.
+// Once the log is long, each checkpoint also waits a moment for the readers of the old
+// pages, so that the next commit starts it over; a reader that never ends (a transaction
+// someone left open) costs each commit that moment until it ends. The commit itself is done
+// by now: a checkpoint that fails is tried again at the next one.
 int checkpointAfterCommit(void *, sqlite3 *handle, const char *name, int frames)
 {
     if (frames < checkpointFrames)

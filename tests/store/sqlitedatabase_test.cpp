@@ -290,7 +290,7 @@ TEST_F(SQLiteDatabaseTest, TheLogStartsOverWhileSomeoneIsAlwaysReading)
     std::thread second(reader);
 
     const QString log = path(QStringLiteral("test.sqlite-wal"));
-    constexpr int commits = 2400;
+    constexpr int commits = 3600;
     qint64 longest = 0;
     for (int i = 0; i < commits; ++i) {
         database->query(QStringLiteral("INSERT INTO t (v) VALUES (randomblob(16000))"));
@@ -302,9 +302,10 @@ TEST_F(SQLiteDatabaseTest, TheLogStartsOverWhileSomeoneIsAlwaysReading)
     first.join();
     second.join();
 
-    // Each commit adds five pages of 4 KiB: 48 MiB in all.
+    // Each commit adds five pages of 4 KiB: 85 MB in all. The log starts over at about
+    // 16 MB, or a little later when the readers of a busy machine held on for a while.
     EXPECT_GT(newestRead.load(), 100) << "the readers hardly took turns";
-    EXPECT_LT(longest, 24 * 1024 * 1024) << "the log grew to " << longest << " bytes";
+    EXPECT_LT(longest, 40 * 1024 * 1024) << "the log grew to " << longest << " bytes";
 }
 
 } // namespace
