@@ -1,5 +1,6 @@
 #include "panelcontroller.h"
 
+#include "common/largeblocks.h"
 #include "panel/delayscheduler.h"
 #include "panel/historymodel.h"
 #include "panel/panelwindow.h"
@@ -96,13 +97,20 @@ void PanelController::show()
 
 void PanelController::hide()
 {
-    if (isVisible())
+    const bool wasVisible = isVisible();
+    if (wasVisible)
         m_lastHiddenAt = m_now();
     m_model.endDrag(true);
     m_window.orderOut();
     m_observingResign = false;
     if (const auto &target = m_model.pasteTarget())
         m_activator.activate(*target);
+    // Memory freed while the panel was in use (search results, cards) lies between blocks
+    // still in use in the allocator's per-thread heaps, which keep it resident: after four
+    // minutes of heavy use one of them held 12 MB free. Handing it back takes a millisecond
+    // or two, here where the user is done with the panel.
+    if (wasVisible)
+        returnFreedMemory();
 }
 
 void PanelController::toggle()
