@@ -215,11 +215,18 @@ def main():
         thread.join(120)
     time.sleep(2)  # the last copies are recorded
 
-    # Growth after the first minute (a tenth of a shorter run).
+    # Growth after the first minute (a tenth of a shorter run). Reading text in a megabyte
+    # image holds 10 to 25 MB for the half minute it takes, so single samples swing by that
+    # much; what stays is the floor under those swings: the lowest sample of the second
+    # minute against the lowest of the last one.
     settle = min(60.0, seconds / 10)
     after = [s for s in samples if s[0] >= settle]
     base, last = (after[0], after[-1]) if after else (samples[0], samples[-1])
-    rss_growth_mb = (last[1] - base[1]) / 1024
+    sample_growth_mb = (last[1] - base[1]) / 1024
+    first_minute = [s[1] for s in after if s[0] < settle + settle] or [base[1]]
+    last_minute = [s[1] for s in after if s[0] >= last[0] - settle] or [last[1]]
+    base_floor, last_floor = min(first_minute), min(last_minute)
+    rss_growth_mb = (last_floor - base_floor) / 1024
     fd_growth = last[2] - base[2]
     # The log starts over once it is long, however busy the readers are.
     longest_log_mb = max(s[3] for s in samples) / 2**20
@@ -296,8 +303,10 @@ def main():
     print(f"integrity_check: {integrity}; search index integrity-check: {fts}")
     print(f"blobs named: {len(named)}, missing: {len(missing)}, orphans: {len(orphans)} before "
           f"the next start's sweep, {len(orphans_after)} after it")
-    print(f"resident memory: {base[1] / 1024:.1f} MB at {base[0]:.0f} s, {last[1] / 1024:.1f} MB at "
-          f"{last[0]:.0f} s, growth {rss_growth_mb:+.1f} MB (target under 5 MB); "
+    print(f"resident memory: lowest {base_floor / 1024:.1f} MB in the second minute, lowest "
+          f"{last_floor / 1024:.1f} MB in the last, growth {rss_growth_mb:+.1f} MB (target under "
+          f"5 MB); single samples {base[1] / 1024:.1f} MB at {base[0]:.0f} s and "
+          f"{last[1] / 1024:.1f} MB at {last[0]:.0f} s ({sample_growth_mb:+.1f} MB); "
           f"peak during the run {max(s[1] for s in samples) / 1024:.1f} MB")
     print(f"open file descriptors: {base[2]} at {base[0]:.0f} s, {last[2]} at {last[0]:.0f} s, "
           f"growth {fd_growth:+d}")
@@ -329,7 +338,7 @@ def main():
         failures.append(f"the history's write-ahead log grew to {longest_log_mb:.0f} MB without "
                         "starting over")
     if rss_growth_mb >= growth_cap_mb:
-        failures.append(f"resident memory grew {rss_growth_mb:.1f} MB after the first minute "
+        failures.append(f"resident memory's floor grew {rss_growth_mb:.1f} MB after the first minute "
                         f"(cap {growth_cap_mb} MB)")
     for failure in failures:
         print("FAIL: " + failure)

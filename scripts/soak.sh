@@ -4,9 +4,10 @@
 # shown by the hot key with a search typed 1,000 times in ten minutes, four tool servers
 # saving and searching, the item limit at 500. Then it checks that every copy was recorded
 # once (or refused with a logged reason), the limit held, the history passes its integrity
-# checks, every named payload file is there and the next start's sweep leaves no orphan, and
-# reports how resident memory and open file descriptors grew after the first minute (the
-# target is under 5 MB). scripts/soak-driver.py does the driving and the checking.
+# checks, every named payload file is there and the next start's sweep leaves no orphan, the
+# history's write-ahead log kept starting over, and reports how resident memory (the floor
+# under the swings of images being read) and open file descriptors grew after the first
+# minute (the target is under 5 MB). scripts/soak-driver.py does the driving and checking.
 #
 #   scripts/soak.sh [BUILD_DIR] [SECONDS]     (defaults: build/release, 600)
 #
