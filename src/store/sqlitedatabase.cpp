@@ -21,28 +21,6 @@ constexpr std::chrono::milliseconds restartWait { 100 };
 // What a log file is cut back to when it starts over, after one huge transaction made it long.
 constexpr qint64 logSizeLimitBytes = 16 * 1024 * 1024;
 
-// Replaces SQLite's automatic checkpoint, which never waits for anyone. A checkpoint copies
-// the log's pages into the file, but the log only starts over at a commit made while no
-// reader still uses its old pages; with the panel's searches and assistants' tool servers
-// reading one after another there can always be one, and the log then grows without bound.
-// Once the log is long, each checkpoint also waits a moment for the readers of the old
-// pages, so that the next commit starts it over; a reader that never ends (a transaction
-// someone left open) costs each commit that moment until it ends. The commit itself is done
-// by now: a checkpoint that fails is tried again at the next one.
-int checkpointAfterCommit(void *, sqlite3 *handle, const char *name, int frames)
-{
-    if (frames < checkpointFrames)
-        return SQLITE_OK;
-    if (frames < restartFrames) {
-        sqlite3_wal_checkpoint_v2(handle, name, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
-        return SQLITE_OK;
-    }
-    sqlite3_busy_timeout(handle, int(restartWait.count()));
-    sqlite3_wal_checkpoint_v2(handle, name, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
-    sqlite3_busy_timeout(handle, int(SQLiteDatabase::busyTimeout.count()));
-    return SQLITE_OK;
-}
-
 SQLiteDatabase::Value columnValue(sqlite3_stmt *statement, int column)
 {
     switch (sqlite3_column_type(statement, column)) {
@@ -146,13 +124,44 @@ SQLiteDatabase::SQLiteDatabase(const QString &path)
         query(QStringLiteral("PRAGMA foreign_keys = ON"));
         query(QStringLiteral("PRAGMA busy_timeout = %1").arg(busyTimeout.count()));
         query(QStringLiteral("PRAGMA journal_size_limit = %1").arg(logSizeLimitBytes));
-        sqlite3_wal_hook(m_handle, checkpointAfterCommit, nullptr);
+        m_logRestartFrames = restartFrames;
+        sqlite3_wal_hook(m_handle, checkpointAfterCommit, this);
         registerGatherFunction();
     } catch (...) {
         sqlite3_close_v2(m_handle);
         m_handle = nullptr;
         throw;
     }
+}
+
+// Replaces SQLite's automatic checkpoint, which never waits for anyone. A checkpoint copies
+// the log's pages into the file, but the log only starts over at a commit made while no
+// reader still uses its old pages; with the panel's searches and assistants' tool servers
+// reading one after another there can always be one, and the log then grows without bound.
+// Once the log is long, the checkpoint also waits a moment for the readers of the old pages,
+// so that the next commit starts it over. A reader that stays longer makes it give up, and
+// it waits again only once the log has grown as much again: a reader that never ends (a
+// transaction left open) held up every commit by the wait, and at 20 copies a second the
+// recording fell behind. The commit itself is done by now: a failed checkpoint is retried.
+int SQLiteDatabase::checkpointAfterCommit(
+    void *database, sqlite3 *handle, const char *name, int frames)
+{
+    int &restartAt = static_cast<SQLiteDatabase *>(database)->m_logRestartFrames;
+    if (frames < checkpointFrames) {
+        restartAt = restartFrames;
+        return SQLITE_OK;
+    }
+    if (frames < restartAt) {
+        sqlite3_wal_checkpoint_v2(handle, name, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+        return SQLITE_OK;
+    }
+    sqlite3_busy_timeout(handle, int(restartWait.count()));
+    const int result
+        = sqlite3_wal_checkpoint_v2(handle, name, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
+    sqlite3_busy_timeout(handle, int(busyTimeout.count()));
+    if (result != SQLITE_OK)
+        restartAt = frames + restartFrames;
+    return SQLITE_OK;
 }
 
 // Switching a new file to WAL needs an exclusive lock. When another connection is opening the

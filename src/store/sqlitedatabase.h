@@ -181,6 +181,8 @@ private:
 
     void switchToWriteAheadLog();
     void registerGatherFunction();
+    // Checkpoints after each commit of this connection, starting the log over once it is long.
+    static int checkpointAfterCommit(void *database, sqlite3 *handle, const char *name, int frames);
     Error lastError() const;
 
     sqlite3 *m_handle = nullptr;
@@ -190,6 +192,8 @@ private:
     std::mutex m_gatherMutex;
     std::vector<std::int64_t> *m_gatherInto = nullptr;
     std::function<void()> m_progressTick;
+    // The log's length at which the next checkpoint waits for its readers to start it over.
+    int m_logRestartFrames = 0;
 };
 
 // Convenience readers for row values: the value when it has the expected kind.
