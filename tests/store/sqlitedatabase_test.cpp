@@ -318,7 +318,7 @@ TEST_F(SQLiteDatabaseTest, TheLogStartsOverWhileSomeoneIsAlwaysReading)
 TEST_F(SQLiteDatabaseTest, AnInterruptedReadNeverLeavesItsTransactionOpen)
 {
     SQLiteDatabase other(path(QStringLiteral("test.sqlite")));
-    for (int step = 1; step <= 6; ++step) {
+    for (int step = 1; step <= 20; ++step) {
         SCOPED_TRACE(step);
         int ticks = 0;
         database->setProgressHandler(1, [&] {
