@@ -9,9 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <limits>
-#include <stdexcept>
 #include <thread>
-#include <utility>
 
 namespace corvane {
 namespace {
@@ -312,9 +310,9 @@ TEST_F(SQLiteDatabaseTest, TheLogStartsOverWhileSomeoneIsAlwaysReading)
     EXPECT_LT(longest, 64 * 1024 * 1024) << "the log grew to " << longest << " bytes";
 }
 
-// A newer search interrupts the connection while a read's BEGIN runs, at whichever step of
-// the statement. Left open, the transaction held its snapshot for good: every later read on
-// the connection saw the past, and SQLite's log grew without bound behind it.
+// A newer search interrupts the connection at any step of a read: its BEGIN, a statement or
+// its COMMIT. Left open, the transaction would hold its snapshot for good: every later read
+// on the connection would see the past, and SQLite's log would grow without bound behind it.
 TEST_F(SQLiteDatabaseTest, AnInterruptedReadNeverLeavesItsTransactionOpen)
 {
     SQLiteDatabase other(path(QStringLiteral("test.sqlite")));
