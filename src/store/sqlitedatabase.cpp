@@ -127,6 +127,9 @@ SQLiteDatabase::SQLiteDatabase(const QString &path)
         m_logRestartFrames = restartFrames;
         sqlite3_wal_hook(m_handle, checkpointAfterCommit, this);
         registerGatherFunction();
+        // Compiled now, so that it is ready however an interruption falls; see rollBack.
+        if (sqlite3_prepare_v2(m_handle, "ROLLBACK", -1, &m_rollBack, nullptr) != SQLITE_OK)
+            throw lastError();
     } catch (...) {
         sqlite3_close_v2(m_handle);
         m_handle = nullptr;
@@ -304,6 +307,7 @@ SQLiteDatabase::~SQLiteDatabase()
 {
     for (const CachedStatement &entry : m_cache)
         sqlite3_finalize(entry.statement);
+    sqlite3_finalize(m_rollBack);
     sqlite3_close_v2(m_handle);
 }
 
@@ -506,6 +510,26 @@ std::int64_t SQLiteDatabase::changeCount() const
 bool SQLiteDatabase::inTransaction() const
 {
     return sqlite3_get_autocommit(m_handle) == 0;
+}
+
+void SQLiteDatabase::rollBack()
+{
+    // An interruption meant for the statement that failed can still reach the ROLLBACK: the
+    // connection forgets one only when a statement starts while none runs, and another thread
+    // may interrupt again just then, or while a ROLLBACK is being compiled (a cached one may
+    // have been pushed out). Left open, the transaction would keep every later read on this
+    // connection in the past and the log from starting over. So the ROLLBACK is compiled once
+    // with the connection, and started again after an interruption.
+    for (int attempt = 1; inTransaction(); ++attempt) {
+        if (sqlite3_step(m_rollBack) == SQLITE_DONE) {
+            sqlite3_reset(m_rollBack);
+            continue;
+        }
+        const Error error = lastError();
+        sqlite3_reset(m_rollBack);
+        if (!error.isInterruption() || attempt == rollBackAttempts)
+            throw error;
+    }
 }
 
 SQLiteDatabase::Error SQLiteDatabase::lastError() const

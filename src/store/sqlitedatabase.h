@@ -148,6 +148,10 @@ public:
     // Whether a transaction is open on this connection.
     bool inTransaction() const;
 
+    // Rolls back the transaction open on this connection, if any. Throws Error if it is
+    // still open afterwards.
+    void rollBack();
+
     // Makes the statements running on this connection fail soon with an interruption error
     // (their transaction rolls back); a call while none runs changes nothing. Safe from any
     // thread while another one runs a statement.
@@ -173,6 +177,7 @@ private:
         bool inUse = false;
     };
     static constexpr std::size_t statementCacheSize = 24;
+    static constexpr int rollBackAttempts = 16;
 
     // A compiled statement for sql, ready to bind; nullptr for a text without a statement.
     sqlite3_stmt *takeStatement(const QString &sql);
@@ -192,6 +197,7 @@ private:
     std::mutex m_gatherMutex;
     std::vector<std::int64_t> *m_gatherInto = nullptr;
     std::function<void()> m_progressTick;
+    sqlite3_stmt *m_rollBack = nullptr;
     // The log's length at which the next checkpoint waits for its readers to start it over.
     int m_logRestartFrames = 0;
 };

@@ -8,8 +8,8 @@
 namespace corvane {
 
 // Runs body between begin and "COMMIT" and gives what body returns. If body or the commit
-// throws, "ROLLBACK" runs (its own failure ignored: the first error is the one worth
-// reporting) and the error is rethrown; nothing body did stays.
+// throws, the transaction is rolled back (a failure to do so ignored: the first error is the
+// one worth reporting) and the error is rethrown; nothing body did stays.
 template <typename Body>
 auto inTransaction(SQLiteDatabase &database, const QString &begin, Body &&body)
 {
@@ -25,7 +25,7 @@ auto inTransaction(SQLiteDatabase &database, const QString &begin, Body &&body)
         }
     } catch (...) {
         try {
-            database.query(QStringLiteral("ROLLBACK"));
+            database.rollBack();
         } catch (const SQLiteDatabase::Error &) { }
         throw;
     }
