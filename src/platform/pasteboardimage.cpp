@@ -18,9 +18,13 @@ std::optional<PasteboardImage> decodePasteboardImage(const QByteArray &data, con
     if (type == pasteboardtype::png()) {
         QImageReader reader(&input, "png");
         // The size comes from the header, so a large screenshot is not decoded just to be
-        // measured; the bytes are stored exactly as the owner offered them.
+        // measured; the bytes are stored exactly as the owner offered them. Bytes without a
+        // PNG's signature are turned down before the decoder sees them, which would print a
+        // complaint about them on the terminal.
+        if (!reader.canRead())
+            return std::nullopt;
         const QSize size = reader.size();
-        if (!reader.canRead() || !size.isValid() || size.isEmpty())
+        if (!size.isValid() || size.isEmpty())
             return std::nullopt;
         return PasteboardImage { data, size };
     }
