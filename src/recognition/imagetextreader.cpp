@@ -1,5 +1,6 @@
 #include "imagetextreader.h"
 
+#include "common/largeblocks.h"
 #include "common/logging.h"
 #include "store/clipstore.h"
 
@@ -50,11 +51,12 @@ template <typename Work> void runAtIdlePriority(Work &&work)
 
 } // namespace
 
-ImageTextReader::ImageTextReader(
-    ClipStore &store, RecognizerFactory makeRecognizer, QObject *parent)
+ImageTextReader::ImageTextReader(ClipStore &store, RecognizerFactory makeRecognizer,
+    std::chrono::milliseconds keepRecognizerFor, QObject *parent)
     : QObject(parent)
     , m_store(store)
     , m_makeRecognizer(std::move(makeRecognizer))
+    , m_keepRecognizerFor(keepRecognizerFor)
 { }
 
 ImageTextReader::~ImageTextReader()
@@ -89,18 +91,32 @@ void ImageTextReader::imagesRecorded()
     m_wake.notify_all();
 }
 
-bool ImageTextReader::waitForWork()
+ImageTextReader::Wake ImageTextReader::waitForWork(
+    std::optional<std::chrono::milliseconds> patience)
 {
     std::unique_lock lock(m_mutex);
-    m_wake.wait(lock, [this] { return m_stop || m_workPending; });
+    const auto hasWork = [this] { return m_stop || m_workPending; };
+    if (!patience)
+        m_wake.wait(lock, hasWork);
+    else if (!m_wake.wait_for(lock, *patience, hasWork))
+        return Wake::quiet;
     m_workPending = false;
-    return !m_stop;
+    return m_stop ? Wake::stop : Wake::work;
 }
 
 void ImageTextReader::run()
 {
     std::unique_ptr<TextRecognizer> recognizer;
-    while (waitForWork()) {
+    for (;;) {
+        const Wake wake
+            = waitForWork(recognizer ? std::optional(m_keepRecognizerFor) : std::nullopt);
+        if (wake == Wake::stop)
+            return;
+        if (wake == Wake::quiet) {
+            recognizer.reset();
+            returnFreedMemory();
+            continue;
+        }
         try {
             readUnreadImages(recognizer);
         } catch (const std::exception &error) {

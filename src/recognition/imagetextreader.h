@@ -5,11 +5,13 @@
 #include <QObject>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace corvane {
@@ -28,8 +30,11 @@ public:
     using RecognizerFactory = std::function<std::unique_ptr<TextRecognizer>()>;
 
     // The recognizer is made on the reading thread when there is something to read, since
-    // loading its data takes a while.
-    ImageTextReader(ClipStore &store, RecognizerFactory makeRecognizer, QObject *parent = nullptr);
+    // loading its data takes a while, and let go once no image came for keepRecognizerFor:
+    // its language data holds 15 to 25 MB, and making it again takes about 150 ms.
+    ImageTextReader(ClipStore &store, RecognizerFactory makeRecognizer,
+        std::chrono::milliseconds keepRecognizerFor = std::chrono::minutes(5),
+        QObject *parent = nullptr);
     ~ImageTextReader() override;
 
     // Starts or stops reading. Stopping waits for the image being read to be given up.
@@ -46,10 +51,13 @@ Q_SIGNALS:
 private:
     void run();
     void readUnreadImages(std::unique_ptr<TextRecognizer> &recognizer);
-    bool waitForWork();
+    enum class Wake { work, quiet, stop };
+    // Waits for images to read, for at most patience when it has a value.
+    Wake waitForWork(std::optional<std::chrono::milliseconds> patience);
 
     ClipStore &m_store;
     RecognizerFactory m_makeRecognizer;
+    std::chrono::milliseconds m_keepRecognizerFor;
     std::thread m_thread;
     std::atomic<bool> m_stop = false;
     std::mutex m_mutex;

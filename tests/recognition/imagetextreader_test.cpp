@@ -32,6 +32,9 @@ public:
         std::function<void()> duringRead;
         // The scheduling policy of each reading thread.
         std::vector<int> policies;
+        // How many recognizers were made and let go.
+        std::atomic<int> made = 0;
+        std::atomic<int> released = 0;
 
         std::vector<QString> taken()
         {
@@ -47,7 +50,10 @@ public:
 
     explicit ScriptedRecognizer(Asked &asked)
         : m_asked(asked)
-    { }
+    {
+        ++m_asked.made;
+    }
+    ~ScriptedRecognizer() override { ++m_asked.released; }
 
     RecognizedText recognize(const QString &path, const std::atomic<bool> &stop) override
     {
@@ -87,22 +93,29 @@ protected:
         return store().record(image(bytes, minute), 0, 0, ClipStore::payloadCapBytes).value().id;
     }
 
-    std::unique_ptr<ImageTextReader> makeReader()
+    std::unique_ptr<ImageTextReader> makeReader(std::chrono::milliseconds keepRecognizerFor = 5min)
     {
         return std::make_unique<ImageTextReader>(
-            store(), [this] { return std::make_unique<ScriptedRecognizer>(m_asked); });
+            store(), [this] { return std::make_unique<ScriptedRecognizer>(m_asked); },
+            keepRecognizerFor);
     }
 
-    // Waits until no image is left unread.
-    bool allRead()
+    // Waits until done gives true, for at most 10 s.
+    static bool eventually(const std::function<bool()> &done)
     {
         const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (!store().unreadImages(1).empty()) {
+        while (!done()) {
             if (std::chrono::steady_clock::now() > deadline)
                 return false;
             std::this_thread::sleep_for(5ms);
         }
         return true;
+    }
+
+    // Waits until no image is left unread.
+    bool allRead()
+    {
+        return eventually([this] { return store().unreadImages(1).empty(); });
     }
 
     ScriptedRecognizer::Asked m_asked;
@@ -151,10 +164,7 @@ TEST_F(ImageTextReaderTest, StoppingGivesUpTheImageBeingReadAndTheNextRunResumes
     const std::int64_t endless = recordImage("endless", 1);
     auto reader = makeReader();
     reader->setRunning(true);
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (m_asked.size() == 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(1ms);
-    ASSERT_EQ(m_asked.size(), 1u);
+    ASSERT_TRUE(eventually([this] { return m_asked.size() == 1; }));
     // Stopping returns once the recognizer gave up; nothing is kept for the image.
     reader->setRunning(false);
     ASSERT_EQ(store().unreadImages(5).size(), 1u);
@@ -166,6 +176,21 @@ TEST_F(ImageTextReaderTest, StoppingGivesUpTheImageBeingReadAndTheNextRunResumes
     reader->setRunning(true);
     ASSERT_TRUE(allRead());
     EXPECT_EQ(store().recognizedText(next), std::optional<QString>(QStringLiteral("resumed")));
+}
+
+TEST_F(ImageTextReaderTest, LetsTheRecognizerGoWhenNoImageCameForAWhileAndMakesItAgain)
+{
+    recordImage("words:first", 1);
+    auto reader = makeReader(50ms);
+    reader->setRunning(true);
+    ASSERT_TRUE(allRead());
+    ASSERT_TRUE(eventually([this] { return m_asked.released == 1; }));
+
+    const std::int64_t second = recordImage("words:second", 2);
+    reader->imagesRecorded();
+    ASSERT_TRUE(allRead());
+    EXPECT_EQ(m_asked.made, 2);
+    EXPECT_EQ(store().recognizedText(second), std::optional<QString>(QStringLiteral("second")));
 }
 
 } // namespace
