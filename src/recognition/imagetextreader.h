@@ -31,7 +31,7 @@ public:
 
     // The recognizer is made on the reading thread when there is something to read, since
     // loading its data takes a while, and let go once no image came for keepRecognizerFor:
-    // its language data holds 15 to 25 MB, and making it again takes about 150 ms.
+    // its language data holds 15 to 25 MB, and making it again takes 120 to 150 ms.
     ImageTextReader(ClipStore &store, RecognizerFactory makeRecognizer,
         std::chrono::milliseconds keepRecognizerFor = std::chrono::minutes(5),
         QObject *parent = nullptr);

@@ -310,13 +310,11 @@ TEST_F(SQLiteDatabaseTest, TheLogStartsOverWhileSomeoneIsAlwaysReading)
     EXPECT_LT(longest, 64 * 1024 * 1024) << "the log grew to " << longest << " bytes";
 }
 
-// A newer search interrupts the connection at any step of a read: its BEGIN, a statement or
-// its COMMIT. Left open, the transaction would hold its snapshot for good: every later read
-// on the connection would see the past, and SQLite's log would grow without bound behind it.
 // A newer search interrupts the one running from the panel's thread at any moment: in its
 // BEGIN, a statement, its COMMIT or the ROLLBACK after a failure, which an interruption can
-// still reach as it starts. A transaction left open would keep every later read on the
-// connection in the past and the log from ever starting over.
+// still reach as it starts or while it is compiled. Left open, the transaction would hold its
+// snapshot for good: every later read on the connection would see the past, and SQLite's log
+// would grow without bound behind it. The reader is new, so no ROLLBACK is cached yet.
 TEST_F(SQLiteDatabaseTest, ReadsInterruptedAtAnyMomentNeverLeaveTheirTransactionOpen)
 {
     for (int row = 0; row < 100; ++row)
