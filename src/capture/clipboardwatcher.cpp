@@ -13,7 +13,6 @@
 #include <QSet>
 
 #include <algorithm>
-#include <initializer_list>
 
 namespace corvane {
 
@@ -28,13 +27,12 @@ bool offeredOnlyUnreadableContent(const PasteboardSnapshot &snapshot, bool captu
         || snapshot.isMarkedNotToRecord())
         return false;
     const QStringList types = snapshot.types();
-    const auto offersAny = [&](std::initializer_list<QString> candidates) {
+    const auto offersAny = [&](const QStringList &candidates) {
         return std::any_of(candidates.begin(), candidates.end(),
             [&](const QString &type) { return types.contains(type); });
     };
-    return offersAny({ pasteboardtype::utf8String(), pasteboardtype::plainTextUtf8(),
-               pasteboardtype::plainText(), pasteboardtype::latin1String() })
-        || (capturesImages && offersAny({ pasteboardtype::png(), pasteboardtype::tiff() }));
+    return offersAny(pasteboardtype::textTypes())
+        || (capturesImages && offersAny(pasteboardtype::imageTypes()));
 }
 
 } // namespace

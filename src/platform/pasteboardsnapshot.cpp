@@ -100,8 +100,7 @@ PasteboardSnapshot readPasteboard(const QStringList &offeredTypes, const Pastebo
         }
     }
 
-    for (const QString &type : { pasteboardtype::utf8String(), pasteboardtype::plainTextUtf8(),
-             pasteboardtype::plainText(), pasteboardtype::latin1String() }) {
+    for (const QString &type : pasteboardtype::textTypes()) {
         if (!types.contains(type))
             continue;
         const auto bytes = fetch(type);
@@ -120,7 +119,7 @@ PasteboardSnapshot readPasteboard(const QStringList &offeredTypes, const Pastebo
     if (!options.includesImages || hasUsableText || !decodeImage)
         return snapshot;
     // TIFF only when there are no PNG bytes; PNG bytes that do not decode give no image.
-    for (const QString &type : { pasteboardtype::png(), pasteboardtype::tiff() }) {
+    for (const QString &type : pasteboardtype::imageTypes()) {
         if (!types.contains(type))
             continue;
         const auto bytes = fetch(type);

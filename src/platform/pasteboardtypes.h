@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace corvane::pasteboardtype {
 
@@ -51,6 +52,17 @@ inline QString png()
 inline QString tiff()
 {
     return QStringLiteral("image/tiff");
+}
+
+// The types a copy's text is read from, in the order they are tried.
+inline QStringList textTypes()
+{
+    return { utf8String(), plainTextUtf8(), plainText(), latin1String() };
+}
+// The types a copy's image is read from, in the order they are tried.
+inline QStringList imageTypes()
+{
+    return { png(), tiff() };
 }
 
 } // namespace corvane::pasteboardtype
