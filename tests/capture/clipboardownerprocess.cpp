@@ -1,6 +1,7 @@
 #include "clipboardownerprocess.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -45,6 +46,18 @@ bool ClipboardOwnerProcess::ownAndWait()
 {
     own();
     return waitForLine("owned");
+}
+
+bool ClipboardOwnerProcess::ownWithoutEventLoop()
+{
+    own();
+    QDeadlineTimer deadline(std::chrono::seconds(10));
+    while (!m_output.contains("owned\n")) {
+        if (deadline.hasExpired() || !m_process.waitForReadyRead(int(deadline.remainingTime())))
+            return false;
+    }
+    m_output.remove(0, m_output.indexOf("owned\n") + 6);
+    return true;
 }
 
 bool ClipboardOwnerProcess::activate(const QString &instance, const QString &windowClass)

@@ -24,6 +24,9 @@ public:
     void own();
     // Takes the clipboard and waits until it owns it, running the event loop meanwhile.
     bool ownAndWait();
+    // Takes the clipboard and waits until it owns it without running the event loop, so
+    // this process has not handled the change yet when it returns.
+    bool ownWithoutEventLoop();
     // Makes its window the active one with this WM_CLASS and waits until it is.
     bool activate(const QString &instance, const QString &windowClass);
     // Ends it as an exiting application would end, and waits for it.

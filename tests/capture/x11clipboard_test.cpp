@@ -5,6 +5,7 @@
 #include "platform/x11/x11pasteboard.h"
 #include "testsupport.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 #include <mutex>
+#include <thread>
 
 using namespace std::chrono_literals;
 
@@ -150,6 +152,38 @@ TEST_F(X11ClipboardTest, ASlowOwnerIsStillRead)
     EXPECT_EQ(candidate->text, QStringLiteral("slow"));
 }
 
+// The reader has a connection of its own, so it can meet the next owner before Qt's
+// connection reports it: the change count then still names the copy before. Here the next
+// owner's notification is held back (only the read's answer is let through), and the newer
+// contents must not be taken for the copy they replaced.
+TEST_F(X11ClipboardTest, ContentsOfAnOwnerNotYetReportedAreNotTakenForTheCopyBefore)
+{
+    ClipboardOwnerProcess first({ QStringLiteral("UTF8_STRING=first copy") });
+    ASSERT_TRUE(takeClipboard(first));
+    const std::int64_t countOfFirst = m_pasteboard.changeCount();
+    ClipboardOwnerProcess second({ QStringLiteral("UTF8_STRING=second copy") });
+    ASSERT_TRUE(second.waitUntilReady());
+    ASSERT_TRUE(second.ownWithoutEventLoop());
+
+    QSignalSpy spy(&m_pasteboard, &Pasteboard::contentsRead);
+    m_pasteboard.readContents({ false });
+    QDeadlineTimer deadline(10s);
+    while (spy.isEmpty() && !deadline.hasExpired()) {
+        QCoreApplication::sendPostedEvents(&m_pasteboard, QEvent::MetaCall);
+        std::this_thread::sleep_for(5ms);
+    }
+    ASSERT_EQ(spy.size(), 1);
+    ASSERT_EQ(m_pasteboard.changeCount(), countOfFirst) << "the change was reported early";
+    const auto early = spy.first().at(1).value<PasteboardSnapshot>();
+    EXPECT_TRUE(early.wasReplacedWhileRead()) << qPrintable(early.string().value_or(QString()));
+
+    ASSERT_TRUE(waitForChangeAfter(countOfFirst));
+    const auto snapshot = read();
+    ASSERT_TRUE(snapshot);
+    EXPECT_FALSE(snapshot->wasReplacedWhileRead());
+    EXPECT_EQ(snapshot->string(), QStringLiteral("second copy"));
+}
+
 TEST_F(X11ClipboardTest, EachOwnWriteAdvancesTheCountByExactlyOne)
 {
     // Let the notification of an earlier test's owner exiting arrive first.
@@ -198,7 +232,7 @@ TEST_F(X11ClipboardTest, TheReaderSurvivesOversizedDyingAndBogusOwners)
     std::optional<PasteboardSnapshot> delivered;
     ClipboardReader reader(
         qgetenv("DISPLAY"), 1s,
-        [&](std::uint64_t, const PasteboardSnapshot &snapshot) {
+        [&](std::uint64_t, const PasteboardSnapshot &snapshot, unsigned long) {
             const std::lock_guard lock(mutex);
             delivered = snapshot;
         },

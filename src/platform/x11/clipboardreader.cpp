@@ -192,7 +192,7 @@ ClipboardReader::~ClipboardReader()
 void ClipboardReader::read(std::uint64_t request, const PasteboardReadOptions &options)
 {
     if (!m_display) {
-        m_deliver(request, PasteboardSnapshot());
+        m_deliver(request, PasteboardSnapshot(), None);
         return;
     }
     {
@@ -231,17 +231,18 @@ void ClipboardReader::run()
             m_pending.reset();
         }
         drainWakeups();
-        const PasteboardSnapshot snapshot = readSnapshot(request);
+        unsigned long owner = None;
+        const PasteboardSnapshot snapshot = readSnapshot(request, owner);
         if (!isOvertaken(request.id))
-            m_deliver(request.id, snapshot);
+            m_deliver(request.id, snapshot, owner);
     }
 }
 
-PasteboardSnapshot ClipboardReader::readSnapshot(const Request &request)
+PasteboardSnapshot ClipboardReader::readSnapshot(const Request &request, unsigned long &owner)
 {
     Transfer transfer(*this, request.id);
     // An owner that exited leaves no owner: the clipboard is empty.
-    const Window owner = transfer.owner();
+    owner = transfer.owner();
     if (owner == None)
         return {};
     const auto targets = transfer.convert(XInternAtom(m_display, "TARGETS", False));
@@ -280,8 +281,10 @@ PasteboardSnapshot ClipboardReader::readSnapshot(const Request &request)
     // have answered for the one before (a text delivered as the image asked for). The
     // application learns of the new owner through Qt's connection, possibly only after this
     // snapshot arrives, so the owner is compared here.
-    if (transfer.owner() != owner)
+    if (transfer.owner() != owner) {
         snapshot.setReplacedWhileRead(true);
+        owner = None;
+    }
     return snapshot;
 }
 

@@ -25,8 +25,10 @@ class ClipboardReader
 {
 public:
     // Called on the reader's thread with each request's snapshot that was not overtaken (at
-    // once, on the caller's thread, when there is no connection).
-    using Delivery = std::function<void(std::uint64_t request, const PasteboardSnapshot &)>;
+    // once, on the caller's thread, when there is no connection), and the window that owned
+    // the clipboard throughout the read (None when nothing did, or it changed meanwhile).
+    using Delivery = std::function<void(
+        std::uint64_t request, const PasteboardSnapshot &, unsigned long owner)>;
 
     ClipboardReader(const QByteArray &displayName, std::chrono::milliseconds stepTimeout,
         Delivery deliver, qsizetype transferCapBytes = maxTransferBytes);
@@ -53,7 +55,7 @@ private:
     class Transfer;
 
     void run();
-    PasteboardSnapshot readSnapshot(const Request &request);
+    PasteboardSnapshot readSnapshot(const Request &request, unsigned long &owner);
     bool isOvertaken(std::uint64_t request);
     void drainWakeups();
 
