@@ -269,17 +269,25 @@ def main():
     time.sleep(2)  # the last copies are recorded
 
     # Growth after the first minute (a tenth of a shorter run). Reading text in a megabyte
-    # image holds 10 to 25 MB for the half minute it takes, so single samples swing by that
-    # much; what stays is the floor under those swings: the lowest sample of the second
-    # minute against the lowest of the last one.
+    # image holds 10 to 25 MB for the half minute it takes, and another image is always
+    # waiting, so single samples swing by that much and a whole minute can pass without a
+    # moment when no image is being read. What stays is the floor under those swings: the
+    # lowest sample of the three minutes after the first (a third of the rest of a shorter
+    # run) against the lowest of the last three, windows long enough to hold such a moment.
     settle = min(60.0, seconds / 10)
+    window = min(3 * settle, (seconds - settle) / 3)
     after = [s for s in samples if s[0] >= settle]
     base, last = (after[0], after[-1]) if after else (samples[0], samples[-1])
     sample_growth_mb = (last[1] - base[1]) / 1024
-    first_minute = [s[1] for s in after if s[0] < settle + settle] or [base[1]]
-    last_minute = [s[1] for s in after if s[0] >= last[0] - settle] or [last[1]]
-    base_floor, last_floor = min(first_minute), min(last_minute)
+    first_window = [s[1] for s in after if s[0] < settle + window] or [base[1]]
+    last_window = [s[1] for s in after if s[0] >= last[0] - window] or [last[1]]
+    base_floor, last_floor = min(first_window), min(last_window)
     rss_growth_mb = (last_floor - base_floor) / 1024
+    # Each minute's lowest sample, to see the floor's course.
+    minute_floors = {}
+    for sample in samples:
+        minute = int(sample[0] // settle)
+        minute_floors[minute] = min(minute_floors.get(minute, sample[1]), sample[1])
     fd_growth = last[2] - base[2]
     # The log starts over once it is long, however busy the readers are.
     longest_log_mb = max(s[3] for s in samples) / 2**20
@@ -356,11 +364,14 @@ def main():
     print(f"integrity_check: {integrity}; search index integrity-check: {fts}")
     print(f"blobs named: {len(named)}, missing: {len(missing)}, orphans: {len(orphans)} before "
           f"the next start's sweep, {len(orphans_after)} after it")
-    print(f"resident memory: lowest {base_floor / 1024:.1f} MB in the second minute, lowest "
-          f"{last_floor / 1024:.1f} MB in the last, growth {rss_growth_mb:+.1f} MB (target under "
+    print(f"resident memory: lowest {base_floor / 1024:.1f} MB in the {window:.0f} s after the first "
+          f"{settle:.0f} s, lowest {last_floor / 1024:.1f} MB in the last {window:.0f} s, growth "
+          f"{rss_growth_mb:+.1f} MB (target under "
           f"5 MB); single samples {base[1] / 1024:.1f} MB at {base[0]:.0f} s and "
           f"{last[1] / 1024:.1f} MB at {last[0]:.0f} s ({sample_growth_mb:+.1f} MB); "
           f"peak during the run {max(s[1] for s in samples) / 1024:.1f} MB")
+    print("lowest resident memory of each stretch of " + f"{settle:.0f} s (MB): "
+          + " ".join(f"{floor / 1024:.1f}" for _, floor in sorted(minute_floors.items())))
     print(f"open file descriptors: {base[2]} at {base[0]:.0f} s, {last[2]} at {last[0]:.0f} s, "
           f"growth {fd_growth:+d}")
     print(f"history's write-ahead log: largest {longest_log_mb:.1f} MB, {last[3] / 2**20:.1f} MB at the end")
