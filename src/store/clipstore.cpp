@@ -85,6 +85,50 @@ std::optional<ClipItem> firstItemCut(SQLiteDatabase &database, const QString &sq
     return std::move(found.front());
 }
 
+// An item recorded before, moved to the top of the history: stamped capturedAt, or just
+// after the newest other item when that one was made in the same millisecond or later
+// (equal times sort by id, and this one keeps its id from long ago).
+ClipItem movedToTop(SQLiteDatabase &database, ClipItem existing, std::int64_t capturedAt)
+{
+    const std::int64_t newestOther = rows::firstInteger(
+        database.query(QStringLiteral("SELECT created_at AS n FROM items WHERE id <> ? "
+                                      "ORDER BY created_at DESC LIMIT 1"),
+            { existing.id }),
+        QStringLiteral("n"), capturedAt - 1);
+    const std::int64_t stamped = std::max(capturedAt, newestOther + 1);
+    database.query(QStringLiteral("UPDATE items SET created_at = ?, last_used_at = ? WHERE id = ?"),
+        { stamped, stamped, existing.id });
+    existing.createdAt = fromMillis(stamped);
+    existing.lastUsedAt = fromMillis(stamped);
+    return existing;
+}
+
+// Adds the candidate's row; its id.
+std::int64_t insertRow(SQLiteDatabase &database, const ClipCandidate &candidate,
+    const QString &print, const std::optional<QString> &blobName, std::int64_t capturedAt)
+{
+    database.query(
+        QStringLiteral("INSERT INTO items (kind, text, title, subtitle, blob_name, file_bookmark, "
+                       "byte_count,\n                   source_bundle_id, source_app_name, "
+                       "created_at, last_used_at, fingerprint)\nVALUES (?, ?, ?, ?, ?, ?, ?, ?, "
+                       "?, ?, ?, ?)"),
+        {
+            storedString(candidate.kind),
+            rows::textOrNull(candidate.text),
+            candidate.title,
+            rows::textOrNull(candidate.subtitle),
+            rows::textOrNull(blobName),
+            rows::blobOrNull(candidate.fileBookmark),
+            candidate.byteCount,
+            rows::textOrNull(candidate.sourceBundleID),
+            rows::textOrNull(candidate.sourceAppName),
+            capturedAt,
+            capturedAt,
+            print,
+        });
+    return database.lastInsertRowId();
+}
+
 } // namespace
 
 QString ClipStore::defaultDirectory()
@@ -194,25 +238,13 @@ std::optional<ClipItem> ClipStore::record(const ClipCandidate &candidate, std::i
     reopenIfReplaced();
     return perform([&](SQLiteDatabase &database) -> std::optional<ClipItem> {
         const QString print = fingerprint(candidate.kind, candidate.text, candidate.payload);
-        std::int64_t capturedAt = toMillis(candidate.capturedAt);
+        const std::int64_t capturedAt = toMillis(candidate.capturedAt);
+        const QString byPrint = QStringLiteral("SELECT * FROM items WHERE fingerprint = ?");
 
-        if (std::optional<ClipItem> existing = firstItemCut(
-                database, QStringLiteral("SELECT * FROM items WHERE fingerprint = ?"), { print })) {
-            // Moved to the top even when another item was made in the same millisecond:
-            // equal times sort by id, and this one keeps its id from long ago.
-            const std::int64_t newestOther = rows::firstInteger(
-                database.query(QStringLiteral("SELECT created_at AS n FROM items WHERE id <> ? "
-                                              "ORDER BY created_at DESC LIMIT 1"),
-                    { existing->id }),
-                QStringLiteral("n"), capturedAt - 1);
-            capturedAt = std::max(capturedAt, newestOther + 1);
-            database.query(
-                QStringLiteral("UPDATE items SET created_at = ?, last_used_at = ? WHERE id = ?"),
-                { capturedAt, capturedAt, existing->id });
+        if (std::optional<ClipItem> existing = firstItemCut(database, byPrint, { print })) {
+            ClipItem moved = movedToTop(database, std::move(*existing), capturedAt);
             advanceGeneration();
-            existing->createdAt = fromMillis(capturedAt);
-            existing->lastUsedAt = fromMillis(capturedAt);
-            return existing;
+            return moved;
         }
 
         std::optional<QString> blobName;
@@ -220,26 +252,22 @@ std::optional<ClipItem> ClipStore::record(const ClipCandidate &candidate, std::i
             blobName = print + QStringLiteral(".data");
             writeBlobAtomically(m_blobDirectory, *blobName, *candidate.payload);
         }
-        database.query(
-            QStringLiteral(
-                "INSERT INTO items (kind, text, title, subtitle, blob_name, file_bookmark, "
-                "byte_count,\n                   source_bundle_id, source_app_name, created_at, "
-                "last_used_at, fingerprint)\nVALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-            {
-                storedString(candidate.kind),
-                rows::textOrNull(candidate.text),
-                candidate.title,
-                rows::textOrNull(candidate.subtitle),
-                rows::textOrNull(blobName),
-                rows::blobOrNull(candidate.fileBookmark),
-                candidate.byteCount,
-                rows::textOrNull(candidate.sourceBundleID),
-                rows::textOrNull(candidate.sourceAppName),
-                capturedAt,
-                capturedAt,
-                print,
-            });
-        const std::int64_t id = database.lastInsertRowId();
+        std::int64_t id = 0;
+        try {
+            id = insertRow(database, candidate, print, blobName, capturedAt);
+        } catch (const SQLiteDatabase::Error &error) {
+            // Another process recorded the same contents between the look-up and the insert
+            // (a tool server saving what was just copied): its row stands for this copy too,
+            // and the payload file, named by the contents, is that row's.
+            std::optional<ClipItem> meanwhile = error.isConstraintViolation()
+                ? firstItemCut(database, byPrint, { print })
+                : std::nullopt;
+            if (!meanwhile)
+                throw;
+            ClipItem moved = movedToTop(database, std::move(*meanwhile), capturedAt);
+            advanceGeneration();
+            return moved;
+        }
         prune(itemLimit, dayLimit, id);
         advanceGeneration();
         return firstItemCut(database, QStringLiteral("SELECT * FROM items WHERE id = ?"), { id });

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <functional>
+#include <thread>
 
 namespace corvane {
 namespace {
@@ -68,6 +69,35 @@ TEST_F(RecordingTest, RepeatCopyMovesToTheTopAndKeepsWhatWasFirstRecorded)
     const ClipItem kept = *record(text(withNul, 7));
     EXPECT_EQ(kept.text, QStringLiteral("kept"));
     EXPECT_EQ(record(text(QStringLiteral("kept"), 8))->id, kept.id);
+}
+
+// Another process (a tool server saving what was just copied) can record the same contents
+// after this store looked for them and before its insert, which the contents' uniqueness
+// then refuses. That row stands for this copy too: it is moved to the top, no error.
+TEST_F(RecordingTest, ContentsAnotherProcessRecordsMeanwhileAreMovedToTheTop)
+{
+    add(text(QStringLiteral("older"), 1));
+    const ClipCandidate copy = text(QStringLiteral("copied and saved"), 5);
+    const auto other = openDirectly();
+    other->query(QStringLiteral("BEGIN IMMEDIATE"));
+    other->query(QStringLiteral("INSERT INTO items (kind, text, title, created_at, "
+                                "last_used_at, fingerprint) VALUES ('text', ?, ?, 2, 2, ?)"),
+        { *copy.text, copy.title, fingerprint(ClipKind::text, copy.text, std::nullopt) });
+    // The look-up does not see the row until it is committed; the insert waits for the
+    // other writer and then meets the row.
+    std::thread otherProcess([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        other->query(QStringLiteral("COMMIT"));
+    });
+    std::optional<ClipItem> item;
+    EXPECT_NO_THROW(item = record(copy));
+    otherProcess.join();
+
+    ASSERT_TRUE(item);
+    EXPECT_EQ(item->text, copy.text);
+    EXPECT_EQ(item->createdAt, at(5));
+    EXPECT_EQ(titles({ .limit = 10 }),
+        (std::vector<QString> { QStringLiteral("copied and saved"), QStringLiteral("older") }));
 }
 
 // Recording hands back a long text cut to its start, new or repeated, and stores it whole.
