@@ -18,7 +18,8 @@ class ClipboardReader;
 // The X11 CLIPBOARD selection. Changes are counted from Qt's clipboard notifications, which
 // follow XFixes selection-owner events from every process; this object's own writes count
 // once each. Reading goes through a ClipboardReader, never through Qt's blocking clipboard
-// reads. Needs a QGuiApplication on the xcb platform.
+// reads, and a read is trusted only when the owner that answered it is the one named by the
+// change counted last. Needs a QGuiApplication on the xcb platform.
 class X11Pasteboard : public OwnedPasteboard, private QAbstractNativeEventFilter
 {
     Q_OBJECT
