@@ -210,6 +210,11 @@ TEST_F(X11ClipboardTest, EachOwnWriteAdvancesTheCountByExactlyOne)
         ClipboardOwnerProcess owner({ QStringLiteral("UTF8_STRING=theirs") });
         ASSERT_TRUE(takeClipboard(owner));
         EXPECT_EQ(m_pasteboard.changeCount(), before + 1);
+        // Its contents are read as that change's, not taken for a later one.
+        const auto theirs = read();
+        ASSERT_TRUE(theirs);
+        EXPECT_FALSE(theirs->wasReplacedWhileRead());
+        EXPECT_EQ(theirs->string(), QStringLiteral("theirs"));
 
         // Writing files over their copy: one more, and other processes read the list.
         before = m_pasteboard.changeCount();
