@@ -305,9 +305,16 @@ void ClipStore::updateText(std::int64_t id, const QString &text)
             throw Error::duplicate();
 
         const ItemTitle title = titleOfText(text);
-        database.query(QStringLiteral("UPDATE items SET text = ?, title = ?, subtitle = ?, "
-                                      "byte_count = ?, fingerprint = ?\nWHERE id = ?"),
-            { text, title.title, rows::textOrNull(title.subtitle), byteCount, print, id });
+        try {
+            database.query(QStringLiteral("UPDATE items SET text = ?, title = ?, subtitle = ?, "
+                                          "byte_count = ?, fingerprint = ?\nWHERE id = ?"),
+                { text, title.title, rows::textOrNull(title.subtitle), byteCount, print, id });
+        } catch (const SQLiteDatabase::Error &error) {
+            // Another process recorded that text since the look-up above.
+            if (error.isConstraintViolation() && itemWithFingerprint(print))
+                throw Error::duplicate();
+            throw;
+        }
         advanceGeneration();
     });
 }

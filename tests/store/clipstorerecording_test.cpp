@@ -72,32 +72,52 @@ TEST_F(RecordingTest, RepeatCopyMovesToTheTopAndKeepsWhatWasFirstRecorded)
 }
 
 // Another process (a tool server saving what was just copied) can record the same contents
-// after this store looked for them and before its insert, which the contents' uniqueness
-// then refuses. That row stands for this copy too: it is moved to the top, no error.
-TEST_F(RecordingTest, ContentsAnotherProcessRecordsMeanwhileAreMovedToTheTop)
+// after this store looked for them and before it writes them, which the contents'
+// uniqueness then refuses. Recording takes that row as its own, moved to the top; an edit is
+// refused as a duplicate, as it is when the row was there before.
+TEST_F(RecordingTest, ContentsAnotherProcessRecordsMeanwhileCountAsRecordedBefore)
 {
-    add(text(QStringLiteral("older"), 1));
-    const ClipCandidate copy = text(QStringLiteral("copied and saved"), 5);
-    const auto other = openDirectly();
-    other->query(QStringLiteral("BEGIN IMMEDIATE"));
-    other->query(QStringLiteral("INSERT INTO items (kind, text, title, created_at, "
-                                "last_used_at, fingerprint) VALUES ('text', ?, ?, 2, 2, ?)"),
-        { *copy.text, copy.title, fingerprint(ClipKind::text, copy.text, std::nullopt) });
-    // The look-up does not see the row until it is committed; the insert waits for the
-    // other writer and then meets the row.
-    std::thread otherProcess([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        other->query(QStringLiteral("COMMIT"));
-    });
-    std::optional<ClipItem> item;
-    EXPECT_NO_THROW(item = record(copy));
-    otherProcess.join();
+    // The other process's row is inserted at once and committed while this store waits to
+    // write: its look-up does not see the row, its write meets it.
+    const auto whileAnotherProcessRecords = [&](const QString &contents,
+                                                const std::function<void()> &write) {
+        const auto other = openDirectly();
+        other->query(QStringLiteral("BEGIN IMMEDIATE"));
+        other->query(QStringLiteral("INSERT INTO items (kind, text, title, created_at, "
+                                    "last_used_at, fingerprint) VALUES ('text', ?, ?, 2, 2, ?)"),
+            { contents, contents, fingerprint(ClipKind::text, contents, std::nullopt) });
+        std::thread otherProcess([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            other->query(QStringLiteral("COMMIT"));
+        });
+        try {
+            write();
+        } catch (const std::exception &error) {
+            ADD_FAILURE() << error.what();
+        }
+        otherProcess.join();
+    };
 
+    add(text(QStringLiteral("older"), 1));
+    std::optional<ClipItem> item;
+    whileAnotherProcessRecords(QStringLiteral("copied and saved"),
+        [&] { item = record(text(QStringLiteral("copied and saved"), 5)); });
     ASSERT_TRUE(item);
-    EXPECT_EQ(item->text, copy.text);
+    EXPECT_EQ(item->text, QStringLiteral("copied and saved"));
     EXPECT_EQ(item->createdAt, at(5));
     EXPECT_EQ(titles({ .limit = 10 }),
         (std::vector<QString> { QStringLiteral("copied and saved"), QStringLiteral("older") }));
+
+    const std::int64_t note = add(text(QStringLiteral("note"), 6));
+    whileAnotherProcessRecords(QStringLiteral("edited"), [&] {
+        try {
+            store().updateText(note, QStringLiteral("edited"));
+            ADD_FAILURE() << "edit was accepted";
+        } catch (const ClipStore::Error &error) {
+            EXPECT_EQ(error, ClipStore::Error::duplicate());
+        }
+    });
+    EXPECT_EQ(store().item(note)->text, QStringLiteral("note"));
 }
 
 // Recording hands back a long text cut to its start, new or repeated, and stores it whole.
