@@ -240,12 +240,14 @@ std::optional<ClipItem> ClipStore::record(const ClipCandidate &candidate, std::i
         const QString print = fingerprint(candidate.kind, candidate.text, candidate.payload);
         const std::int64_t capturedAt = toMillis(candidate.capturedAt);
         const QString byPrint = QStringLiteral("SELECT * FROM items WHERE fingerprint = ?");
-
-        if (std::optional<ClipItem> existing = firstItemCut(database, byPrint, { print })) {
-            ClipItem moved = movedToTop(database, std::move(*existing), capturedAt);
+        const auto repeated = [&](ClipItem existing) {
+            ClipItem moved = movedToTop(database, std::move(existing), capturedAt);
             advanceGeneration();
             return moved;
-        }
+        };
+
+        if (std::optional<ClipItem> existing = firstItemCut(database, byPrint, { print }))
+            return repeated(std::move(*existing));
 
         std::optional<QString> blobName;
         if (candidate.payload && candidate.kind == ClipKind::image) {
@@ -264,9 +266,7 @@ std::optional<ClipItem> ClipStore::record(const ClipCandidate &candidate, std::i
                 : std::nullopt;
             if (!meanwhile)
                 throw;
-            ClipItem moved = movedToTop(database, std::move(*meanwhile), capturedAt);
-            advanceGeneration();
-            return moved;
+            return repeated(std::move(*meanwhile));
         }
         prune(itemLimit, dayLimit, id);
         advanceGeneration();

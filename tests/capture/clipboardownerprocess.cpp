@@ -21,15 +21,25 @@ ClipboardOwnerProcess::~ClipboardOwnerProcess()
     exit();
 }
 
-bool ClipboardOwnerProcess::waitForLine(const QByteArray &line)
+bool ClipboardOwnerProcess::waitForLine(const QByteArray &line, bool runsEventLoop)
 {
     // Each line answers one command, so a line is used up once it was waited for.
     const QByteArray wanted = line + '\n';
-    const bool arrived
-        = spinUntil([&] { return m_output.contains(wanted); }, std::chrono::seconds(10));
-    if (arrived)
+    const auto arrived = [&] { return m_output.contains(wanted); };
+    bool found = false;
+    if (runsEventLoop) {
+        found = spinUntil(arrived, std::chrono::seconds(10));
+    } else {
+        // Only this process's output is read meanwhile (readyRead is emitted from inside
+        // waitForReadyRead); nothing else of the event loop runs.
+        const QDeadlineTimer deadline(std::chrono::seconds(10));
+        while (!arrived() && !deadline.hasExpired()
+            && m_process.waitForReadyRead(int(deadline.remainingTime()))) { }
+        found = arrived();
+    }
+    if (found)
         m_output.remove(0, m_output.indexOf(wanted) + wanted.size());
-    return arrived;
+    return found;
 }
 
 bool ClipboardOwnerProcess::waitUntilReady()
@@ -51,13 +61,7 @@ bool ClipboardOwnerProcess::ownAndWait()
 bool ClipboardOwnerProcess::ownWithoutEventLoop()
 {
     own();
-    QDeadlineTimer deadline(std::chrono::seconds(10));
-    while (!m_output.contains("owned\n")) {
-        if (deadline.hasExpired() || !m_process.waitForReadyRead(int(deadline.remainingTime())))
-            return false;
-    }
-    m_output.remove(0, m_output.indexOf("owned\n") + 6);
-    return true;
+    return waitForLine("owned", false);
 }
 
 bool ClipboardOwnerProcess::activate(const QString &instance, const QString &windowClass)

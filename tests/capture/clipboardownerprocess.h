@@ -36,7 +36,8 @@ public:
     bool isRunning() const { return m_process.state() == QProcess::Running; }
 
 private:
-    bool waitForLine(const QByteArray &line);
+    // Runs the event loop meanwhile unless told not to.
+    bool waitForLine(const QByteArray &line, bool runsEventLoop = true);
 
     QProcess m_process;
     QByteArray m_output;
