@@ -503,9 +503,9 @@ int memory()
                           .arg(QStringLiteral("the quick brown fox jumps over the lazy dog ")
                                    .repeated(8));
                 candidate.kind = ClipKind::text;
-                candidate.text = text;
+                candidate.text = text.toUtf8();
                 candidate.title = text.left(80);
-                candidate.byteCount = text.toUtf8().size();
+                candidate.byteCount = candidate.text->size();
             }
             if (!store.record(candidate, 0, 0, ClipStore::payloadCapBytes)) {
                 std::fprintf(stderr, "Could not record item %d\n", i);

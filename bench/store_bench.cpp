@@ -274,9 +274,9 @@ private:
 ClipCandidate textCandidate(const QString &text)
 {
     ClipCandidate candidate;
-    candidate.text = text;
+    candidate.text = text.toUtf8();
     candidate.title = text;
-    candidate.byteCount = text.toUtf8().size();
+    candidate.byteCount = candidate.text->size();
     candidate.sourceBundleID = QStringLiteral("org.example.editor");
     candidate.sourceAppName = QStringLiteral("Editor");
     return candidate;

@@ -19,9 +19,9 @@ ClipCandidate candidate(ClipKind kind, const QString &text, const char *bundleID
 {
     ClipCandidate result;
     result.kind = kind;
-    result.text = text;
+    result.text = text.toUtf8();
     result.title = text.section(u'\n', 0, 0);
-    result.byteCount = text.toUtf8().size();
+    result.byteCount = result.text->size();
     result.sourceBundleID = QString::fromUtf8(bundleID);
     result.capturedAt = now();
     return result;

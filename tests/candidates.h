@@ -14,11 +14,11 @@ inline ClipCandidate textCandidate(const QString &text, Timestamp when = now())
 {
     ClipCandidate candidate;
     candidate.kind = ClipKind::text;
-    candidate.text = text;
+    candidate.text = text.toUtf8();
     const ItemTitle title = titleOfText(text);
     candidate.title = title.title;
     candidate.subtitle = title.subtitle;
-    candidate.byteCount = text.toUtf8().size();
+    candidate.byteCount = candidate.text->size();
     candidate.capturedAt = when;
     return candidate;
 }

@@ -1,6 +1,7 @@
 #include "historygenerator.h"
 
 #include "store/clipstore.h"
+#include "store/rowreading.h"
 #include "store/schema.h"
 #include "store/sqlitedatabase.h"
 
@@ -140,7 +141,7 @@ public:
                           .arg(host, word(), word(), word())
                           .arg(serial);
             made.kind = ClipKind::link;
-            made.text = content;
+            made.text = content.toUtf8();
             made.title = sentence();
             made.subtitle = host;
         } else if (shape < 760) {
@@ -157,13 +158,13 @@ public:
             content = paragraph(between(300, 2500));
         }
         if (made.kind != ClipKind::link) {
-            made.text = content;
+            made.text = content.toUtf8();
             made.title = content.section(QLatin1Char('\n'), 0, 0).left(200);
             const QString rest = content.section(QLatin1Char('\n'), 1).trimmed();
             if (!rest.isEmpty())
                 made.subtitle = rest.left(400);
         }
-        made.byteCount = content.toUtf8().size();
+        made.byteCount = made.text->size();
         const SourceApplication &source = applications[below(std::size(applications))];
         made.sourceBundleID = QString::fromLatin1(source.bundleID);
         made.sourceAppName = QString::fromLatin1(source.name);
@@ -253,7 +254,8 @@ HistoryGenerator::Result HistoryGenerator::fillInBatches(
             if (pending == 0)
                 database.query(QStringLiteral("BEGIN IMMEDIATE"));
             // The statements record runs, with the same values.
-            const QString print = fingerprint(candidate.kind, candidate.text, candidate.payload);
+            const QString print
+                = fingerprintOfUtf8(candidate.kind, candidate.text, candidate.payload);
             const std::int64_t capturedAt = toMillis(candidate.capturedAt);
             const auto existing = database.query(
                 QStringLiteral("SELECT id FROM items WHERE fingerprint = ?"), { print });
@@ -270,9 +272,9 @@ HistoryGenerator::Result HistoryGenerator::fillInBatches(
                                               "source_app_name, created_at, last_used_at, "
                                               "fingerprint)\nVALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, "
                                               "?, ?, ?)"),
-                    { storedString(candidate.kind), textOrNull(candidate.text), candidate.title,
-                        textOrNull(candidate.subtitle), std::monostate(), std::monostate(),
-                        candidate.byteCount, textOrNull(candidate.sourceBundleID),
+                    { storedString(candidate.kind), rows::utf8TextOrNull(candidate.text),
+                        candidate.title, textOrNull(candidate.subtitle), std::monostate(),
+                        std::monostate(), candidate.byteCount, textOrNull(candidate.sourceBundleID),
                         textOrNull(candidate.sourceAppName), capturedAt, capturedAt, print });
                 if (filed) {
                     // As addItem files it: first on the pinboard.

@@ -3,6 +3,7 @@
 #include "common/bytecount.h"
 #include "common/graphemes.h"
 #include "common/homefolder.h"
+#include "common/utf8text.h"
 #include "store/itemtitle.h"
 
 #include <QDir>
@@ -31,10 +32,11 @@ bool containsWhitespace(const QString &text)
     return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSpace(); });
 }
 
-qint64 utf8Length(const QString &text)
-{
-    return text.toUtf8().size();
-}
+// Texts longer than this (in UTF-8 bytes) are kept as the bytes they were copied in and
+// titled from their start; shorter ones are decoded whole to be recognised. A mebibyte is far
+// beyond any link, colour or secret, and decoding a text of megabytes would hold it twice
+// over, at twice its size, while it is recorded.
+constexpr qsizetype wholeTextLimit = 1 << 20;
 
 int hexValue(char c)
 {
@@ -91,13 +93,15 @@ QString linkTitle(const QUrl &url, const QString &text)
     return host.isEmpty() ? text : host;
 }
 
-ClipCandidate textCandidate(const QString &text)
+// A text candidate for the UTF-8 bytes, titled from `start` (the whole text decoded, or its
+// start for a text too long to decode whole).
+ClipCandidate textCandidate(const QByteArray &utf8, const QString &start)
 {
     ClipCandidate candidate;
     candidate.kind = ClipKind::text;
-    candidate.text = text;
-    candidate.byteCount = utf8Length(text);
-    const ItemTitle title = titleOfText(text);
+    candidate.text = utf8;
+    candidate.byteCount = utf8.size();
+    const ItemTitle title = titleOfText(start);
     candidate.title = title.title;
     candidate.subtitle = title.subtitle;
     return candidate;
@@ -107,14 +111,14 @@ ClipCandidate linkCandidate(const QString &text, const QUrl &url)
 {
     ClipCandidate candidate;
     candidate.kind = ClipKind::link;
-    candidate.text = text;
+    candidate.text = text.toUtf8();
     candidate.title = linkTitle(url, text);
     QString host = url.host();
     if (host.startsWith(QLatin1String("www.")))
         host.remove(0, 4);
     if (!host.isEmpty())
         candidate.subtitle = host;
-    candidate.byteCount = utf8Length(text);
+    candidate.byteCount = candidate.text->size();
     return candidate;
 }
 
@@ -122,9 +126,9 @@ ClipCandidate colorCandidate(const QString &color)
 {
     ClipCandidate candidate;
     candidate.kind = ClipKind::color;
-    candidate.text = color;
+    candidate.text = color.toUtf8();
     candidate.title = color.toUpper();
-    candidate.byteCount = utf8Length(color);
+    candidate.byteCount = candidate.text->size();
     return candidate;
 }
 
@@ -134,7 +138,7 @@ ClipCandidate fileCandidate(const QList<QUrl> &files)
     const QFileInfo info(path);
     ClipCandidate candidate;
     candidate.kind = ClipKind::file;
-    candidate.text = path;
+    candidate.text = path.toUtf8();
     candidate.title = info.fileName().isEmpty() ? path : info.fileName();
     if (files.size() >= 2)
         candidate.title
@@ -187,21 +191,25 @@ std::optional<ClipCandidate> captureCandidate(const PasteboardSnapshot &pasteboa
         return finished(fileCandidate(files));
     }
 
-    std::optional<QString> string = pasteboard.string();
-    if (string)
-        string = string->trimmed();
+    const std::optional<QByteArray> text = pasteboard.utf8Text();
     if (refused)
         return std::nullopt;
 
-    if (string) {
-        if (looksLikeSecret(*string, ignoresSecretLookingText))
+    if (text && text->size() > wholeTextLimit) {
+        // Too long to be a link, a colour or a secret; its first line and the start of the
+        // rest are all its title needs.
+        return finished(textCandidate(*text, decodedUtf8Start(*text, wholeTextLimit)));
+    }
+    if (text) {
+        const QString string = QString::fromUtf8(*text).trimmed();
+        if (looksLikeSecret(string, ignoresSecretLookingText))
             return std::nullopt;
-        if (!string->isEmpty()) {
-            if (const auto url = recognizeLink(*string))
-                return finished(linkCandidate(*string, *url));
-            if (const auto color = recognizeColor(*string))
+        if (!string.isEmpty()) {
+            if (const auto url = recognizeLink(string))
+                return finished(linkCandidate(string, *url));
+            if (const auto color = recognizeColor(string))
                 return finished(colorCandidate(*color));
-            return finished(textCandidate(*string));
+            return finished(textCandidate(string.toUtf8(), string));
         }
     }
 

@@ -23,7 +23,7 @@ namespace {
 // not what their type claimed.
 bool offeredOnlyUnreadableContent(const PasteboardSnapshot &snapshot, bool capturesImages)
 {
-    if (snapshot.string() || snapshot.image() || !snapshot.fileURLs().isEmpty()
+    if (snapshot.utf8Text() || snapshot.image() || !snapshot.fileURLs().isEmpty()
         || snapshot.isMarkedNotToRecord())
         return false;
     const QStringList types = snapshot.types();

@@ -241,10 +241,10 @@ QString saveClipboardItem(const QJsonObject &arguments, ClipStore &store)
     const ItemTitle title = titleOfText(*text, FirstLine::asWritten);
     ClipCandidate candidate;
     candidate.kind = recognizeLink(*text) ? ClipKind::link : ClipKind::text;
-    candidate.text = *text;
+    candidate.text = text->toUtf8();
     candidate.title = title.title;
     candidate.subtitle = title.subtitle;
-    candidate.byteCount = text->toUtf8().size();
+    candidate.byteCount = candidate.text->size();
     candidate.sourceAppName = noteSourceAppName;
     candidate.isConcealed = false;
     candidate.capturedAt = now();

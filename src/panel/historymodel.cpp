@@ -660,10 +660,10 @@ bool HistoryModel::createSnippet(
     const ItemTitle title = titleOfText(text);
     ClipCandidate candidate;
     candidate.kind = kind;
-    candidate.text = text;
+    candidate.text = text.toUtf8();
     candidate.title = title.title;
     candidate.subtitle = title.subtitle;
-    candidate.byteCount = text.toUtf8().size();
+    candidate.byteCount = candidate.text->size();
     candidate.sourceAppName = QStringLiteral("Corvane");
     candidate.capturedAt = now();
 

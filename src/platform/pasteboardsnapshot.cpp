@@ -1,29 +1,47 @@
 #include "pasteboardsnapshot.h"
 
+#include "common/utf8text.h"
 #include "pasteboardtypes.h"
-
-#include <QStringDecoder>
 
 namespace corvane {
 
 namespace {
 
-std::optional<QString> decodeText(const QString &type, const QByteArray &bytes)
+// The text of one offered type as UTF-8, without a byte order mark, the NULs some owners end
+// it with (as if it were a C string) or the white space around it; nothing when it is not
+// valid in its encoding. UTF-8, which nearly every owner sends, is kept as the bytes it came
+// in, trimmed in place: a copied text of megabytes is never decoded or copied here.
+std::optional<QByteArray> plainText(const QString &type, QByteArray bytes)
 {
-    if (type == pasteboardtype::latin1String())
-        return QString::fromLatin1(bytes);
-    // Owners that offer "text/plain" without a charset on Linux send UTF-8 in practice.
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    // Some owners terminate the payload with a NUL, as if it were a C string.
-    while (text.endsWith(QChar(0)))
-        text.chop(1);
-    return text;
+    if (type == pasteboardtype::latin1String()) {
+        bytes = latin1AsUtf8(bytes);
+    } else {
+        // Owners that offer "text/plain" without a charset on Linux send UTF-8 in practice. A
+        // character cut off at the end is dropped, as a decoder would drop it.
+        bytes = withoutIncompleteUtf8End(std::move(bytes));
+        if (!bytes.isValidUtf8())
+            return std::nullopt;
+        if (bytes.startsWith("\xEF\xBB\xBF"))
+            bytes.remove(0, 3);
+    }
+    while (bytes.endsWith('\0'))
+        bytes.chop(1);
+    return trimmedUtf8(std::move(bytes));
 }
 
 } // namespace
+
+std::optional<QString> PasteboardSnapshot::string() const
+{
+    if (!m_utf8Text)
+        return std::nullopt;
+    return QString::fromUtf8(*m_utf8Text);
+}
+
+void PasteboardSnapshot::setString(const std::optional<QString> &string)
+{
+    m_utf8Text = string ? std::optional(string->toUtf8()) : std::nullopt;
+}
 
 std::optional<QByteArray> PasteboardSnapshot::data(const QString &type) const
 {
@@ -103,19 +121,16 @@ PasteboardSnapshot readPasteboard(const QStringList &offeredTypes, const Pastebo
     for (const QString &type : pasteboardtype::textTypes()) {
         if (!types.contains(type))
             continue;
-        const auto bytes = fetch(type);
+        std::optional<QByteArray> bytes = fetch(type);
         if (!bytes)
             continue;
-        if (auto text = decodeText(type, *bytes)) {
-            // Trimmed here, where the decoded text is not shared yet, so no copy is made:
-            // every reader of the snapshot wants it without the white space around it, and
-            // trimming it there would copy a text of megabytes while this one is still held.
-            snapshot.setString(std::move(*text).trimmed());
+        if (std::optional<QByteArray> text = plainText(type, std::move(*bytes))) {
+            snapshot.setUtf8Text(std::move(text));
             break;
         }
     }
 
-    const bool hasUsableText = snapshot.string() && !snapshot.string()->isEmpty();
+    const bool hasUsableText = snapshot.utf8Text() && !snapshot.utf8Text()->isEmpty();
     if (!options.includesImages || hasUsableText || !decodeImage)
         return snapshot;
     // TIFF only when there are no PNG bytes; PNG bytes that do not decode give no image.

@@ -34,8 +34,11 @@ public:
     QStringList types() const { return m_types; }
     // The file URLs offered, in clipboard order; empty when none.
     QList<QUrl> fileURLs() const { return m_fileURLs; }
-    // The plain text without the white space around it, or nothing.
-    std::optional<QString> string() const { return m_string; }
+    // The plain text as UTF-8, without the white space around it, or nothing.
+    std::optional<QByteArray> utf8Text() const { return m_utf8Text; }
+    // The same text decoded; a text of megabytes is better read as utf8Text, since the decoded
+    // copy takes twice its size.
+    std::optional<QString> string() const;
     // The raw bytes of a type that was read (the password-manager hint), or nothing.
     std::optional<QByteArray> data(const QString &type) const;
     // The image, or nothing.
@@ -50,7 +53,8 @@ public:
 
     void setTypes(const QStringList &types) { m_types = types; }
     void setFileURLs(const QList<QUrl> &urls) { m_fileURLs = urls; }
-    void setString(const std::optional<QString> &string) { m_string = string; }
+    void setString(const std::optional<QString> &string);
+    void setUtf8Text(std::optional<QByteArray> text) { m_utf8Text = std::move(text); }
     void setData(const QString &type, const QByteArray &data) { m_data.insert(type, data); }
     void setImage(const std::optional<PasteboardImage> &image) { m_image = image; }
     void setReplacedWhileRead(bool replaced) { m_replacedWhileRead = replaced; }
@@ -60,7 +64,7 @@ public:
 private:
     QStringList m_types;
     QList<QUrl> m_fileURLs;
-    std::optional<QString> m_string;
+    std::optional<QByteArray> m_utf8Text;
     QHash<QString, QByteArray> m_data;
     std::optional<PasteboardImage> m_image;
     bool m_replacedWhileRead = false;

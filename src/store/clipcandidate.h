@@ -16,7 +16,9 @@ namespace corvane {
 struct ClipCandidate
 {
     ClipKind kind = ClipKind::text;
-    std::optional<QString> text;
+    // The text as UTF-8: a copied text of megabytes stays in the encoding it was copied and
+    // is stored in, never held as a string of twice its size.
+    std::optional<QByteArray> text;
     QString title;
     std::optional<QString> subtitle;
     std::optional<QByteArray> payload;

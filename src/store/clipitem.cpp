@@ -289,11 +289,17 @@ QString ClipItem::summary(qsizetype limit) const
 QString fingerprint(
     ClipKind kind, const std::optional<QString> &text, const std::optional<QByteArray> &payload)
 {
+    return fingerprintOfUtf8(kind, text ? std::optional(text->toUtf8()) : std::nullopt, payload);
+}
+
+QString fingerprintOfUtf8(ClipKind kind, const std::optional<QByteArray> &utf8Text,
+    const std::optional<QByteArray> &payload)
+{
     QCryptographicHash hash(QCryptographicHash::Sha256);
     hash.addData(storedString(kind).toUtf8());
-    if (text) {
-        const qsizetype nul = text->indexOf(QChar(u'\0'));
-        hash.addData(QStringView(*text).first(nul >= 0 ? nul : text->size()).toUtf8());
+    if (utf8Text) {
+        const qsizetype nul = utf8Text->indexOf('\0');
+        hash.addData(QByteArrayView(*utf8Text).first(nul >= 0 ? nul : utf8Text->size()));
     }
     if (payload)
         hash.addData(*payload);

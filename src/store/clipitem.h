@@ -70,4 +70,8 @@ struct ClipItem
 QString fingerprint(
     ClipKind kind, const std::optional<QString> &text, const std::optional<QByteArray> &payload);
 
+// The same fingerprint of a text already encoded as UTF-8.
+QString fingerprintOfUtf8(ClipKind kind, const std::optional<QByteArray> &utf8Text,
+    const std::optional<QByteArray> &payload);
+
 } // namespace corvane

@@ -114,7 +114,7 @@ std::int64_t insertRow(SQLiteDatabase &database, const ClipCandidate &candidate,
                        "?, ?, ?, ?)"),
         {
             storedString(candidate.kind),
-            rows::textOrNull(candidate.text),
+            rows::utf8TextOrNull(candidate.text),
             candidate.title,
             rows::textOrNull(candidate.subtitle),
             rows::textOrNull(blobName),
@@ -237,7 +237,7 @@ std::optional<ClipItem> ClipStore::record(const ClipCandidate &candidate, std::i
 
     reopenIfReplaced();
     return perform([&](SQLiteDatabase &database) -> std::optional<ClipItem> {
-        const QString print = fingerprint(candidate.kind, candidate.text, candidate.payload);
+        const QString print = fingerprintOfUtf8(candidate.kind, candidate.text, candidate.payload);
         const std::int64_t capturedAt = toMillis(candidate.capturedAt);
         const QString byPrint = QStringLiteral("SELECT * FROM items WHERE fingerprint = ?");
         const auto repeated = [&](ClipItem existing) {

@@ -19,6 +19,13 @@ inline SQLiteDatabase::Value textOrNull(const std::optional<QString> &text)
     return std::monostate();
 }
 
+inline SQLiteDatabase::Value utf8TextOrNull(const std::optional<QByteArray> &text)
+{
+    if (text)
+        return Utf8Text { *text };
+    return std::monostate();
+}
+
 inline SQLiteDatabase::Value blobOrNull(const std::optional<QByteArray> &bytes)
 {
     if (bytes)

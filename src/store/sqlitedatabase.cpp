@@ -57,6 +57,12 @@ int bindValue(sqlite3_stmt *statement, int index, const SQLiteDatabase::Value &v
                 // Length -1: the text ends at its first NUL, as SQLite reads C strings.
                 return sqlite3_bind_text(
                     statement, index, v.toUtf8().constData(), -1, SQLITE_TRANSIENT);
+            } else if constexpr (std::is_same_v<T, Utf8Text>) {
+                // Static: the bytes outlive the statement, which is finalized before the
+                // bindings go. Length -1 tells SQLite the text ends in a NUL, as a QByteArray
+                // does: given a length instead, SQLite copies a text of megabytes whole to end
+                // it with one wherever a trigger or an index reads it as a string.
+                return sqlite3_bind_text(statement, index, v.bytes.constData(), -1, SQLITE_STATIC);
             } else if constexpr (std::is_same_v<T, QByteArray>) {
                 // A zero-length blob must stay a blob, never become NULL.
                 if (v.isEmpty())

@@ -20,13 +20,24 @@ struct sqlite3_stmt;
 
 namespace corvane {
 
+// Text already encoded as UTF-8, bound where it lies instead of being copied: a copied text of
+// megabytes is then held once while its row is written, not twice. It ends at its first NUL,
+// as a bound string does; the bytes must end in a NUL, as every QByteArray not made with
+// fromRawData does.
+struct Utf8Text
+{
+    QByteArray bytes;
+
+    bool operator==(const Utf8Text &) const = default;
+};
+
 // The only code that talks to SQLite: one connection, one operation. Every statement is
 // compiled afresh, bound positionally, stepped to the end and finalized before returning.
 class SQLiteDatabase
 {
 public:
     // A value crossing the boundary, in SQLite's five storage classes.
-    using Value = std::variant<std::int64_t, double, QString, QByteArray, std::monostate>;
+    using Value = std::variant<std::int64_t, double, QString, QByteArray, std::monostate, Utf8Text>;
 
     struct Row
     {

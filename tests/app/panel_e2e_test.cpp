@@ -254,8 +254,9 @@ TEST_F(PanelEndToEndTest, TriggersAndEmojiNamesTypedElsewhereAreReplaced)
     const Pinboard board = store().createPinboard(QStringLiteral("Mail"));
     const QString signature = QStringLiteral("Best regards, Ann");
     const auto snippet = store().record(
-        ClipCandidate { .text = signature, .title = signature, .capturedAt = corvane::now() }, 500,
-        0, 1 << 20);
+        ClipCandidate {
+            .text = signature.toUtf8(), .title = signature, .capturedAt = corvane::now() },
+        500, 0, 1 << 20);
     ASSERT_TRUE(snippet);
     store().addItem(board.id, snippet->id);
     store().setTrigger(snippet->id, QStringLiteral("sig"));

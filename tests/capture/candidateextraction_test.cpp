@@ -129,7 +129,8 @@ void expectCandidate(const std::optional<ClipCandidate> &candidate, const Expect
 {
     ASSERT_TRUE(candidate.has_value());
     EXPECT_EQ(candidate->kind, expected.kind);
-    EXPECT_EQ(candidate->text, expected.text);
+    EXPECT_EQ(candidate->text ? std::optional(QString::fromUtf8(*candidate->text)) : std::nullopt,
+        expected.text);
     EXPECT_EQ(candidate->title, expected.title);
     EXPECT_EQ(candidate->subtitle, expected.subtitle);
     EXPECT_EQ(candidate->byteCount, expected.byteCount);
@@ -180,6 +181,31 @@ TEST_F(CaptureTest, TurnsTextIntoLinksColoursOrTextWithTheirTitles)
         SCOPED_TRACE(c.name);
         expectCandidate(capture({ { type::utf8String(), c.copied.toUtf8() } }), c.expected);
     }
+}
+
+TEST_F(CaptureTest, KeepsATextOverAMebibyteAsTheBytesCopiedTitledFromItsStart)
+{
+    // Too long for a link although it reads as one, with a two-byte character across the
+    // first mebibyte's end, where the title's decoding stops.
+    const QByteArray line = "https://example.com/" + QByteArray((1 << 20) - 21, 'a');
+    const QByteArray copied = line + "\xC3\xA9" + QByteArray(100, 'a');
+    m_pasteboard.copyFromOtherProcess({ { type::utf8String(), copied } });
+    const PasteboardSnapshot snapshot = m_pasteboard.snapshot({});
+    const auto candidate = captureCandidate(snapshot, std::nullopt, {}, true, true);
+    ASSERT_TRUE(candidate);
+    EXPECT_EQ(candidate->kind, ClipKind::text);
+    // Compared without printing: a failure would print a mebibyte.
+    EXPECT_TRUE(candidate->text == copied);
+    EXPECT_EQ(candidate->byteCount, copied.size());
+    EXPECT_TRUE(candidate->title == QString::fromLatin1(line)) << candidate->title.size();
+    EXPECT_FALSE(candidate->subtitle);
+    // Never decoded and encoded again: the candidate holds the very bytes that were read.
+    EXPECT_EQ(candidate->text->constData(), snapshot.utf8Text()->constData());
+
+    const auto lines = capture({ { type::utf8String(), "Notes\n" + QByteArray(1 << 20, 'b') } });
+    ASSERT_TRUE(lines);
+    EXPECT_EQ(lines->title, QStringLiteral("Notes"));
+    EXPECT_EQ(lines->subtitle, QString(400, u'b'));
 }
 
 TEST_F(CaptureTest, RefusesSecretLookingTokensOnlyWhenTheSettingIsOn)

@@ -194,9 +194,9 @@ std::int64_t record(ClipStore &store, ClipKind kind, const QString &title,
     candidate.kind = kind;
     candidate.title = title;
     candidate.subtitle = std::move(subtitle);
-    candidate.text = std::move(text);
+    candidate.text = text ? std::optional(text->toUtf8()) : std::nullopt;
     candidate.payload = std::move(payload);
-    candidate.byteCount = candidate.text ? candidate.text->toUtf8().size() : 100;
+    candidate.byteCount = candidate.text ? candidate.text->size() : 100;
     if (bundleID)
         candidate.sourceBundleID = QString::fromUtf8(bundleID);
     if (appName)

@@ -268,7 +268,7 @@ TEST_F(HistoryModelTest, PasteCopyAndAlternateFollowBothPreferences)
 {
     ClipCandidate link;
     link.kind = ClipKind::link;
-    link.text = QStringLiteral("https://example.com/a");
+    link.text = QByteArray("https://example.com/a");
     link.title = QStringLiteral("Example");
     const ClipItem item = addItem(link, 1);
     model->reload();
@@ -731,7 +731,8 @@ TEST_F(BackgroundSearchTest, SourceApplicationsArriveAndAFilterOnAGoneSourceIsDr
     addSix();
     ClipCandidate mailed;
     mailed.kind = ClipKind::text;
-    mailed.text = mailed.title = QStringLiteral("from the mail");
+    mailed.title = QStringLiteral("from the mail");
+    mailed.text = mailed.title.toUtf8();
     mailed.byteCount = mailed.text->size();
     mailed.sourceBundleID = QStringLiteral("org.example.Mail");
     const ClipItem item = addItem(mailed, 10);

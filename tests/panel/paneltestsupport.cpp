@@ -60,9 +60,9 @@ ClipItem PanelTest::addText(const QString &text, int second)
 {
     ClipCandidate candidate;
     candidate.kind = ClipKind::text;
-    candidate.text = text;
+    candidate.text = text.toUtf8();
     candidate.title = text;
-    candidate.byteCount = text.toUtf8().size();
+    candidate.byteCount = candidate.text->size();
     candidate.sourceBundleID = QStringLiteral("org.example.Editor");
     candidate.sourceAppName = QStringLiteral("Editor");
     return addItem(candidate, second);

@@ -19,7 +19,7 @@ protected:
     {
         ClipCandidate candidate;
         candidate.kind = kind;
-        candidate.text = text.isNull() ? std::nullopt : std::optional<QString>(text);
+        candidate.text = text.isNull() ? std::nullopt : std::optional(text.toUtf8());
         candidate.title = text.isEmpty() ? QStringLiteral("Image") : text;
         candidate.payload = payload;
         candidate.byteCount = payload ? payload->size() : text.toUtf8().size();

@@ -58,7 +58,7 @@ protected:
     {
         ClipCandidate candidate;
         candidate.kind = kind;
-        candidate.text = text;
+        candidate.text = text ? std::optional(text->toUtf8()) : std::nullopt;
         candidate.title = text.value_or(QStringLiteral("Image"));
         candidate.payload = payload;
         candidate.capturedAt = now();

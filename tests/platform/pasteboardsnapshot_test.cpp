@@ -75,9 +75,14 @@ TEST(ReadPasteboard, DropsPseudoTargetsAndDecodesEachTextType)
     snapshot = pasteboard.snapshot({});
     EXPECT_EQ(snapshot.string(), QStringLiteral("ok"));
 
-    // The text comes without the white space around it; inner line breaks stay.
+    // The text comes without the white space around it (wide spaces too); inner line breaks
+    // stay. A byte order mark and a character cut off at the end are dropped.
     pasteboard.copyFromOtherProcess({ { type::utf8String(), "\n\t first\r\nsecond \n\n" } });
     EXPECT_EQ(pasteboard.snapshot({}).string(), QStringLiteral("first\r\nsecond"));
+    pasteboard.copyFromOtherProcess({ { type::utf8String(),
+        "\xEF\xBB\xBF\xE3\x80\x80\xC2\xA0"
+        "caf\xC3\xA9\xE3\x80\x80\xE2\x82" } });
+    EXPECT_EQ(pasteboard.snapshot({}).utf8Text(), QByteArray("caf\xC3\xA9"));
 
     pasteboard.copyFromOtherProcess({ { type::png(), "p" } });
     EXPECT_EQ(pasteboard.snapshot({}).image(), (PasteboardImage { "image/png:p", QSize(1, 1) }));

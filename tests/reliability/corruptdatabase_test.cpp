@@ -55,6 +55,8 @@ protected:
                                         return value;
                                     else if constexpr (std::is_same_v<T, QByteArray>)
                                         return QString::fromLatin1(value.toHex());
+                                    else if constexpr (std::is_same_v<T, Utf8Text>)
+                                        return QString::fromUtf8(value.bytes);
                                     else if constexpr (std::is_same_v<T, std::monostate>)
                                         return QStringLiteral("NULL");
                                     else

@@ -51,7 +51,7 @@ TEST_F(RecordingTest, RepeatCopyMovesToTheTopAndKeepsWhatWasFirstRecorded)
     // The repeat path never prunes, although its limits would have removed the others.
     EXPECT_EQ(titles(newestTen),
         (std::vector<QString> { QStringLiteral("shared words"), QStringLiteral("in between") }));
-    EXPECT_EQ(original.fingerprint, fingerprint(ClipKind::text, first.text, std::nullopt));
+    EXPECT_EQ(original.fingerprint, fingerprintOfUtf8(ClipKind::text, first.text, std::nullopt));
 
     // Copied again in the same millisecond as a newer item: the order breaks equal times by
     // id, which the repeat keeps from long ago, so it is stamped just after that item.

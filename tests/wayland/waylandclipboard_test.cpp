@@ -185,7 +185,7 @@ TEST_F(WaylandClipboardTest, NeverRecordsMarkedCopies)
     ASSERT_TRUE(snapshot);
     const auto candidate = capture(*snapshot);
     ASSERT_TRUE(candidate);
-    EXPECT_EQ(candidate->text, QStringLiteral("a plain note"));
+    EXPECT_EQ(candidate->text, QByteArray("a plain note"));
 }
 
 // The change count moves once for each of this process's writes, never for the
