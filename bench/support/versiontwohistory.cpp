@@ -3,6 +3,7 @@
 #include "historygenerator.h"
 #include "store/schema.h"
 #include "store/sqlitedatabase.h"
+#include "versionsixhistory.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,38 +27,40 @@ QString versionTwoWordIndex()
 
 void VersionTwoHistory::downgrade(SQLiteDatabase &database)
 {
-    const QStringList statements {
-        // What the sixth step created; the image texts' index goes with their table.
-        QStringLiteral("DROP INDEX items_title_ends"),
-        QStringLiteral("DROP INDEX items_subtitle_ends"),
-        QStringLiteral("DROP INDEX items_text_ends"),
-        QStringLiteral("DROP INDEX pinboard_items_order"),
-        QStringLiteral("DROP INDEX items_newest"),
-        QStringLiteral("DROP TRIGGER filed_items_insert"),
-        QStringLiteral("DROP TRIGGER filed_items_delete"),
-        QStringLiteral("DROP TRIGGER filed_items_update"),
-        QStringLiteral("DROP TABLE filed_trigrams"),
-        QStringLiteral("DROP TABLE filed_fts"),
-        // What the fifth step created; the image texts' own triggers go with their table.
-        QStringLiteral("DROP TRIGGER image_texts_of_deleted_items"),
-        QStringLiteral("DROP TABLE image_texts_fts"),
-        QStringLiteral("DROP TABLE image_texts_trigrams"),
-        QStringLiteral("DROP TABLE image_texts"),
-        // The fourth.
-        QStringLiteral("DROP INDEX items_sources"),
-        // The third: the trigram index, its triggers, the dates index, and the word index
-        // with prefixes, replaced by the version-2 one with its entries. Its triggers on
-        // items are version 1's and stay.
-        QStringLiteral("DROP INDEX items_dates"),
-        QStringLiteral("DROP TRIGGER items_trigrams_insert"),
-        QStringLiteral("DROP TRIGGER items_trigrams_delete"),
-        QStringLiteral("DROP TRIGGER items_trigrams_update"),
-        QStringLiteral("DROP TABLE items_trigrams"),
-        QStringLiteral("DROP TABLE items_fts"),
-        versionTwoWordIndex(),
-        QStringLiteral("INSERT INTO items_fts (items_fts) VALUES ('rebuild')"),
-        QStringLiteral("PRAGMA user_version = 2"),
-    };
+    // What the seventh step changed, as the sixth left it.
+    const QStringList statements = VersionSixHistory::downgradeStatements()
+        + QStringList {
+              // What the sixth step created; the image texts' index goes with their table.
+              QStringLiteral("DROP INDEX items_title_ends"),
+              QStringLiteral("DROP INDEX items_subtitle_ends"),
+              QStringLiteral("DROP INDEX items_text_ends"),
+              QStringLiteral("DROP INDEX pinboard_items_order"),
+              QStringLiteral("DROP INDEX items_newest"),
+              QStringLiteral("DROP TRIGGER filed_items_insert"),
+              QStringLiteral("DROP TRIGGER filed_items_delete"),
+              QStringLiteral("DROP TRIGGER filed_items_update"),
+              QStringLiteral("DROP TABLE filed_trigrams"),
+              QStringLiteral("DROP TABLE filed_fts"),
+              // What the fifth step created; the image texts' own triggers go with their table.
+              QStringLiteral("DROP TRIGGER image_texts_of_deleted_items"),
+              QStringLiteral("DROP TABLE image_texts_fts"),
+              QStringLiteral("DROP TABLE image_texts_trigrams"),
+              QStringLiteral("DROP TABLE image_texts"),
+              // The fourth.
+              QStringLiteral("DROP INDEX items_sources"),
+              // The third: the trigram index, its triggers, the dates index, and the word index
+              // with prefixes, replaced by the version-2 one with its entries. Its triggers on
+              // items are version 1's and stay.
+              QStringLiteral("DROP INDEX items_dates"),
+              QStringLiteral("DROP TRIGGER items_trigrams_insert"),
+              QStringLiteral("DROP TRIGGER items_trigrams_delete"),
+              QStringLiteral("DROP TRIGGER items_trigrams_update"),
+              QStringLiteral("DROP TABLE items_trigrams"),
+              QStringLiteral("DROP TABLE items_fts"),
+              versionTwoWordIndex(),
+              QStringLiteral("INSERT INTO items_fts (items_fts) VALUES ('rebuild')"),
+              QStringLiteral("PRAGMA user_version = 2"),
+          };
     database.query(QStringLiteral("BEGIN IMMEDIATE"));
     try {
         for (const QString &statement : statements)

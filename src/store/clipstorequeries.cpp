@@ -4,6 +4,7 @@
 #include "store/candidatesearch.h"
 #include "store/databaseversion.h"
 #include "store/rowreading.h"
+#include "store/schema.h"
 #include "store/transaction.h"
 
 #include <QHash>
@@ -62,19 +63,21 @@ std::optional<QString> trigramQuery(const QString &search)
 
 // Where the rows that may hold a two-character search are found for one kind of text: a
 // trigram index (read through a vocabulary table of its terms, made on the connection) and a
-// statement, completed by one list of ends per column, for the texts that end with it.
+// statement, completed by one list of ends per indexed part, for the texts that end with it.
+// Each part is written as its index on the ends has it, or SQLite would not use the index.
 struct PairSource
 {
     QString trigramIndex;
     QString terms;
     QString idColumn;
     QString table;
-    QStringList columns;
+    QStringList parts;
 };
 
 const PairSource itemsPairSource { QStringLiteral("items_trigrams"),
     QStringLiteral("items_trigram_terms"), QStringLiteral("id"), QStringLiteral("items"),
-    { QStringLiteral("title"), QStringLiteral("subtitle"), QStringLiteral("text") } };
+    { searchedPart(QStringLiteral("title")), QStringLiteral("subtitle"),
+        searchedPart(QStringLiteral("text")) } };
 const PairSource imageTextsPairSource { QStringLiteral("image_texts_trigrams"),
     QStringLiteral("image_text_trigram_terms"), QStringLiteral("item_id"),
     QStringLiteral("image_texts"), { QStringLiteral("text") } };
@@ -118,8 +121,8 @@ std::vector<std::int64_t> pairCandidates(
     const std::vector<Value> variants = asciiCaseVariants(pair);
     QStringList endings;
     std::vector<Value> bindings;
-    for (const QString &column : source.columns) {
-        endings << QStringLiteral("substr(%1, -2) IN (").arg(column)
+    for (const QString &part : source.parts) {
+        endings << QStringLiteral("substr(%1, -2) IN (").arg(part)
                 + rows::placeholders(variants.size()) + QLatin1Char(')');
         bindings.insert(bindings.end(), variants.begin(), variants.end());
     }

@@ -264,6 +264,148 @@ QStringList schemaStepSixStatements()
     };
 }
 
+QString searchedPart(const QString &column)
+{
+    return QStringLiteral("CAST(substr(CAST(%1 AS BLOB), 1, %2) AS TEXT)")
+        .arg(column)
+        .arg(searchedTextBytes);
+}
+
+QStringList schemaStepSevenStatements()
+{
+    const auto part = [](const char *column) { return searchedPart(QLatin1String(column)); };
+    // The title, subtitle and text of a row as the indexes hold them, from a row's values
+    // (new or old) in a trigger.
+    const auto searched = [](const char *row) {
+        const QString prefix = QLatin1String(row) + QLatin1Char('.');
+        return QStringLiteral("%1, %2subtitle, %3")
+            .arg(searchedPart(prefix + QStringLiteral("title")), prefix,
+                searchedPart(prefix + QStringLiteral("text")));
+    };
+    // The filed items whose copy in the filed word index is longer than the indexes now hold.
+    const QString longFiled = QStringLiteral("length(CAST(title AS BLOB)) > %1 "
+                                             "OR length(CAST(text AS BLOB)) > %1")
+                                  .arg(searchedTextBytes);
+    return {
+        // The items' two indexes are rebuilt over a view that presents each row as they hold
+        // it, so that what FTS5 reads back from its content ('rebuild', 'integrity-check')
+        // is what the triggers gave it. Same names, columns and options as before: code that
+        // knows only version 6 searches them unchanged, and writes through the triggers below.
+        // A file whose indexes lack a trigger (made by hand) gets it.
+        QStringLiteral("DROP TRIGGER IF EXISTS items_fts_insert"),
+        QStringLiteral("DROP TRIGGER IF EXISTS items_fts_delete"),
+        QStringLiteral("DROP TRIGGER IF EXISTS items_fts_update"),
+        QStringLiteral("DROP TRIGGER IF EXISTS items_trigrams_insert"),
+        QStringLiteral("DROP TRIGGER IF EXISTS items_trigrams_delete"),
+        QStringLiteral("DROP TRIGGER IF EXISTS items_trigrams_update"),
+        QStringLiteral("DROP TABLE IF EXISTS items_fts"),
+        QStringLiteral("DROP TABLE IF EXISTS items_trigrams"),
+        QStringLiteral("CREATE VIEW items_searched AS\n"
+                       "SELECT id, %1 AS title, subtitle, %2 AS text FROM items")
+            .arg(part("title"), part("text")),
+        QStringLiteral("CREATE VIRTUAL TABLE items_fts USING fts5(\n"
+                       "    title, subtitle, text,\n"
+                       "    content='items_searched', content_rowid='id', tokenize='unicode61',\n"
+                       "    prefix='1 2 3'\n"
+                       ")"),
+        QStringLiteral(
+            "CREATE VIRTUAL TABLE items_trigrams USING fts5(\n"
+            "    title, subtitle, text,\n"
+            "    content='items_searched', content_rowid='id', tokenize='trigram', detail='none'\n"
+            ")"),
+        QStringLiteral("CREATE TRIGGER items_fts_insert AFTER INSERT ON items BEGIN\n"
+                       "    INSERT INTO items_fts (rowid, title, subtitle, text)\n"
+                       "    VALUES (new.id, %1);\n"
+                       "END")
+            .arg(searched("new")),
+        QStringLiteral("CREATE TRIGGER items_fts_delete AFTER DELETE ON items BEGIN\n"
+                       "    INSERT INTO items_fts (items_fts, rowid, title, subtitle, text)\n"
+                       "    VALUES ('delete', old.id, %1);\n"
+                       "END")
+            .arg(searched("old")),
+        // Only a change of what is indexed touches the indexes: using an item again changes
+        // its dates, and re-indexing a text of megabytes for that read it twice more.
+        QStringLiteral("CREATE TRIGGER items_fts_update\n"
+                       "AFTER UPDATE OF id, title, subtitle, text ON items BEGIN\n"
+                       "    INSERT INTO items_fts (items_fts, rowid, title, subtitle, text)\n"
+                       "    VALUES ('delete', old.id, %1);\n"
+                       "    INSERT INTO items_fts (rowid, title, subtitle, text)\n"
+                       "    VALUES (new.id, %2);\n"
+                       "END")
+            .arg(searched("old"), searched("new")),
+        QStringLiteral("CREATE TRIGGER items_trigrams_insert AFTER INSERT ON items BEGIN\n"
+                       "    INSERT INTO items_trigrams (rowid, title, subtitle, text)\n"
+                       "    VALUES (new.id, %1);\n"
+                       "END")
+            .arg(searched("new")),
+        QStringLiteral(
+            "CREATE TRIGGER items_trigrams_delete AFTER DELETE ON items BEGIN\n"
+            "    INSERT INTO items_trigrams (items_trigrams, rowid, title, subtitle, text)\n"
+            "    VALUES ('delete', old.id, %1);\n"
+            "END")
+            .arg(searched("old")),
+        QStringLiteral(
+            "CREATE TRIGGER items_trigrams_update\n"
+            "AFTER UPDATE OF id, title, subtitle, text ON items BEGIN\n"
+            "    INSERT INTO items_trigrams (items_trigrams, rowid, title, subtitle, text)\n"
+            "    VALUES ('delete', old.id, %1);\n"
+            "    INSERT INTO items_trigrams (rowid, title, subtitle, text)\n"
+            "    VALUES (new.id, %2);\n"
+            "END")
+            .arg(searched("old"), searched("new")),
+        QStringLiteral("INSERT INTO items_fts (items_fts) VALUES ('rebuild')"),
+        QStringLiteral("INSERT INTO items_trigrams (items_trigrams) VALUES ('rebuild')"),
+        // The ends of the indexed parts, which complete the trigram index where it stops.
+        // substr() of a whole text made SQLite copy it whole on every insert of a text bound
+        // without its NUL; the ends of the part copy only the part. The subtitle is short, and
+        // its index stays.
+        QStringLiteral("DROP INDEX IF EXISTS items_title_ends"),
+        QStringLiteral("DROP INDEX IF EXISTS items_text_ends"),
+        QStringLiteral("CREATE INDEX items_title_ends ON items (substr(%1, -2))")
+            .arg(part("title")),
+        QStringLiteral("CREATE INDEX items_text_ends ON items (substr(%1, -2))").arg(part("text")),
+        // The filed items' indexes take the same parts. Unfiling keeps working from the
+        // copy in filed_fts, which now holds the parts too.
+        QStringLiteral("DROP TRIGGER IF EXISTS filed_items_insert"),
+        QStringLiteral("DROP TRIGGER IF EXISTS filed_items_update"),
+        QStringLiteral("CREATE TRIGGER filed_items_insert AFTER INSERT ON pinboard_items\n"
+                       "WHEN NOT EXISTS (SELECT 1 FROM filed_fts WHERE rowid = new.item_id) BEGIN\n"
+                       "    INSERT INTO filed_fts (rowid, title, subtitle, text)\n"
+                       "    SELECT id, title, subtitle, text FROM items_searched\n"
+                       "    WHERE id = new.item_id;\n"
+                       "    INSERT INTO filed_trigrams (rowid, title, subtitle, text)\n"
+                       "    SELECT rowid, title, subtitle, text FROM filed_fts\n"
+                       "    WHERE rowid = new.item_id;\n"
+                       "END"),
+        QStringLiteral("CREATE TRIGGER filed_items_update\n"
+                       "AFTER UPDATE OF title, subtitle, text ON items\n"
+                       "WHEN EXISTS (SELECT 1 FROM filed_fts WHERE rowid = new.id) BEGIN\n"
+                       "    INSERT INTO filed_trigrams (filed_trigrams, rowid, title, subtitle, "
+                       "text)\n"
+                       "    SELECT 'delete', rowid, title, subtitle, text FROM filed_fts\n"
+                       "    WHERE rowid = old.id;\n"
+                       "    UPDATE filed_fts SET title = %1, subtitle = new.subtitle,\n"
+                       "        text = %2 WHERE rowid = old.id;\n"
+                       "    INSERT INTO filed_trigrams (rowid, title, subtitle, text)\n"
+                       "    VALUES (new.id, %3);\n"
+                       "END")
+            .arg(part("new.title"), part("new.text"), searched("new")),
+        // The filed items indexed whole before: their trigrams are forgotten as they were
+        // given, then given again cut, then the copy is cut.
+        QStringLiteral("INSERT INTO filed_trigrams (filed_trigrams, rowid, title, subtitle, text)\n"
+                       "SELECT 'delete', rowid, title, subtitle, text FROM filed_fts WHERE ")
+            + longFiled,
+        QStringLiteral("INSERT INTO filed_trigrams (rowid, title, subtitle, text)\n"
+                       "SELECT rowid, %1, subtitle, %2 FROM filed_fts WHERE ")
+                .arg(part("title"), part("text"))
+            + longFiled,
+        QStringLiteral("UPDATE filed_fts SET title = %1, text = %2 WHERE ")
+                .arg(part("title"), part("text"))
+            + longFiled,
+        QStringLiteral("PRAGMA user_version = 7"),
+    };
+}
+
 namespace {
 
 std::int64_t userVersion(SQLiteDatabase &database)
@@ -368,6 +510,8 @@ void upgradeSchema(SQLiteDatabase &database, UpgradeProgress::Timing timing)
         step(4, QStringLiteral("indexing the source applications"), schemaStepFourStatements());
         step(5, QStringLiteral("adding the text read in images"), schemaStepFiveStatements());
         step(6, QStringLiteral("indexing the ends of texts"), schemaStepSixStatements());
+        step(7, QStringLiteral("indexing the first megabyte of each text"),
+            schemaStepSevenStatements());
     } catch (...) {
         progress.fail();
         throw;

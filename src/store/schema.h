@@ -32,8 +32,26 @@ QStringList schemaStepFiveStatements();
 // filed items' texts.
 QStringList schemaStepSixStatements();
 
+// The statements that take a version-6 database to version 7: the search indexes of the items
+// and of the filed items hold at most the first searchedTextBytes of each text and title.
+QStringList schemaStepSevenStatements();
+
+// How much of an item's text and title the search indexes hold, in bytes of UTF-8 from the
+// start (a character cut there is cut in the index too). Words past it are found neither by the
+// word search nor by the substring search, which the trigram index narrows. Indexing a text
+// reads it as a NUL-terminated string, which SQLite copies whole when the bound value is not
+// known to end in a NUL: the cap, taken on the bytes, spares that copy of a text of megabytes
+// and the work of indexing it. The number is written into the file's triggers and view by
+// step 7; another one takes a step of its own.
+inline constexpr int searchedTextBytes = 1'048'576;
+
+// The SQL expression of the part of a text or title column that the search indexes hold:
+// at most searchedTextBytes of it, taken as bytes so that SQLite never copies the whole
+// value. NULL stays NULL.
+QString searchedPart(const QString &column);
+
 // The schema version this build writes and reads.
-inline constexpr int currentSchemaVersion = 6;
+inline constexpr int currentSchemaVersion = 7;
 
 // How long opening an older file waits for the write lock while another process upgrades it.
 inline constexpr std::chrono::milliseconds upgradeBusyTimeout { 180'000 };

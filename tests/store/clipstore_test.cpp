@@ -110,6 +110,7 @@ TEST_F(ClipStoreTest, NewStoreHoldsExactlyTheCurrentSchema)
             "items_trigrams_delete", "items_trigrams_update", "image_texts_of_deleted_items",
             "image_texts_insert", "image_texts_delete", "image_texts_update", "filed_items_insert",
             "filed_items_delete", "filed_items_update" });
+    expect("view", { "items_searched" });
     EXPECT_EQ(schemaObjects(*database), expected);
     QStringList columns;
     for (const auto &row : database->query(QStringLiteral("PRAGMA table_info(items)")))
@@ -246,6 +247,107 @@ TEST_F(ClipStoreTest, GeneratedVersionTwoHistoryUpgradesSoundWithTheSameAnswers)
     EXPECT_EQ(answers(store), before);
 }
 
+// Texts longer than the search indexes hold: words in their first searchedTextBytes are
+// found, words past them are not, and every index stays sound through the upgrade, edits,
+// unfiling and deleting, a character cut in two at the limit included.
+TEST_F(ClipStoreTest, SearchIndexesHoldTheFirstMegabyteOfLongTextsFromTheUpgradeOn)
+{
+    // One line (so the title is as long as the text) of filler without the words' trigrams,
+    // the first word early on, a four-byte character across the limit, the second word past it.
+    const auto longText = [](const char *early, const char *late) {
+        const auto filler = [](QByteArray &text, qsizetype until) {
+            while (text.size() < until)
+                text += "lorem ipsum ";
+            text.truncate(until);
+        };
+        QByteArray text = QByteArray("start ") + early + ' ';
+        filler(text, searchedTextBytes - 2);
+        text += "\xF0\x9F\x98\x80";
+        filler(text, searchedTextBytes + 50'000);
+        text += QByteArray(" ") + late + " end";
+        return QString::fromUtf8(text);
+    };
+    const QString firstText = longText("kumquat", "zeppelin");
+    ASSERT_EQ(firstText.toUtf8().indexOf("\xF0\x9F\x98\x80"), searchedTextBytes - 2);
+    {
+        auto database = openDirectly();
+        runSteps(*database,
+            schemaStepOneStatements() + schemaStepTwoStatements() + schemaStepThreeStatements()
+                + schemaStepFourStatements() + schemaStepFiveStatements()
+                + schemaStepSixStatements());
+        insertText(*database, firstText);
+        insertText(*database, longText("kumquat", "zeppelin") + QStringLiteral(" other"));
+        insertText(*database, QStringLiteral("a short note"));
+        database->query(QStringLiteral("INSERT INTO pinboards (name, created_at) VALUES ('P', 3)"));
+        database->query(QStringLiteral("INSERT INTO pinboard_items (pinboard_id, item_id, "
+                                       "added_at) SELECT 1, id, 4 FROM items WHERE id <= 2"));
+    }
+    ClipStore store(storeDir());
+    auto database = openDirectly();
+    ASSERT_EQ(userVersion(*database), 7);
+    const auto expectSound = [&](const char *when) {
+        SCOPED_TRACE(when);
+        EXPECT_EQ(*textValue(database->query(QStringLiteral("PRAGMA integrity_check")).front(),
+                      QStringLiteral("integrity_check")),
+            QStringLiteral("ok"));
+        for (const char *index : { "items_fts", "items_trigrams", "image_texts_fts",
+                 "image_texts_trigrams", "filed_fts", "filed_trigrams" }) {
+            EXPECT_NO_THROW(database->query(
+                QStringLiteral("INSERT INTO %1 (%1, rank) VALUES ('integrity-check', 1)")
+                    .arg(QLatin1String(index))))
+                << index;
+        }
+    };
+    // The ids each search finds in the whole history and on the pinboard: the words by
+    // their index, the pieces of words (no word starts with them) by the substring search.
+    const auto found = [&](const char *search) {
+        std::pair<std::set<std::int64_t>, std::set<std::int64_t>> ids;
+        for (const ClipItem &item : store.items({ .search = QLatin1String(search), .limit = 10 }))
+            ids.first.insert(item.id);
+        for (const ClipItem &item :
+            store.items({ .search = QLatin1String(search), .pinboardID = 1, .limit = 10 }))
+            ids.second.insert(item.id);
+        return ids;
+    };
+    using Found = std::pair<std::set<std::int64_t>, std::set<std::int64_t>>;
+    expectSound("upgraded");
+    EXPECT_EQ(found("kumquat"), (Found { { 1, 2 }, { 1, 2 } }));
+    EXPECT_EQ(found("umqua"), (Found { { 1, 2 }, { 1, 2 } }));
+    EXPECT_EQ(found("zeppelin"), Found());
+    EXPECT_EQ(found("eppeli"), Found());
+    EXPECT_EQ(found("lorem"), (Found { { 1, 2 }, { 1, 2 } }));
+    EXPECT_EQ(found("short"), (Found { { 3 }, {} }));
+
+    // The words change places: the new text is indexed, and exactly the old one forgotten.
+    store.updateText(1, longText("zeppelin", "kumquat"));
+    expectSound("edited");
+    EXPECT_EQ(found("kumquat"), (Found { { 2 }, { 2 } }));
+    EXPECT_EQ(found("umqua"), (Found { { 2 }, { 2 } }));
+    EXPECT_EQ(found("zeppelin"), (Found { { 1 }, { 1 } }));
+    EXPECT_EQ(found("eppeli"), (Found { { 1 }, { 1 } }));
+
+    store.removeItem(1, 1);
+    expectSound("unfiled");
+    EXPECT_EQ(found("eppeli"), (Found { { 1 }, {} }));
+    store.deleteItems({ 1, 2 });
+    expectSound("deleted");
+    EXPECT_EQ(found("lorem"), Found());
+    EXPECT_EQ(found("short"), (Found { { 3 }, {} }));
+    // Nothing of the long texts is left in any index (the filed trigrams keep no copy that an
+    // integrity check could compare).
+    for (const auto &[index, term] :
+        { std::pair { "items_fts", "lorem" }, std::pair { "filed_fts", "lorem" },
+            std::pair { "items_trigrams", "lor" }, std::pair { "filed_trigrams", "lor" } }) {
+        EXPECT_EQ(database
+                      ->query(QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH ?")
+                                  .arg(QLatin1String(index)),
+                          { QLatin1String(term) })
+                      .size(),
+            0u)
+            << index;
+    }
+}
+
 // A long upgrade says when it starts, how far it is and how long it took; a quick one or
 // none says nothing.
 TEST_F(ClipStoreTest, UpgradeLogsOnlyWhenItTakesLong)
@@ -260,12 +362,13 @@ TEST_F(ClipStoreTest, UpgradeLogsOnlyWhenItTakesLong)
     };
     const Case cases[] = {
         { "long upgrade", true, 0ms,
-            { QStringLiteral("Upgrading the history of 2 items from version 2 to 6; on a long "
+            { QStringLiteral("Upgrading the history of 2 items from version 2 to 7; on a long "
                              "history this takes a while"),
                 QStringLiteral("Upgrading the history: indexing the source applications, "),
                 QStringLiteral("Upgrading the history: adding the text read in images, "),
                 QStringLiteral("Upgrading the history: indexing the ends of texts, "),
-                QStringLiteral("Upgraded the history of 2 items to version 6 in ") } },
+                QStringLiteral("Upgrading the history: indexing the first megabyte of each text, "),
+                QStringLiteral("Upgraded the history of 2 items to version 7 in ") } },
         { "quick upgrade", true, 1h, {} },
         { "no upgrade", false, 0ms, {} },
     };
