@@ -1,6 +1,7 @@
 #include "onestatementquery.h"
 
 #include "common/graphemes.h"
+#include "store/schema.h"
 
 namespace corvane {
 
@@ -94,11 +95,14 @@ std::optional<OneStatementQuery> OneStatementQuery::substring(const ClipStore::F
             " JOIN pinboard_items pi ON pi.item_id = items.id AND pi.pinboard_id = ?");
         query.bindings.emplace_back(*filter.pinboardID);
     }
-    query.sql += QStringLiteral("\nWHERE (items.title LIKE ? ESCAPE '\\'\n"
+    // In the parts of titles and texts that the search indexes hold.
+    query.sql += QStringLiteral("\nWHERE (%1 LIKE ? ESCAPE '\\'\n"
                                 "   OR items.subtitle LIKE ? ESCAPE '\\'\n"
-                                "   OR items.text LIKE ? ESCAPE '\\'\n"
+                                "   OR %2 LIKE ? ESCAPE '\\'\n"
                                 "   OR items.id IN (SELECT item_id FROM image_texts\n"
-                                "                   WHERE text LIKE ? ESCAPE '\\'))");
+                                "                   WHERE text LIKE ? ESCAPE '\\'))")
+                     .arg(searchedPart(QStringLiteral("items.title")),
+                         searchedPart(QStringLiteral("items.text")));
     if (filter.onlyUnfiled)
         query.sql += QStringLiteral(" AND items.id NOT IN (SELECT item_id FROM pinboard_items)");
     query.sql += QStringLiteral("\nORDER BY items.created_at DESC LIMIT ?");

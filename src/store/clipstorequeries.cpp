@@ -187,9 +187,13 @@ HistorySelection substringSelection(const ClipStore::Filter &filter, const QStri
             " JOIN pinboard_items pi ON pi.item_id = items.id AND pi.pinboard_id = ?");
         selection.bindings.emplace_back(*filter.pinboardID);
     }
-    selection.conditions << QStringLiteral("(items.title LIKE ? ESCAPE '\\'\n"
+    // The parts the trigram index holds, which narrows this search: a text of megabytes
+    // whose start holds every trigram of the search is not found by what follows.
+    selection.conditions << QStringLiteral("(%1 LIKE ? ESCAPE '\\'\n"
                                            "   OR items.subtitle LIKE ? ESCAPE '\\'\n"
-                                           "   OR items.text LIKE ? ESCAPE '\\')");
+                                           "   OR %2 LIKE ? ESCAPE '\\')")
+                                .arg(searchedPart(QStringLiteral("items.title")),
+                                    searchedPart(QStringLiteral("items.text")));
     const QString pattern = ClipStore::likePattern(search);
     selection.bindings.insert(selection.bindings.end(), { pattern, pattern, pattern });
     if (filter.onlyUnfiled)

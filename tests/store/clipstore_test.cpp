@@ -253,7 +253,8 @@ TEST_F(ClipStoreTest, GeneratedVersionTwoHistoryUpgradesSoundWithTheSameAnswers)
 TEST_F(ClipStoreTest, SearchIndexesHoldTheFirstMegabyteOfLongTextsFromTheUpgradeOn)
 {
     // One line (so the title is as long as the text) of filler without the words' trigrams,
-    // the first word early on, a four-byte character across the limit, the second word past it.
+    // the first word early on, a four-byte character across the limit, the second word past
+    // it, then "sum ips": every trigram of it is in the filler, the sequence only at the end.
     const auto longText = [](const char *early, const char *late) {
         const auto filler = [](QByteArray &text, qsizetype until) {
             while (text.size() < until)
@@ -264,7 +265,7 @@ TEST_F(ClipStoreTest, SearchIndexesHoldTheFirstMegabyteOfLongTextsFromTheUpgrade
         filler(text, searchedTextBytes - 2);
         text += "\xF0\x9F\x98\x80";
         filler(text, searchedTextBytes + 50'000);
-        text += QByteArray(" ") + late + " end";
+        text += QByteArray(" ") + late + " ipsum ipsum end";
         return QString::fromUtf8(text);
     };
     const QString firstText = longText("kumquat", "zeppelin");
@@ -315,6 +316,7 @@ TEST_F(ClipStoreTest, SearchIndexesHoldTheFirstMegabyteOfLongTextsFromTheUpgrade
     EXPECT_EQ(found("umqua"), (Found { { 1, 2 }, { 1, 2 } }));
     EXPECT_EQ(found("zeppelin"), Found());
     EXPECT_EQ(found("eppeli"), Found());
+    EXPECT_EQ(found("sum ips"), Found());
     EXPECT_EQ(found("lorem"), (Found { { 1, 2 }, { 1, 2 } }));
     EXPECT_EQ(found("short"), (Found { { 3 }, {} }));
 
