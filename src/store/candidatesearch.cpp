@@ -308,7 +308,10 @@ std::vector<ClipItem> CandidateSearch::rowsInOrder(const Ids &ranked)
         const std::vector<Value> batch(ranked.begin() + std::ptrdiff_t(first),
             ranked.begin() + std::ptrdiff_t(std::min(ranked.size(), first + maximumRanked)));
         std::vector<ClipItem> read = ClipItem::readAll(m_database,
-            QStringLiteral("SELECT items.* FROM items WHERE items.id IN (")
+            QStringLiteral("SELECT ")
+                + (m_textByteLimit > 0 ? ClipItem::listedColumns(m_textByteLimit)
+                                       : QStringLiteral("items.*"))
+                + QStringLiteral(" FROM items WHERE items.id IN (")
                 + rows::placeholders(batch.size()) + QLatin1Char(')'),
             batch, batch.size(), m_textByteLimit);
         std::move(read.begin(), read.end(), std::back_inserter(found));

@@ -1,6 +1,7 @@
 #include "clipitem.h"
 
 #include "common/graphemes.h"
+#include "common/utf8text.h"
 
 #include <QCryptographicHash>
 
@@ -165,11 +166,8 @@ public:
         if (found.kind != Cell::Kind::text || m_textByteLimit <= 0
             || found.bytes.size() <= m_textByteLimit)
             return text(column);
-        qsizetype end = m_textByteLimit;
-        while (end > 0 && (static_cast<unsigned char>(found.bytes[end]) & 0xC0) == 0x80)
-            --end;
         cut = true;
-        return QString::fromUtf8(found.bytes.first(end));
+        return decodedUtf8Start(found.bytes, m_textByteLimit);
     }
     std::optional<QByteArray> blob(Column column) const
     {
@@ -223,6 +221,23 @@ std::array<int, columnCount> columnIndexes(const SQLiteDatabase::Cursor &cursor)
     return indexes;
 }
 
+// The name listedColumns gives the type of the text under.
+const QString &textTypeColumn()
+{
+    static const QString name = QStringLiteral("text_type");
+    return name;
+}
+
+// Reads the start of an item's text that its statement left out for its length: from the
+// row's pages by themselves, so only the start's pages are read.
+void readTextStart(SQLiteDatabase &database, ClipItem &item, qsizetype textByteLimit)
+{
+    const SQLiteDatabase::ValuePiece start
+        = database.readValuePiece("items", "text", item.id, 0, textByteLimit + 1);
+    item.isTextPartial = start.totalBytes > textByteLimit;
+    item.text = decodedUtf8Start(start.bytes, textByteLimit);
+}
+
 // Every row of the statement as an item, but those whose id skip (when given) accepts, and
 // at most limit of them; room for expectedRows items is made up front.
 std::vector<ClipItem> readItems(SQLiteDatabase &database, const QString &sql,
@@ -234,18 +249,24 @@ std::vector<ClipItem> readItems(SQLiteDatabase &database, const QString &sql,
         return items;
     items.reserve(expectedRows);
     std::array<int, columnCount> indexes {};
+    int textTypeIndex = -1;
     RepeatedTexts repeated;
     bool located = false;
     database.forEachRowWhile(sql, bindings, [&](const SQLiteDatabase::Cursor &cursor) {
         if (!located) {
             indexes = columnIndexes(cursor);
+            textTypeIndex = cursor.columnIndex(textTypeColumn());
             located = true;
         }
         const int idIndex = indexes[std::size_t(Column::id)];
         if (skip && idIndex >= 0 && skip(cursor.integer(idIndex)))
             return true;
         // Built where it stays: an item is large, and moving it costs as much as a field.
-        assemble(items.emplace_back(), CursorAccess(cursor, indexes, repeated, textByteLimit));
+        ClipItem &item = items.emplace_back();
+        assemble(item, CursorAccess(cursor, indexes, repeated, textByteLimit));
+        if (!item.text && textByteLimit > 0 && textTypeIndex >= 0
+            && cursor.cell(textTypeIndex).bytes == "text")
+            readTextStart(database, item, textByteLimit);
         return items.size() < limit;
     });
     return items;
@@ -258,6 +279,21 @@ ClipItem ClipItem::fromRow(const SQLiteDatabase::Row &row)
     ClipItem item;
     assemble(item, RowAccess { row });
     return item;
+}
+
+QString ClipItem::listedColumns(qsizetype textByteLimit)
+{
+    // The start is cut from the bytes: substr of the text itself would count its characters.
+    return QStringLiteral("items.id, items.kind, "
+                          "CASE WHEN items.byte_count <= %1 "
+                          "THEN CAST(substr(CAST(items.text AS BLOB), 1, %2) AS TEXT) END AS text, "
+                          "typeof(items.text) AS %3, items.title, items.subtitle, "
+                          "items.blob_name, items.file_bookmark, items.byte_count, "
+                          "items.source_bundle_id, items.source_app_name, items.created_at, "
+                          "items.last_used_at, items.fingerprint, items.trigger")
+        .arg(textByteLimit)
+        .arg(textByteLimit + 1)
+        .arg(textTypeColumn());
 }
 
 std::vector<ClipItem> ClipItem::readAll(SQLiteDatabase &database, const QString &sql,

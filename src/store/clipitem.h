@@ -51,6 +51,12 @@ struct ClipItem
         const std::vector<SQLiteDatabase::Value> &bindings, std::size_t expectedRows = 0,
         qsizetype textByteLimit = 0);
 
+    // The columns of `items` for readAll with a textByteLimit. A text whose row says it is
+    // longer (its byte count) is left out of the statement, which would load it whole to cut
+    // its start (32 MB for a 32 MB text, whatever substr keeps), and readAll reads its start
+    // by itself; `text_type` tells such a text from a row without one.
+    static QString listedColumns(qsizetype textByteLimit);
+
     // Like readAll, but passes over the rows whose id skip accepts, without building them,
     // and stops stepping once it has limit items.
     static std::vector<ClipItem> readAllSkipping(SQLiteDatabase &database, const QString &sql,

@@ -74,12 +74,14 @@ void preparePrivateDatabaseFile(const QString &path)
     }
 }
 
-// The first item the statement selects, its text cut as record returns it.
-std::optional<ClipItem> firstItemCut(SQLiteDatabase &database, const QString &sql,
+// The first item the condition selects, its text cut as record returns it.
+std::optional<ClipItem> firstItemCut(SQLiteDatabase &database, const QString &condition,
     const std::vector<SQLiteDatabase::Value> &bindings)
 {
-    std::vector<ClipItem> found
-        = ClipItem::readAll(database, sql, bindings, 1, ClipStore::recordedTextByteLimit);
+    std::vector<ClipItem> found = ClipItem::readAll(database,
+        QStringLiteral("SELECT %1 FROM items WHERE %2 LIMIT 1")
+            .arg(ClipItem::listedColumns(ClipStore::recordedTextByteLimit), condition),
+        bindings, 1, ClipStore::recordedTextByteLimit);
     if (found.empty())
         return std::nullopt;
     return std::move(found.front());
@@ -239,7 +241,7 @@ std::optional<ClipItem> ClipStore::record(const ClipCandidate &candidate, std::i
     return perform([&](SQLiteDatabase &database) -> std::optional<ClipItem> {
         const QString print = fingerprintOfUtf8(candidate.kind, candidate.text, candidate.payload);
         const std::int64_t capturedAt = toMillis(candidate.capturedAt);
-        const QString byPrint = QStringLiteral("SELECT * FROM items WHERE fingerprint = ?");
+        const QString byPrint = QStringLiteral("fingerprint = ?");
         const auto repeated = [&](ClipItem existing) {
             ClipItem moved = movedToTop(database, std::move(existing), capturedAt);
             advanceGeneration();
@@ -270,7 +272,7 @@ std::optional<ClipItem> ClipStore::record(const ClipCandidate &candidate, std::i
         }
         prune(itemLimit, dayLimit, id);
         advanceGeneration();
-        return firstItemCut(database, QStringLiteral("SELECT * FROM items WHERE id = ?"), { id });
+        return firstItemCut(database, QStringLiteral("id = ?"), { id });
     });
 }
 

@@ -137,23 +137,14 @@ std::vector<std::int64_t> pairCandidates(
 
 // "SELECT items.* FROM items" with the selection's joins and conditions, not yet ordered.
 // With a text byte limit the text column holds no more than the limit and one byte, enough
-// for the reader to see that a text is longer and cut it: a statement that sorts its rows in
-// a temporary tree (rows of equal dates by id, where no index gives that order) would take a
+// for the reader to see that a text is longer and cut it, and none of a text longer by its
+// byte count, whose start the reader reads by itself: a statement that sorts its rows in a
+// temporary tree (rows of equal dates by id, where no index gives that order) would take a
 // 32 MB text in and out whole, three copies of it at once.
 QString selectItems(const HistorySelection &selection, qsizetype textByteLimit)
 {
-    const QString columns = textByteLimit <= 0
-        ? QStringLiteral("items.*")
-        : QStringLiteral("items.id, items.kind, "
-                         "CAST(substr(CAST(items.text AS BLOB), 1, %1) "
-                         "AS TEXT) AS text, items.title, "
-                         "items.subtitle, items.blob_name, "
-                         "items.file_bookmark, items.byte_count, "
-                         "items.source_bundle_id, "
-                         "items.source_app_name, items.created_at, "
-                         "items.last_used_at, items.fingerprint, "
-                         "items.trigger")
-              .arg(textByteLimit + 1);
+    const QString columns
+        = textByteLimit <= 0 ? QStringLiteral("items.*") : ClipItem::listedColumns(textByteLimit);
     QString sql
         = QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM items") + selection.joins;
     if (!selection.conditions.isEmpty())
@@ -463,6 +454,24 @@ std::optional<ClipItem> ClipStore::wholeItem(ClipItem item)
     if (!item.isTextPartial)
         return item;
     return this->item(item.id);
+}
+
+std::optional<QByteArray> ClipStore::wholeUtf8Text(const ClipItem &item)
+{
+    if (!item.isTextPartial)
+        return item.text ? std::optional(item.text->toUtf8()) : std::nullopt;
+    constexpr qsizetype pieceBytes = 4 * 1024 * 1024;
+    QByteArray text;
+    const bool whole = readText(item.id, item.fingerprint, pieceBytes, [&](QByteArrayView piece) {
+        // The first piece's size says nothing of the rest; growth doubles, so the copies add
+        // up to the text's size once more at most, each freed at once.
+        text.append(piece);
+    });
+    if (whole)
+        return text;
+    // Edited since it was listed: its text now.
+    const std::optional<ClipItem> current = this->item(item.id);
+    return current && current->text ? std::optional(current->text->toUtf8()) : std::nullopt;
 }
 
 bool ClipStore::readText(std::int64_t id, const QString &fingerprint, qsizetype pieceBytes,

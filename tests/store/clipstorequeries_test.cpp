@@ -140,6 +140,18 @@ TEST_F(QueriesTest, ListsCutLongTextsAtAWholeCharacterAndMarkThem)
         + QStringLiteral(" needle");
     const std::int64_t id = addText(QStringLiteral("Long"), QString(), longText, 0);
     addText(QStringLiteral("Short"), QString(), QStringLiteral("needle"), 1);
+    // Byte counts that are not the text's length: a file's is the file's size, and a row may
+    // understate it. Lists leave a text longer by its count out of their statements.
+    ClipCandidate file = text(QStringLiteral("/needle"), 2);
+    file.kind = ClipKind::file;
+    file.byteCount = 1 << 24;
+    const std::int64_t fileID = add(file);
+    ClipCandidate understated = text(longText + QStringLiteral(" again"), 3);
+    understated.byteCount = 1;
+    const std::int64_t understatedID = add(understated);
+    ClipCandidate picture = image("png bytes", 4);
+    picture.byteCount = 1 << 20;
+    const std::int64_t pictureID = add(picture);
 
     const struct
     {
@@ -159,8 +171,16 @@ TEST_F(QueriesTest, ListsCutLongTextsAtAWholeCharacterAndMarkThem)
         EXPECT_TRUE(found->isTextPartial);
         EXPECT_EQ(found->text, QStringLiteral("abcd\u00e9\u00e9"));
         EXPECT_EQ(found->title, QStringLiteral("Long"));
-        for (const ClipItem &item : listed)
-            EXPECT_EQ(item.isTextPartial, item.id == id);
+        for (const ClipItem &item : listed) {
+            EXPECT_EQ(item.isTextPartial, item.id == id || item.id == understatedID);
+            if (item.id == understatedID) {
+                EXPECT_EQ(item.text, found->text);
+            } else if (item.id == fileID) {
+                EXPECT_EQ(item.text, QStringLiteral("/needle"));
+            } else if (item.id == pictureID) {
+                EXPECT_FALSE(item.text);
+            }
+        }
     }
     const std::optional<ClipItem> alone = store().item(id);
     ASSERT_TRUE(alone);
