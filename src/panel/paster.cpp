@@ -86,23 +86,21 @@ bool Paster::writeItem(const ClipItem &item)
     return writeTypes(item, false) != Written::nothing;
 }
 
-Paster::Written Paster::writeTypes(const ClipItem &listed, bool plainText)
+Paster::Written Paster::writeTypes(const ClipItem &item, bool plainText)
 {
     // Cleared first: a write that then fails leaves an empty clipboard, never the previous
     // contents posing as the chosen item.
     m_pasteboard.clearContents();
     // Lists and recordings hand out long texts cut to their start; the clipboard gets the
-    // whole text, read now. An item deleted meanwhile writes nothing.
-    std::optional<ClipItem> whole;
+    // whole text, read now as the UTF-8 it is stored and offered in. An item deleted
+    // meanwhile writes nothing.
+    std::optional<QByteArray> text;
     try {
-        whole = m_store.wholeItem(listed);
+        text = m_store.wholeUtf8Text(item);
     } catch (const std::exception &error) {
         qCWarning(lcPaste, "Could not read a long text in full: %s", error.what());
         return Written::nothing;
     }
-    if (!whole)
-        return Written::nothing;
-    const ClipItem &item = *whole;
     switch (item.kind) {
     case ClipKind::image: {
         if (!item.blobName || !isBlobName(*item.blobName))
@@ -124,24 +122,24 @@ Paster::Written Paster::writeTypes(const ClipItem &listed, bool plainText)
             break;
         }
         // The file has gone: its path is still worth pasting, but it was not used as a file.
-        if (!item.text)
+        if (!text)
             return Written::nothing;
-        m_pasteboard.setString(*item.text);
+        m_pasteboard.setData(*text, pasteboardtype::plainText());
         return Written::pathOnly;
     }
     case ClipKind::text:
     case ClipKind::color:
-        if (!item.text)
+        if (!text)
             return Written::nothing;
-        m_pasteboard.setString(*item.text);
+        m_pasteboard.setData(*text, pasteboardtype::plainText());
         break;
     case ClipKind::link:
-        if (!item.text)
+        if (!text)
             return Written::nothing;
-        m_pasteboard.setString(*item.text);
+        m_pasteboard.setData(*text, pasteboardtype::plainText());
         if (!plainText)
             // A URI list ends every line with CR LF.
-            m_pasteboard.setData(item.text->toUtf8() + "\r\n", pasteboardtype::uriList());
+            m_pasteboard.setData(*text + "\r\n", pasteboardtype::uriList());
         break;
     }
     return Written::item;

@@ -115,6 +115,10 @@ public:
     // The item with its whole text: itself unless a list or a recording cut its text
     // (ClipItem::isTextPartial), read again otherwise; nothing when it is gone meanwhile.
     std::optional<ClipItem> wholeItem(ClipItem item);
+    // The item's whole text as UTF-8, for writing it somewhere: its own text unless cut, else
+    // the stored bytes read in pieces, so a text of megabytes is never held as a string of
+    // twice its size. Nothing when the item is gone meanwhile or holds no text.
+    std::optional<QByteArray> wholeUtf8Text(const ClipItem &item);
     std::optional<ClipItem> itemWithFingerprint(const QString &fingerprint);
     // Hands an item's text, as its stored UTF-8, to consume in consecutive pieces of at most
     // pieceBytes, each read on a turn of its own so other operations run in between: a 32 MB

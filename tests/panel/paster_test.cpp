@@ -64,8 +64,8 @@ TEST_F(PasterTest, EachKindIsWrittenWithItsOwnTypesAndNothingAtAllForNoItems)
     EXPECT_TRUE(pasteboard.contents().isEmpty());
 }
 
-// A recording or a list hands out a long text by its start; the clipboard gets it whole,
-// and an item deleted meanwhile leaves the clipboard empty.
+// A recording or a list hands out a long text by its start; the clipboard gets it whole (as
+// it is now when edited meanwhile), and an item deleted meanwhile leaves the clipboard empty.
 TEST_F(PasterTest, ALongTextHandedOutByItsStartIsWrittenWhole)
 {
     const QString longText = QStringLiteral("long ").repeated(ClipStore::recordedTextByteLimit);
@@ -75,6 +75,12 @@ TEST_F(PasterTest, ALongTextHandedOutByItsStartIsWrittenWhole)
     EXPECT_EQ(clipboardData(pasteboardtype::plainText()), longText.toUtf8());
     ASSERT_TRUE(paster->copy({ listed }, false));
     EXPECT_EQ(clipboardData(pasteboardtype::plainText()), longText.toUtf8());
+
+    // Edited since it was listed: the text it holds now.
+    store->updateText(listed.id, longText + QStringLiteral("edited"));
+    ASSERT_TRUE(paster->writeItem(listed));
+    EXPECT_EQ(
+        clipboardData(pasteboardtype::plainText()), (longText + QStringLiteral("edited")).toUtf8());
 
     store->deleteItems({ listed.id });
     EXPECT_FALSE(paster->writeItem(listed));
