@@ -32,6 +32,7 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 newest_id() { sqlite3 "$database" "SELECT COALESCE(MAX(id), 0) FROM items" 2>/dev/null || echo 0; }
 peak_kb() { awk '/^VmHWM:/ { print $2 }' "/proc/$app/status"; }
+resident_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$app/status"; }
 # The time a second start takes to have the running instance show or hide the panel, its own
 # start included: the running instance's event loop has to be free to answer.
 toggle_panel_ms() {
@@ -53,8 +54,9 @@ toggle_panel_ms() {
 sleep 2
 echo "peak resident memory before the first copy: $(($(peak_kb) / 1024)) MB"
 # "rec MB" is the peak once the copy was recorded, "peak MB" after the panel was shown and
-# hidden again.
-printf '%-20s %-14s %-40s %8s %8s %8s\n' case type outcome "open ms" "rec MB" "peak MB"
+# hidden again, "now MB" what stayed resident then (what the next case starts from).
+printf '%-20s %-14s %-40s %8s %8s %8s %8s\n' case type outcome "open ms" "rec MB" "peak MB" \
+    "now MB"
 clipboard_owner=""
 while IFS='|' read -r name type file; do
     [[ "$name" =~ ${CORVANE_HOSTILE_CASES:-.} ]] || continue
@@ -80,8 +82,8 @@ while IFS='|' read -r name type file; do
     sleep 1
     toggle_panel_ms >/dev/null || fail "$name: no answer to a second start"
     peak=$(($(peak_kb) / 1024))
-    printf '%-20s %-14s %-40s %8s %8s %8s\n' "$name" "$type" "$outcome" "$open_ms" \
-        "$recorded_peak" "$peak"
+    printf '%-20s %-14s %-40s %8s %8s %8s %8s\n' "$name" "$type" "$outcome" "$open_ms" \
+        "$recorded_peak" "$peak" "$(($(resident_kb) / 1024))"
     if [[ "$open_ms" != - && "$open_ms" -gt 5000 ]]; then
         fail "$name: the panel took $open_ms ms to answer"
     fi
