@@ -366,7 +366,7 @@ std::optional<ClipCandidate> hostileCandidate(const QByteArray &bytes, const QSt
     } else if (type.startsWith(QLatin1String("image/"))) {
         snapshot.setImage(decodePasteboardImage(bytes, type));
     } else {
-        snapshot.setString(QString::fromUtf8(bytes).trimmed());
+        snapshot.setUtf8Text(QString::fromUtf8(bytes).trimmed().toUtf8());
     }
     return captureCandidate(snapshot, std::nullopt, {}, true, true);
 }

@@ -38,11 +38,6 @@ std::optional<QString> PasteboardSnapshot::string() const
     return QString::fromUtf8(*m_utf8Text);
 }
 
-void PasteboardSnapshot::setString(const std::optional<QString> &string)
-{
-    m_utf8Text = string ? std::optional(string->toUtf8()) : std::nullopt;
-}
-
 std::optional<QByteArray> PasteboardSnapshot::data(const QString &type) const
 {
     const auto found = m_data.constFind(type);

@@ -53,7 +53,6 @@ public:
 
     void setTypes(const QStringList &types) { m_types = types; }
     void setFileURLs(const QList<QUrl> &urls) { m_fileURLs = urls; }
-    void setString(const std::optional<QString> &string);
     void setUtf8Text(std::optional<QByteArray> text) { m_utf8Text = std::move(text); }
     void setData(const QString &type, const QByteArray &data) { m_data.insert(type, data); }
     void setImage(const std::optional<PasteboardImage> &image) { m_image = image; }

@@ -47,7 +47,7 @@ protected:
     {
         PasteboardSnapshot snapshot;
         snapshot.setTypes({ pasteboardtype::plainText() });
-        snapshot.setString(url);
+        snapshot.setUtf8Text(url.toUtf8());
         const auto candidate = captureCandidate(snapshot, std::nullopt, {}, false, false);
         EXPECT_TRUE(candidate && candidate->kind == ClipKind::link);
         const auto item = m_store->record(*candidate, 0, 0, ClipStore::payloadCapBytes);
