@@ -31,9 +31,11 @@ public:
 
     // The recognizer is made on the reading thread when there is something to read, since
     // loading its data takes a while, and let go once no image came for keepRecognizerFor:
-    // its language data holds 15 to 25 MB, and making it again takes 120 to 150 ms.
+    // its language data holds 15 to 25 MB, and making it again takes 120 to 150 ms of idle
+    // time. Half a minute keeps it through a burst of screenshots, and does not hold 20 MB
+    // for minutes after an image copied now and then.
     ImageTextReader(ClipStore &store, RecognizerFactory makeRecognizer,
-        std::chrono::milliseconds keepRecognizerFor = std::chrono::minutes(5),
+        std::chrono::milliseconds keepRecognizerFor = std::chrono::seconds(30),
         QObject *parent = nullptr);
     ~ImageTextReader() override;
 
