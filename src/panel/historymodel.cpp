@@ -60,7 +60,7 @@ HistoryModel::HistoryModel(ClipStore &store, const Preferences &preferences, Pas
     // The cards count a cut text's characters in the whole text, read on the counting thread.
     m_items->readWholeText
         = [&store = m_store](const ClipItem &item, const ClipListModel::TextPieces &consume) {
-              return store.readText(item.id, item.fingerprint, wholeTextPieceBytes, consume);
+              return store.readText(item.id, item.fingerprint, ClipStore::textPieceBytes, consume);
           };
     connect(&m_preferences, &Preferences::expandsSnippetsChanged, this,
         &HistoryModel::expandsSnippetsChanged);

@@ -87,9 +87,6 @@ public:
     // listed cut, and read whole when an action writes them somewhere. Every listed byte is
     // converted to a string on every search, so the cut stays close to what a card shows.
     static constexpr qsizetype cardTextByteLimit = 4096;
-    // A card's character count reads a long text in pieces of this many bytes: each piece
-    // costs a walk along the row's overflow pages from its start, a larger one more memory.
-    static constexpr qsizetype wholeTextPieceBytes = 4 * 1024 * 1024;
     static constexpr std::chrono::milliseconds actionErrorLifetime { 5000 };
     static constexpr std::chrono::milliseconds cardRefusalLifetime { 2600 };
     static constexpr std::chrono::milliseconds filedFlashDuration { 1200 };

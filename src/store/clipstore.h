@@ -119,6 +119,10 @@ public:
     // the stored bytes read in pieces, so a text of megabytes is never held as a string of
     // twice its size. Nothing when the item is gone meanwhile or holds no text.
     std::optional<QByteArray> wholeUtf8Text(const ClipItem &item);
+    // The pieces long texts are read in, by wholeUtf8Text and by readers of readText: each
+    // piece costs a walk along the row's overflow pages from its start, a larger one more
+    // memory.
+    static constexpr qsizetype textPieceBytes = 4 * 1024 * 1024;
     std::optional<ClipItem> itemWithFingerprint(const QString &fingerprint);
     // Hands an item's text, as its stored UTF-8, to consume in consecutive pieces of at most
     // pieceBytes, each read on a turn of its own so other operations run in between: a 32 MB

@@ -460,13 +460,13 @@ std::optional<QByteArray> ClipStore::wholeUtf8Text(const ClipItem &item)
 {
     if (!item.isTextPartial)
         return item.text ? std::optional(item.text->toUtf8()) : std::nullopt;
-    constexpr qsizetype pieceBytes = 4 * 1024 * 1024;
     QByteArray text;
-    const bool whole = readText(item.id, item.fingerprint, pieceBytes, [&](QByteArrayView piece) {
-        // The first piece's size says nothing of the rest; growth doubles, so the copies add
-        // up to the text's size once more at most, each freed at once.
-        text.append(piece);
-    });
+    const bool whole
+        = readText(item.id, item.fingerprint, textPieceBytes, [&](QByteArrayView piece) {
+              // The first piece's size says nothing of the rest; growth doubles, so the copies add
+              // up to the text's size once more at most, each freed at once.
+              text.append(piece);
+          });
     if (whole)
         return text;
     // Edited since it was listed: its text now.
